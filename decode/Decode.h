@@ -1,0 +1,97 @@
+// Texel decoding: DXT5 blocks to 16-bit texels, and 16-bit texels to a
+// 32-bit bottom-up device-independent bitmap for display.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+// Texel layout codes; the hexadecimal digits give the channel widths.
+constexpr std::uint32_t kLayoutRgba4444 = 0x4444;
+constexpr std::uint32_t kLayoutRgb565 = 0x565;
+constexpr std::uint32_t kLayoutBgr888 = 0x888;
+constexpr std::uint32_t kLayoutArgb8888 = 0x8888;
+
+constexpr std::size_t kBlockBytes = 16;
+
+// Widen a 5-bit or 6-bit channel to 8 bits. The formulas define the result
+// (Expand5(20) is 164, Expand6(53) is 214), not rounding.
+constexpr std::uint32_t Expand5(std::uint32_t v) {
+    const std::uint32_t t = v * 255 + 16;
+    return (t + (t >> 5)) >> 5;
+}
+constexpr std::uint32_t Expand6(std::uint32_t v) {
+    const std::uint32_t t = v * 255 + 32;
+    return (t + (t >> 6)) >> 6;
+}
+
+// Packs 8-bit channels into a texel of the given layout. Any code other than
+// the four above gives 1:5:5:5 with the top bit set for a non-zero alpha.
+constexpr std::uint32_t PackTexel(std::uint32_t layout, std::uint32_t r, std::uint32_t g,
+                                  std::uint32_t b, std::uint32_t a) {
+    switch (layout) {
+        case kLayoutRgba4444:
+            return ((r >> 4) << 12) | ((g >> 4) << 8) | ((b >> 4) << 4) | (a >> 4);
+        case kLayoutRgb565:
+            return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+        case kLayoutBgr888:
+            return (b << 16) | (g << 8) | r;
+        case kLayoutArgb8888:
+            return (a << 24) | (r << 16) | (g << 8) | b;
+        default:
+            return (a != 0 ? 1u << 15 : 0u) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+    }
+}
+
+// Bytes of blocks an image of the given size is stored in.
+constexpr std::uint64_t BlockDataSize(std::uint32_t width, std::uint32_t height) {
+    return ((std::uint64_t{width} + 3) / 4) * ((std::uint64_t{height} + 3) / 4) * kBlockBytes;
+}
+
+// Decodes one 16-byte block whose top-left texel is at (x, y) into `out`, an
+// image of width x height texels; texels outside the image are dropped. Only
+// the low 16 bits of each packed texel are stored.
+void DecodeBlock(const std::uint8_t* block, std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                 std::uint32_t height, std::uint16_t* out, std::uint32_t layout);
+
+// Decodes the blocks of a width x height image, row of blocks after row of
+// blocks. Blocks that `blocks` does not hold in full decode as if their
+// missing bytes were 0. Returns false, writing nothing, when `out` holds
+// fewer than width x height texels.
+bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
+                      std::span<const std::uint8_t> blocks, std::span<std::uint16_t> out,
+                      std::uint32_t layout);
+
+// The header of a device-independent bitmap, in the platform's field layout.
+// Stored little-endian whatever the host.
+struct BITMAPINFOHEADER {
+    std::uint32_t biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    std::uint32_t biCompression;
+    std::uint32_t biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    std::uint32_t biClrUsed;
+    std::uint32_t biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must be 40 bytes");
+
+constexpr std::size_t kDibHeaderSize = sizeof(BITMAPINFOHEADER);
+
+// Reads the header at the start of a block made by BuildPreviewDib.
+BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
+
+// The preview image of entry `index`: a 40-byte header, then width x height
+// pixels of 4 bytes (blue, green, red, alpha), bottom row first. Refused,
+// with the reason, for an index out of range or an entry of unusable size.
+Result<std::vector<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index);
+
+}  // namespace marrowix

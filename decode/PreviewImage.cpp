@@ -1,0 +1,106 @@
+// The 32-bit bottom-up preview image of one texture.
+#include <new>
+
+#include "decode/Decode.h"
+
+namespace marrowix {
+namespace {
+
+void PutLe16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    PutLe16(p, v);
+    PutLe16(p + 2, v >> 16);
+}
+std::uint32_t GetLe32(const std::uint8_t* p) {
+    return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
+void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
+    PutLe32(p + 0, kDibHeaderSize);                       // biSize
+    PutLe32(p + 4, static_cast<std::uint32_t>(width));   // biWidth
+    PutLe32(p + 8, static_cast<std::uint32_t>(height));  // biHeight: positive, bottom-up
+    PutLe16(p + 12, 1);                                   // biPlanes
+    PutLe16(p + 14, 32);                                  // biBitCount
+    PutLe32(p + 16, 0);                                   // biCompression: BI_RGB
+    PutLe32(p + 20, static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4);
+    PutLe32(p + 24, 0);  // biXPelsPerMeter
+    PutLe32(p + 28, 0);  // biYPelsPerMeter
+    PutLe32(p + 32, 0);  // biClrUsed
+    PutLe32(p + 36, 0);  // biClrImportant
+}
+
+// One RGBA4444 texel as the pixel bytes blue, green, red, alpha, each nibble
+// moved to the high half of its byte; as a little-endian 32-bit value.
+inline std::uint32_t PixelOf(std::uint32_t v) {
+    return (v & 0xF0u) | ((v << 4) & 0xF000u) | ((v << 8) & 0xF00000u) | ((v & 0x0Fu) << 28);
+}
+
+}  // namespace
+
+BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
+    BITMAPINFOHEADER h{};
+    if (dib.size() < kDibHeaderSize) {
+        return h;
+    }
+    const std::uint8_t* p = dib.data();
+    h.biSize = GetLe32(p);
+    h.biWidth = static_cast<std::int32_t>(GetLe32(p + 4));
+    h.biHeight = static_cast<std::int32_t>(GetLe32(p + 8));
+    h.biPlanes = static_cast<std::uint16_t>(p[12] | (p[13] << 8));
+    h.biBitCount = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
+    h.biCompression = GetLe32(p + 16);
+    h.biSizeImage = GetLe32(p + 20);
+    h.biXPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 24));
+    h.biYPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 28));
+    h.biClrUsed = GetLe32(p + 32);
+    h.biClrImportant = GetLe32(p + 36);
+    return h;
+}
+
+Result<std::vector<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
+    Result<std::vector<std::uint8_t>> result;
+    if (index >= set.GetEntryCount()) {
+        result.error = "no entry " + std::to_string(index) + " (the set has " +
+                       std::to_string(set.GetEntryCount()) + ")";
+        return result;
+    }
+    const TextureEntry entry = set.GetEntry(index);
+    result.error = CheckEntrySize(entry);
+    if (!result.ok()) {
+        return result;
+    }
+    const std::size_t w = static_cast<std::size_t>(entry.width);
+    const std::size_t h = static_cast<std::size_t>(entry.height);
+
+    Result<std::vector<std::uint16_t>> texels = ReadTexels(set, entry);
+    if (!texels.ok()) {
+        result.error = texels.error;
+        return result;
+    }
+    try {
+        result.value.resize(kDibHeaderSize + w * h * 4);
+    } catch (const std::bad_alloc&) {
+        result.error = "not enough memory for the " + std::to_string(w) + " x " +
+                       std::to_string(h) + " preview";
+        return result;
+    }
+    std::uint8_t* block = result.value.data();
+    WriteDibHeader(block, entry.width, entry.height);
+
+    // The top source row lands in the last stored row.
+    std::uint8_t* pixels = block + kDibHeaderSize;
+    for (std::size_t i = 0; i < h; ++i) {
+        const std::uint16_t* src = texels.value.data() + i * w;
+        std::uint8_t* dst = pixels + (h - 1 - i) * w * 4;
+        for (std::size_t j = 0; j < w; ++j) {
+            PutLe32(dst + j * 4, PixelOf(src[j]));
+        }
+    }
+    return result;
+}
+
+}  // namespace marrowix

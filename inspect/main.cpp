@@ -1,0 +1,13 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "inspect/Inspect.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const int code = marrowix::inspect::Run(args, std::cout, std::cerr);
+    std::cout.flush();
+    return code;
+}

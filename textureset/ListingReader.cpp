@@ -1,0 +1,185 @@
+// Reading a texture listing line by line, with the offset-table lookup.
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+#include "textureset/WideScan.h"
+
+namespace marrowix {
+namespace {
+
+constexpr std::size_t kLineUnits = 128;  // one read takes at most 127 characters
+
+// Reads a listing the way a text-mode wide line read does: bytes widened one
+// to one, a carriage return directly before a line feed dropped, at most
+// `size - 1` characters a read, the line feed kept and ending the read.
+class ListingLineReader {
+public:
+    explicit ListingLineReader(InputFile& file) : m_file(file), m_buffer(1 << 16) {}
+
+    // Fills `out` (zero-terminated); false when the end was met before any
+    // character was read.
+    bool ReadLine(char16_t* out, std::size_t size) {
+        std::size_t n = 0;
+        while (n + 1 < size) {
+            int c = NextByte();
+            if (c < 0) {
+                break;
+            }
+            if (c == '\r' && PeekByte() == '\n') {
+                c = NextByte();
+            }
+            out[n++] = static_cast<char16_t>(c);
+            if (c == '\n') {
+                break;
+            }
+        }
+        out[n] = 0;
+        return n > 0;
+    }
+
+    // True once a read has met the end of the file.
+    bool AtEnd() const { return m_atEnd; }
+
+private:
+    bool Fill() {
+        if (m_pos < m_len) {
+            return true;
+        }
+        m_len = m_file.ReadAt(m_filePos, m_buffer.data(), m_buffer.size());
+        m_filePos += m_len;
+        m_pos = 0;
+        if (m_len == 0) {
+            m_atEnd = true;
+        }
+        return m_len > 0;
+    }
+    int NextByte() { return Fill() ? m_buffer[m_pos++] : -1; }
+    int PeekByte() { return Fill() ? m_buffer[m_pos] : -1; }
+
+    InputFile& m_file;
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    std::uint64_t m_filePos = 0;
+    bool m_atEnd = false;
+};
+
+// Looks up 32-bit little-endian entries of the offset table. Lookups come at
+// rising positions, so the table is read once, front to back, a window at a
+// time. Bytes beyond the end of the table read as 0.
+class OffsetTableReader {
+public:
+    explicit OffsetTableReader(InputFile* file) : m_file(file) {}
+
+    std::uint32_t Lookup(std::uint64_t position) {
+        if (m_file == nullptr || position >= m_file->Size()) {
+            return 0;
+        }
+        if (position < m_start || position + 4 > m_start + m_len) {
+            m_window.resize(1 << 16);
+            m_start = position;
+            m_len = m_file->ReadAt(position, m_window.data(), m_window.size());
+        }
+        const std::size_t at = static_cast<std::size_t>(position - m_start);
+        const std::size_t have = std::min<std::size_t>(4, m_len - std::min(at, m_len));
+        std::uint32_t value = 0;
+        for (std::size_t b = 0; b < have; ++b) {
+            value |= static_cast<std::uint32_t>(m_window[at + b]) << (8 * b);
+        }
+        return value;
+    }
+
+private:
+    InputFile* m_file;
+    std::vector<unsigned char> m_window;
+    std::uint64_t m_start = 0;
+    std::size_t m_len = 0;
+};
+
+std::size_t TextLength(const char16_t* text) {
+    return std::u16string_view(text).size();
+}
+
+// The name after the opening quote, up to the closing quote or the end of the
+// text, cut to the record's capacity. Returns the closing quote's position,
+// or the text's length when there is none.
+std::size_t ReadTextureName(const char16_t* line, std::size_t length, char16_t* name) {
+    std::size_t p = 1;
+    std::size_t n = 0;
+    while (p < length && line[p] != u'"') {
+        if (n < kMaxNameLength) {
+            name[n++] = line[p];
+        }
+        ++p;
+    }
+    name[n] = 0;
+    return p;
+}
+
+}  // namespace
+
+int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
+    set.m_listingFile.reset();
+    set.m_listingError.clear();
+    set.m_listingFile = InputFile::Open(listingPath, &set.m_listingError);
+    if (!set.m_listingFile) {
+        return 0;
+    }
+
+    ListingLineReader reader(*set.m_listingFile);
+    OffsetTableReader table(set.m_offsetTableFile.get());
+    std::uint64_t tablePosition = 0;
+    // Carried from one texture line to the next.
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::array<char16_t, kLineUnits> line{};
+
+    do {
+        line.fill(0);
+        reader.ReadLine(line.data(), line.size());
+        const std::size_t length = TextLength(line.data());
+
+        if (line[0] == u'c') {
+            char16_t name[kNameUnits] = {};
+            std::int32_t number = 0;
+            WideScan(line.data(), u"cat=%d name=%s", {&number, name, kNameUnits});
+            set.m_categories.emplace_back(name);
+        } else if (line[0] == u'"') {
+            TextureEntry entry;
+            std::int32_t category = 0;
+            std::size_t p = ReadTextureName(line.data(), length, entry.name);
+            // Every c, h or w starts a scan; the walk advances by the key's
+            // length whether or not the scan matched.
+            while (p < kLineUnits && p < length) {
+                switch (line[p]) {
+                    case u'c':
+                        WideScan(line.data() + p, u"cat=%d", {&category});
+                        p += 5;
+                        break;
+                    case u'h':
+                        WideScan(line.data() + p, u"height=%d", {&height});
+                        p += 9;
+                        break;
+                    case u'w':
+                        WideScan(line.data() + p, u"width=%d", {&width});
+                        p += 8;
+                        break;
+                    default:
+                        ++p;
+                        break;
+                }
+            }
+            entry.width = width;
+            entry.height = height;
+            entry.offset = table.Lookup(tablePosition);
+            entry.category = static_cast<std::uint32_t>(category) & 0xFFFFu;
+            set.m_entries.push_back(entry);
+        }
+        tablePosition += 4;
+    } while (!reader.AtEnd());
+    return 1;
+}
+
+}  // namespace marrowix

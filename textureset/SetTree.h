@@ -1,0 +1,38 @@
+// How a set's entries hang under its categories, as the tree shows them: a
+// node per category in order, each texture under its category's node, and
+// textures whose category index has no category line at the root after the
+// category nodes, every list in entry order.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+class SetTree {
+public:
+    explicit SetTree(const CTextureSet& set);
+    SetTree() = default;
+
+    std::size_t CategoryCount() const { return m_first.size() - 1; }
+    // Entry indices under category `c`.
+    std::span<const std::size_t> Children(std::size_t c) const {
+        return {m_children.data() + m_first[c], m_first[c + 1] - m_first[c]};
+    }
+    // Entry indices at the root, after the category nodes.
+    std::span<const std::size_t> RootEntries() const {
+        return {m_children.data() + m_first.back(), m_children.size() - m_first.back()};
+    }
+    // Position of an entry within its parent's list (category or root).
+    std::size_t RowOf(std::size_t entry) const { return m_row[entry]; }
+
+private:
+    std::vector<std::size_t> m_first{0};  // CategoryCount() + 1 starts into m_children
+    std::vector<std::size_t> m_children;  // by category, then the root entries
+    std::vector<std::size_t> m_row;
+};
+
+}  // namespace marrowix

@@ -1,0 +1,147 @@
+#include "textureset/TextureSet.h"
+
+#include <string>
+
+namespace marrowix {
+
+std::u16string DeriveSetPath(const std::u16string& listingPath, const std::u16string& modeWord,
+                             const std::u16string& suffix) {
+    static constexpr std::u16string_view kExtension = u".txt";
+    std::u16string base = listingPath;
+    if (base.size() >= kExtension.size()) {
+        bool matches = true;
+        const std::size_t at = base.size() - kExtension.size();
+        for (std::size_t i = 0; i < kExtension.size(); ++i) {
+            char16_t c = base[at + i];
+            if (c >= u'A' && c <= u'Z') {
+                c = static_cast<char16_t>(c - u'A' + u'a');
+            }
+            matches = matches && c == kExtension[i];
+        }
+        if (matches) {
+            base.resize(at);
+        }
+    }
+    return base + u"." + modeWord + suffix;
+}
+
+CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
+                            const std::u16string& modeWord) {
+    set.m_listingFile.reset();
+    set.m_entries.clear();
+    set.m_categories.clear();
+    if (modeWord == u"etc") {
+        set.m_mode = kModeEtc;
+    } else if (modeWord == u"dxt") {
+        set.m_mode = kModeDxt;
+    }
+
+    set.m_listingPath = listingPath;
+    set.m_offsetTablePath = DeriveSetPath(listingPath, modeWord, u".toc");
+    set.m_dataPath = DeriveSetPath(listingPath, modeWord, u".dat");
+    set.m_offsetTableError.clear();
+    set.m_dataError.clear();
+    set.m_offsetTableFile = InputFile::Open(set.m_offsetTablePath, &set.m_offsetTableError);
+    set.m_dataFile = InputFile::Open(set.m_dataPath, &set.m_dataError);
+
+    ReadListing(set, listingPath);
+    return set;
+}
+
+std::string CheckEntrySize(const TextureEntry& entry) {
+    if (entry.width < 0 || entry.height < 0) {
+        return "negative size " + std::to_string(entry.width) + " x " +
+               std::to_string(entry.height);
+    }
+    const std::uint64_t texels =
+        static_cast<std::uint64_t>(entry.width) * static_cast<std::uint64_t>(entry.height);
+    if (texels > kMaxTexels) {
+        return "size " + std::to_string(entry.width) + " x " + std::to_string(entry.height) +
+               " is too large (at most " + std::to_string(kMaxTexels) + " texels)";
+    }
+    return {};
+}
+
+std::string ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string FromUtf8(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::uint32_t c = 0xFFFD;
+        std::size_t extra = 0;
+        std::uint32_t minimum = 0;
+        if (b < 0x80) {
+            c = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+            minimum = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+            minimum = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+            minimum = 0x10000;
+        }
+        ++i;
+        if (b >= 0x80 && extra == 0) {
+            c = 0xFFFD;
+        }
+        for (std::size_t k = 0; k < extra; ++k) {
+            if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+                c = 0xFFFD;
+                extra = 0;
+                break;
+            }
+            c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
+            ++i;
+        }
+        if (extra > 0 && (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) {
+            c = 0xFFFD;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace marrowix

@@ -1,0 +1,124 @@
+// A texture set: a plain-text listing, an offset table and a data file.
+//
+// The listing names textures and categories; the offset table holds a 32-bit
+// little-endian data position for every listing line; the data file holds the
+// texels, as DXT5 blocks ("dxt") or as RGBA4444 texels ("etc").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "textureset/InputFile.h"
+
+namespace marrowix {
+
+// Encoding of a set's texels.
+enum TextureMode : std::int32_t {
+    kModeEtc = 0,  // 16-bit RGBA4444 texels stored as they are
+    kModeDxt = 1,  // 16-byte DXT5 blocks
+};
+
+constexpr std::size_t kNameUnits = 64;  // name buffer, including the terminating zero
+constexpr std::size_t kMaxNameLength = kNameUnits - 1;
+
+// The fixed-size record of one texture, copied by value.
+struct TextureEntry {
+    char16_t name[kNameUnits] = {};  // zero-terminated, at most 63 units
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint32_t offset = 0;    // position of the texture's data in the data file
+    std::uint32_t category = 0;  // category index, low 16 bits of the listing's number
+};
+
+// A value or the reason it could not be made. `error` is empty on success.
+template <class T>
+struct Result {
+    T value{};
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+class CTextureSet {
+public:
+    CTextureSet() = default;
+    CTextureSet(const CTextureSet&) = delete;
+    CTextureSet& operator=(const CTextureSet&) = delete;
+
+    std::size_t GetEntryCount() const { return m_entries.size(); }
+    TextureEntry GetEntry(std::size_t i) const { return m_entries[i]; }
+    std::u16string GetEntryName(std::size_t i) const { return m_entries[i].name; }
+    // The entries without copying, for views over large sets.
+    const std::vector<TextureEntry>& Entries() const { return m_entries; }
+
+    std::size_t GetCategoryCount() const { return m_categories.size(); }
+    std::u16string GetCategoryName(std::size_t i) const { return m_categories[i]; }
+
+    TextureMode GetMode() const { return m_mode; }
+    InputFile* GetDataFile() const { return m_dataFile.get(); }
+
+    // The three paths of the set and whether each file could be opened; the
+    // reason is empty for a file that was opened.
+    const std::u16string& ListingPath() const { return m_listingPath; }
+    const std::u16string& OffsetTablePath() const { return m_offsetTablePath; }
+    const std::u16string& DataPath() const { return m_dataPath; }
+    bool HasListingFile() const { return m_listingFile != nullptr; }
+    bool HasOffsetTableFile() const { return m_offsetTableFile != nullptr; }
+    bool HasDataFile() const { return m_dataFile != nullptr; }
+    const std::string& ListingError() const { return m_listingError; }
+    const std::string& OffsetTableError() const { return m_offsetTableError; }
+    const std::string& DataError() const { return m_dataError; }
+
+private:
+    friend CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
+                                       const std::u16string& modeWord);
+    friend int ReadListing(CTextureSet& set, const std::u16string& listingPath);
+
+    std::unique_ptr<InputFile> m_listingFile;
+    std::unique_ptr<InputFile> m_dataFile;
+    std::unique_ptr<InputFile> m_offsetTableFile;
+    TextureMode m_mode = kModeEtc;
+    std::vector<TextureEntry> m_entries;
+    std::vector<std::u16string> m_categories;
+
+    std::u16string m_listingPath;
+    std::u16string m_offsetTablePath;
+    std::u16string m_dataPath;
+    std::string m_listingError;
+    std::string m_offsetTableError;
+    std::string m_dataError;
+};
+
+// Derives the offset-table or data path of a listing: the listing's final
+// ".txt" (any case) becomes "." + modeWord + suffix, where suffix is ".toc" or
+// ".dat"; a listing without that extension gets it appended.
+std::u16string DeriveSetPath(const std::u16string& listingPath, const std::u16string& modeWord,
+                             const std::u16string& suffix);
+
+// Fills an empty set: mode from the mode word ("etc" or "dxt"), the offset
+// table and data file opened read-only, then the listing read. Files that
+// cannot be opened stay absent; the set records why.
+CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
+                            const std::u16string& modeWord);
+
+// Reads the listing into the set: 1 when it was read, 0 when it cannot be opened.
+int ReadListing(CTextureSet& set, const std::u16string& listingPath);
+
+// Largest number of texels (width x height) an entry may have: the byte
+// counts of its texels and its preview image must fit 32 bits.
+constexpr std::uint64_t kMaxTexels = (std::uint64_t{1} << 28) - 1;
+
+// Empty when the entry's size can be read and shown; otherwise why not.
+std::string CheckEntrySize(const TextureEntry& entry);
+
+// One texture's texels as RGBA4444, width x height of them, top row first.
+// Texels the data file does not hold (absent file, data ending early) are 0.
+Result<std::vector<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry);
+
+// UTF-16 to UTF-8 and back; unpaired surrogates and invalid bytes become U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+}  // namespace marrowix
