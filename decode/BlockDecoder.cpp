@@ -46,19 +46,16 @@ inline void MakeTables(const std::uint8_t* b, BlockTables& t, std::uint32_t layo
     t.colour[2] = PackTexel(pack, (2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * bl0 + bl1) / 3, 0);
     t.colour[3] = PackTexel(pack, (r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (bl0 + 2 * bl1) / 3, 0);
 
+    // Both ramps are worked out and one is kept, with no branch on the order
+    // of the end points.
     std::array<std::uint32_t, 8> alpha{};
     alpha[0] = a0;
     alpha[1] = a1;
-    if (a0 > a1) {
-        for (std::uint32_t i = 2; i < 8; ++i) {
-            alpha[i] = ((8 - i) * a0 + (i - 1) * a1) / 7;
-        }
-    } else {
-        for (std::uint32_t i = 2; i < 6; ++i) {
-            alpha[i] = ((6 - i) * a0 + (i - 1) * a1) / 5;
-        }
-        alpha[6] = 0;
-        alpha[7] = 255;
+    const bool eightLevels = a0 > a1;
+    for (std::uint32_t i = 2; i < 8; ++i) {
+        const std::uint32_t eight = ((8 - i) * a0 + (i - 1) * a1) / 7;
+        const std::uint32_t six = i < 6 ? ((6 - i) * a0 + (i - 1) * a1) / 5 : (i == 6 ? 0 : 255);
+        alpha[i] = eightLevels ? eight : six;
     }
     for (std::size_t i = 0; i < 8; ++i) {
         t.alpha[i] = PackTexel(pack, 0, 0, 0, alpha[i]);

@@ -92,6 +92,6 @@ BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 // The preview image of entry `index`: a 40-byte header, then width x height
 // pixels of 4 bytes (blue, green, red, alpha), bottom row first. Refused,
 // with the reason, for an index out of range or an entry of unusable size.
-Result<std::vector<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index);
+Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index);
 
 }  // namespace marrowix

@@ -20,12 +20,12 @@ std::uint32_t GetLe32(const std::uint8_t* p) {
 }
 
 void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
-    PutLe32(p + 0, kDibHeaderSize);                       // biSize
+    PutLe32(p + 0, kDibHeaderSize);                      // biSize
     PutLe32(p + 4, static_cast<std::uint32_t>(width));   // biWidth
     PutLe32(p + 8, static_cast<std::uint32_t>(height));  // biHeight: positive, bottom-up
-    PutLe16(p + 12, 1);                                   // biPlanes
-    PutLe16(p + 14, 32);                                  // biBitCount
-    PutLe32(p + 16, 0);                                   // biCompression: BI_RGB
+    PutLe16(p + 12, 1);                                  // biPlanes
+    PutLe16(p + 14, 32);                                 // biBitCount
+    PutLe32(p + 16, 0);                                  // biCompression: BI_RGB
     PutLe32(p + 20, static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4);
     PutLe32(p + 24, 0);  // biXPelsPerMeter
     PutLe32(p + 28, 0);  // biYPelsPerMeter
@@ -61,8 +61,8 @@ BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
     return h;
 }
 
-Result<std::vector<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
-    Result<std::vector<std::uint8_t>> result;
+Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
+    Result<Buffer<std::uint8_t>> result;
     if (index >= set.GetEntryCount()) {
         result.error = "no entry " + std::to_string(index) + " (the set has " +
                        std::to_string(set.GetEntryCount()) + ")";
@@ -76,7 +76,7 @@ Result<std::vector<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::s
     const std::size_t w = static_cast<std::size_t>(entry.width);
     const std::size_t h = static_cast<std::size_t>(entry.height);
 
-    Result<std::vector<std::uint16_t>> texels = ReadTexels(set, entry);
+    Result<Buffer<std::uint16_t>> texels = ReadTexels(set, entry);
     if (!texels.ok()) {
         result.error = texels.error;
         return result;

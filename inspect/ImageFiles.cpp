@@ -20,7 +20,9 @@ std::filesystem::path NativePath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::string ErrnoText() { return std::generic_category().message(errno); }
+std::string ErrnoText() {
+    return std::generic_category().message(errno);
+}
 
 // Runs `write` on a temporary file beside `path`, then renames it to `path`.
 std::string WriteAtomically(const std::string& path,
@@ -54,9 +56,8 @@ std::string WriteAtomically(const std::string& path,
 
 std::string CheckDib(std::span<const std::uint8_t> dib, BITMAPINFOHEADER* header) {
     *header = ReadDibHeader(dib);
-    const std::uint64_t pixels =
-        std::uint64_t(header->biWidth < 0 ? 0 : header->biWidth) *
-        std::uint64_t(header->biHeight < 0 ? 0 : header->biHeight) * 4;
+    const std::uint64_t pixels = std::uint64_t(header->biWidth < 0 ? 0 : header->biWidth) *
+                                 std::uint64_t(header->biHeight < 0 ? 0 : header->biHeight) * 4;
     if (dib.size() < kDibHeaderSize || header->biSize != kDibHeaderSize ||
         header->biBitCount != 32 || dib.size() - kDibHeaderSize != pixels) {
         return "not a 32-bit preview image";
@@ -89,8 +90,7 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Only plain data lives in this frame, as libpng leaves it by longjmp.
 bool RunPng(PngJob* job) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, job, OnPngError,
-                                              OnPngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, job, OnPngError, OnPngWarning);
     if (png == nullptr) {
         std::snprintf(job->message, sizeof job->message, "cannot start the PNG writer");
         return false;

@@ -66,8 +66,8 @@ std::string DisplayName(std::u16string_view name) {
 
 std::string EntryLine(const TextureEntry& e) {
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "Dimensions: %d x %d  Offset: 0x%X", e.width,
-                  e.height, e.offset);
+    std::snprintf(numbers, sizeof numbers, "Dimensions: %d x %d  Offset: 0x%X", e.width, e.height,
+                  e.offset);
     std::string name = DisplayName(e.name);
     if (name.size() < 24) {
         name.resize(24, ' ');
@@ -262,7 +262,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const std::string entryName =
         "entry " + std::to_string(o.index) + " " + JsonString(set.GetEntryName(o.index));
-    const Result<std::vector<std::uint8_t>> dib = BuildPreviewDib(set, o.index);
+    const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, o.index);
     if (!dib.ok()) {
         err << kProgram << ": " << entryName << ": " << dib.error << '\n';
         return 1;

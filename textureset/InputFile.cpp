@@ -58,7 +58,9 @@ std::unique_ptr<InputFile> InputFile::Open(const std::u16string& path, std::stri
     return std::unique_ptr<InputFile>(new InputFile(file, size));
 }
 
-InputFile::~InputFile() { std::fclose(m_file); }
+InputFile::~InputFile() {
+    std::fclose(m_file);
+}
 
 std::size_t InputFile::ReadAt(std::uint64_t position, void* dst, std::size_t n) {
     if (n == 0 || position >= m_size || !Seek(m_file, position)) {

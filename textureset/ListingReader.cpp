@@ -1,6 +1,7 @@
 // Reading a texture listing line by line, with the offset-table lookup.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "textureset/TextureSet.h"
@@ -18,15 +19,41 @@ class ListingLineReader {
 public:
     explicit ListingLineReader(InputFile& file) : m_file(file), m_buffer(1 << 16) {}
 
-    // Fills `out` (zero-terminated); false when the end was met before any
-    // character was read.
-    bool ReadLine(char16_t* out, std::size_t size) {
+    // Fills `out` (zero-terminated) and returns the number of characters
+    // read; 0 when the end was met before any character was read.
+    // `*zero` gets the position of the first zero character read, or n.
+    std::size_t ReadLine(char16_t* out, std::size_t size, std::size_t* zero) {
         std::size_t n = 0;
-        while (n + 1 < size) {
-            int c = NextByte();
-            if (c < 0) {
-                break;
+        *zero = std::u16string_view::npos;
+        while (n + 1 < size && Fill()) {
+            // Take the buffered bytes up to a line end, a carriage return or
+            // the room left in one go.
+            const unsigned char* from = m_buffer.data() + m_pos;
+            std::size_t take = std::min(size - 1 - n, m_len - m_pos);
+            const void* lf = std::memchr(from, '\n', take);
+            if (lf != nullptr) {
+                take = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from);
             }
+            const void* cr = std::memchr(from, '\r', take);
+            if (cr != nullptr) {
+                take = static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - from);
+            }
+            if (*zero == std::u16string_view::npos) {
+                if (const void* z = std::memchr(from, 0, take); z != nullptr) {
+                    *zero =
+                        n + static_cast<std::size_t>(static_cast<const unsigned char*>(z) - from);
+                }
+            }
+            for (std::size_t k = 0; k < take; ++k) {
+                out[n + k] = from[k];
+            }
+            n += take;
+            m_pos += take;
+            if (cr == nullptr && lf == nullptr) {
+                continue;  // buffer drained or the line is full
+            }
+            // A line feed, or a carriage return that is dropped before one.
+            int c = NextByte();
             if (c == '\r' && PeekByte() == '\n') {
                 c = NextByte();
             }
@@ -36,7 +63,10 @@ public:
             }
         }
         out[n] = 0;
-        return n > 0;
+        if (*zero == std::u16string_view::npos) {
+            *zero = n;
+        }
+        return n;
     }
 
     // True once a read has met the end of the file.
@@ -98,10 +128,6 @@ private:
     std::size_t m_len = 0;
 };
 
-std::size_t TextLength(const char16_t* text) {
-    return std::u16string_view(text).size();
-}
-
 // The name after the opening quote, up to the closing quote or the end of the
 // text, cut to the record's capacity. Returns the closing quote's position,
 // or the text's length when there is none.
@@ -128,6 +154,9 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
         return 0;
     }
 
+    // Room for a listing of short lines, so that the entries are rarely moved.
+    set.m_entries.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(set.m_listingFile->Size() / 32, std::uint64_t{1} << 24)));
     ListingLineReader reader(*set.m_listingFile);
     OffsetTableReader table(set.m_offsetTableFile.get());
     std::uint64_t tablePosition = 0;
@@ -137,9 +166,8 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
     std::array<char16_t, kLineUnits> line{};
 
     do {
-        line.fill(0);
-        reader.ReadLine(line.data(), line.size());
-        const std::size_t length = TextLength(line.data());
+        std::size_t length = 0;  // the text of a read ends at its first zero
+        reader.ReadLine(line.data(), line.size(), &length);
 
         if (line[0] == u'c') {
             char16_t name[kNameUnits] = {};

@@ -32,8 +32,8 @@ std::size_t AvailableBytes(InputFile* file, const TextureEntry& entry, std::uint
 
 }  // namespace
 
-Result<std::vector<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry) {
-    Result<std::vector<std::uint16_t>> result;
+Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry) {
+    Result<Buffer<std::uint16_t>> result;
     result.error = CheckEntrySize(entry);
     if (!result.ok()) {
         return result;
@@ -43,27 +43,25 @@ Result<std::vector<std::uint16_t>> ReadTexels(const CTextureSet& set, const Text
     const std::size_t texels = std::size_t{width} * height;
     InputFile* file = set.GetDataFile();
     try {
-        result.value.assign(texels, 0);
+        result.value.resize(texels);
         if (texels == 0) {
             return result;
         }
         if (set.GetMode() == kModeEtc) {
             const std::size_t got = ReadEntryBytes(file, entry, result.value.data(), texels * 2);
+            // Texels the file does not hold are 0; so is half a texel at its end.
+            std::fill(result.value.begin() + static_cast<std::ptrdiff_t>(got / 2),
+                      result.value.end(), std::uint16_t{0});
             if constexpr (std::endian::native == std::endian::big) {
                 for (std::size_t i = 0; i < got / 2; ++i) {
-                    result.value[i] = static_cast<std::uint16_t>((result.value[i] << 8) |
-                                                                 (result.value[i] >> 8));
+                    result.value[i] =
+                        static_cast<std::uint16_t>((result.value[i] << 8) | (result.value[i] >> 8));
                 }
-            }
-            // A half texel at the end of the file is no texel.
-            if (got % 2 != 0) {
-                result.value[got / 2] = 0;
             }
         } else {
             // Only what the blocks need and the file holds; the decoder takes
             // missing bytes as 0.
-            std::vector<std::uint8_t> blocks(
-                AvailableBytes(file, entry, BlockDataSize(width, height)));
+            Buffer<std::uint8_t> blocks(AvailableBytes(file, entry, BlockDataSize(width, height)));
             blocks.resize(ReadEntryBytes(file, entry, blocks.data(), blocks.size()));
             DecodeBlockImage(width, height, blocks, result.value, kLayoutRgba4444);
         }

@@ -8,7 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "textureset/InputFile.h"
@@ -32,6 +35,32 @@ struct TextureEntry {
     std::uint32_t offset = 0;    // position of the texture's data in the data file
     std::uint32_t category = 0;  // category index, low 16 bits of the listing's number
 };
+
+// An allocator that leaves new elements of trivial types uninitialised, for
+// large buffers that are filled right after they are made.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() = default;
+    template <class U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        std::allocator_traits<std::allocator<T>>::construct(static_cast<std::allocator<T>&>(*this),
+                                                            p, std::forward<Args>(args)...);
+    }
+};
+
+// A heap buffer whose `resize` does not clear what it adds.
+template <class T>
+using Buffer = std::vector<T, DefaultInitAllocator<T>>;
 
 // A value or the reason it could not be made. `error` is empty on success.
 template <class T>
@@ -115,7 +144,7 @@ std::string CheckEntrySize(const TextureEntry& entry);
 
 // One texture's texels as RGBA4444, width x height of them, top row first.
 // Texels the data file does not hold (absent file, data ending early) are 0.
-Result<std::vector<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry);
+Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry);
 
 // UTF-16 to UTF-8 and back; unpaired surrogates and invalid bytes become U+FFFD.
 std::string ToUtf8(std::u16string_view text);

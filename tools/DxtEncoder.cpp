@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "decode/Decode.h"
@@ -17,18 +18,66 @@ std::array<std::uint32_t, 3> Widen565(std::uint32_t c) {
     return {Expand5(c >> 11), Expand6((c >> 5) & 0x3F), Expand5(c & 0x1F)};
 }
 
+// Colour end points along the principal axis of the block's colours.
+void ColourEndPoints(std::span<const std::uint8_t, 64> rgba, std::array<std::uint32_t, 3>& hi,
+                     std::array<std::uint32_t, 3>& lo) {
+    std::array<double, 3> mean{};
+    for (std::size_t k = 0; k < 16; ++k) {
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            mean[ch] += rgba[k * 4 + ch] / 16.0;
+        }
+    }
+    std::array<std::array<double, 3>, 3> cov{};
+    for (std::size_t k = 0; k < 16; ++k) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            for (std::size_t j = 0; j < 3; ++j) {
+                cov[i][j] += (rgba[k * 4 + i] - mean[i]) * (rgba[k * 4 + j] - mean[j]);
+            }
+        }
+    }
+    std::array<double, 3> axis{1, 1, 1};
+    for (int iteration = 0; iteration < 16; ++iteration) {
+        std::array<double, 3> next{};
+        for (std::size_t i = 0; i < 3; ++i) {
+            next[i] = cov[i][0] * axis[0] + cov[i][1] * axis[1] + cov[i][2] * axis[2];
+        }
+        const double length = std::sqrt(next[0] * next[0] + next[1] * next[1] + next[2] * next[2]);
+        if (length < 1e-9) {
+            break;
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            axis[i] = next[i] / length;
+        }
+    }
+    double lowest = 1e9;
+    double highest = -1e9;
+    for (std::size_t k = 0; k < 16; ++k) {
+        double t = 0;
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            t += (rgba[k * 4 + ch] - mean[ch]) * axis[ch];
+        }
+        lowest = std::min(lowest, t);
+        highest = std::max(highest, t);
+    }
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        hi[ch] =
+            static_cast<std::uint32_t>(std::clamp(mean[ch] + axis[ch] * highest, 0.0, 255.0) + 0.5);
+        lo[ch] =
+            static_cast<std::uint32_t>(std::clamp(mean[ch] + axis[ch] * lowest, 0.0, 255.0) + 0.5);
+        hi[ch] = std::min<std::uint32_t>(hi[ch], 255);
+        lo[ch] = std::min<std::uint32_t>(lo[ch], 255);
+    }
+}
+
 }  // namespace
 
 void EncodeDxt5Block(std::span<const std::uint8_t, 64> rgba, std::span<std::uint8_t, 16> block) {
-    std::array<std::uint32_t, 3> lo{255, 255, 255};
-    std::array<std::uint32_t, 3> hi{0, 0, 0};
+    std::array<std::uint32_t, 3> lo{};
+    std::array<std::uint32_t, 3> hi{};
+    ColourEndPoints(rgba, hi, lo);
     std::uint32_t alphaLo = 255;
     std::uint32_t alphaHi = 0;
     for (std::size_t k = 0; k < 16; ++k) {
-        for (std::size_t ch = 0; ch < 3; ++ch) {
-            lo[ch] = std::min<std::uint32_t>(lo[ch], rgba[k * 4 + ch]);
-            hi[ch] = std::max<std::uint32_t>(hi[ch], rgba[k * 4 + ch]);
-        }
         alphaLo = std::min<std::uint32_t>(alphaLo, rgba[k * 4 + 3]);
         alphaHi = std::max<std::uint32_t>(alphaHi, rgba[k * 4 + 3]);
     }

@@ -90,7 +90,7 @@ std::vector<SampleImage> SampleImages() {
         return std::array<double, 4>{1.0, 0.9, 0.4, 1 - r};
     }));
     images.push_back(Make("tiny", 3, 5, 3, [&](double u, double v) {
-        return std::array<double, 4>{u, v, 1 - u, 1};
+        return Mix({1, 0.2, 0.1, 1}, {0.1, 0.3, 1, 1}, (u + v) / 2);
     }));
     images.push_back(Make("thin", 3, 1, 8, [&](double, double v) {
         return Mix({1, 1, 1, 1}, {0, 0.4, 0, 1}, v);
@@ -125,9 +125,8 @@ std::string WriteSampleSet(const std::filesystem::path& dir, const std::string& 
     lines.push_back("");
     const std::size_t firstTextureLine = lines.size();
     for (const SampleImage& image : images) {
-        lines.push_back("\"" + image.name + "\" cat=" + std::to_string(image.category) +
-                        " width=" + std::to_string(image.width) +
-                        " height=" + std::to_string(image.height));
+        lines.push_back("\"" + image.name + "\" cat=" + std::to_string(image.category) + " width=" +
+                        std::to_string(image.width) + " height=" + std::to_string(image.height));
     }
     std::string listing;
     for (const std::string& line : lines) {
@@ -156,10 +155,10 @@ std::string WriteSampleSet(const std::filesystem::path& dir, const std::string& 
             } else {
                 for (std::size_t t = 0; t < image.rgba.size(); t += 4) {
                     const std::uint8_t* p = &image.rgba[t];
-                    PutLe(data,
-                          ((p[0] >> 4) << 12) | ((p[1] >> 4) << 8) | ((p[2] >> 4) << 4) |
-                              (p[3] >> 4),
-                          2);
+                    PutLe(
+                        data,
+                        ((p[0] >> 4) << 12) | ((p[1] >> 4) << 8) | ((p[2] >> 4) << 4) | (p[3] >> 4),
+                        2);
                 }
             }
         }

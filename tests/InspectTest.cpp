@@ -1,0 +1,214 @@
+// marrowix-inspect end to end: the real program on sets written for the test.
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "TestFiles.h"
+#include "decode/Decode.h"
+#include "inspect/Inspect.h"
+
+namespace marrowix::test {
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return q + "'";
+}
+
+Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command = Quote(MARROWIX_INSPECT_PATH);
+    for (const std::string& a : args) {
+        command += " " + Quote(a);
+    }
+    const auto errPath = dir / "stderr.txt";
+    command += " 2>" + Quote(errPath.string());
+    Outcome o;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return o;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        o.out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto err = ReadBytes(errPath);
+    o.err.assign(err.begin(), err.end());
+    return o;
+}
+
+std::filesystem::path ExampleSet(const TempDir& dir) {
+    SetFiles files;
+    files.listing =
+        "cat=0 name=streets\n"
+        "cat=1 name=signs\n"
+        "\"road\" cat=0 width=4 height=2\n"
+        "\"stop\" cat=1 width=2 height=2\n"
+        "\"stray\" cat=3 width=1 height=1\n"
+        "\"q\\\x01\t\" cat=0 width=0 height=0\n"
+        "\"bad\" cat=1 width=-2 height=2\n";
+    files.mode = "etc";
+    files.table = Le32({0, 0, 420, 0, 0, 0, 0});
+    files.data.assign(420 + 8, 0);
+    for (std::uint16_t t : {0xF00F, 0x0F0F, 0x00FF, 0xFFF0, 0x1234, 0x5678, 0x9ABC, 0xDEF1}) {
+        files.data.push_back(static_cast<std::uint8_t>(t));
+        files.data.push_back(static_cast<std::uint8_t>(t >> 8));
+    }
+    return WriteSet(dir, files);
+}
+
+TEST(Inspect, PrintsTheTree) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir);
+    const Outcome o = Inspect(dir, {"--mode", "etc", listing.string()});
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    std::istringstream lines(o.out);
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(lines, row);) {
+        rows.push_back(row);
+    }
+    ASSERT_EQ(rows.size(), 7u) << o.out;
+    EXPECT_EQ(rows[0], "[+] streets");
+    EXPECT_EQ(rows[1].rfind("    road ", 0), 0u);
+    EXPECT_NE(rows[1].find("Dimensions: 4 x 2"), std::string::npos);
+    EXPECT_NE(rows[1].find("Offset: 0x1A4"), std::string::npos);
+    EXPECT_EQ(rows[2].rfind("    q\\\\x01\\t ", 0), 0u) << rows[2];
+    EXPECT_EQ(rows[3], "[+] signs");
+    EXPECT_EQ(rows[4].rfind("    stop ", 0), 0u);
+    EXPECT_NE(rows[4].find("Offset: 0x0"), std::string::npos);
+    EXPECT_EQ(rows[5].rfind("    bad ", 0), 0u);
+    EXPECT_EQ(rows[6].rfind("stray ", 0), 0u) << "no category line: at the root, last";
+}
+
+TEST(Inspect, PrintsJsonAndWarnsOfMissingFiles) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir);
+    const Outcome o = Inspect(dir, {"--json", listing.string()});  // dxt files are absent
+    ASSERT_EQ(o.code, 0);
+    EXPECT_NE(o.err.find("warning: cannot open offset table '" + (dir / "world.dxt.toc").string()),
+              std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("warning: cannot open data file"), std::string::npos);
+    EXPECT_EQ(o.out.rfind("{\"mode\":\"dxt\",\"files\":{\"listing\":true,\"offsets\":false,"
+                          "\"data\":false},\"categories\":[\"streets\",\"signs\"],\"entries\":["
+                          "{\"index\":0,\"name\":\"road\",\"width\":4,\"height\":2,\"offset\":0,"
+                          "\"category\":0},",
+                          0),
+              0u)
+        << o.out;
+    EXPECT_NE(o.out.find("\"name\":\"q\\\\\\u0001\\t\""), std::string::npos) << o.out;
+    EXPECT_EQ(inspect::JsonString(u"\u00E9\xD800"), "\"\xC3\xA9\\uD800\"");
+}
+
+TEST(Inspect, ExportsBmpByteForByte) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir);
+    const auto bmp = dir / "road.BMP";
+    const Outcome o = Inspect(
+        dir, {"--mode", "etc", "--export", "0", "--output", bmp.string(), listing.string()});
+    ASSERT_EQ(o.code, 0) << o.err;
+    const auto file = ReadBytes(bmp);
+    auto set = OpenSet(listing, "etc");
+    const auto dib = BuildPreviewDib(*set, 0);
+    ASSERT_EQ(file.size(), 14 + dib.value.size());
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(file[2] | file[3] << 8, static_cast<int>(file.size()));
+    EXPECT_EQ(file[10], 54);
+    EXPECT_TRUE(std::equal(dib.value.begin(), dib.value.end(), file.begin() + 14));
+}
+
+TEST(Inspect, ExportsPngTopRowFirstWithAlpha) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir);
+    const auto png = dir / "road.png";
+    const Outcome o = Inspect(
+        dir, {"--mode", "etc", "--export", "0", "--output", png.string(), listing.string()});
+    ASSERT_EQ(o.code, 0) << o.err;
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    const auto bytes = ReadBytes(png);
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()));
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    ASSERT_EQ(image.width, 4u);
+    ASSERT_EQ(image.height, 2u);
+    // Top-left texel 0xF00F: red 240, alpha 240. Bottom-right 0xDEF1.
+    EXPECT_EQ(pixels[0], 240);
+    EXPECT_EQ(pixels[1], 0);
+    EXPECT_EQ(pixels[3], 240);
+    const std::size_t last = pixels.size() - 4;
+    EXPECT_EQ(pixels[last + 0], 0xD0);
+    EXPECT_EQ(pixels[last + 1], 0xE0);
+    EXPECT_EQ(pixels[last + 2], 0xF0);
+    EXPECT_EQ(pixels[last + 3], 0x10);
+}
+
+TEST(Inspect, FailuresNameTheCauseAndLeaveNoFile) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir);
+    const auto out = (dir / "x.png").string();
+    auto run = [&](std::vector<std::string> args) { return Inspect(dir, args); };
+
+    Outcome o = run({"--mode", "etc", "--export", "9", "--output", out, listing.string()});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_NE(o.err.find("entry 9: no such entry"), std::string::npos) << o.err;
+    o = run({"--mode", "etc", "--export", "4", "--output", out, listing.string()});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_NE(o.err.find("entry 4 \"bad\": negative size -2 x 2"), std::string::npos) << o.err;
+    o = run({"--mode", "etc", "--export", "3", "--output", out, listing.string()});
+    EXPECT_EQ(o.code, 1) << "a PNG cannot be empty";
+    o = run({"--mode", "etc", "--export", "0", "--output", (dir / "no/such/x.png").string(),
+             listing.string()});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_NE(o.err.find("cannot write"), std::string::npos);
+    o = run({(dir / "missing.txt").string()});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_NE(o.err.find("cannot open listing"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
+    }
+}
+
+TEST(Inspect, UsageErrors) {
+    TempDir dir;
+    const auto listing = ExampleSet(dir).string();
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--bogus", listing},
+                                               {"--mode"},
+                                               {"--mode", "DXT", listing},
+                                               {"--export", "x1", "--output", "a.bmp", listing},
+                                               {"--export", "1", listing},
+                                               {"--export", "1", "--output", "a.gif", listing},
+                                               {listing, listing}}) {
+        const Outcome o = Inspect(dir, args);
+        EXPECT_EQ(o.code, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(o.err.find("usage: marrowix-inspect"), std::string::npos);
+    }
+    const Outcome help = Inspect(dir, {"--help"});
+    EXPECT_EQ(help.code, 0);
+}
+
+}  // namespace
+}  // namespace marrowix::test
