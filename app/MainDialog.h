@@ -1,0 +1,70 @@
+// The main dialog: Browse loads a texture set into the tree; selecting a
+// texture shows its dimensions, its data offset and its decoded image.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <memory>
+#include <span>
+
+#include "textureset/TextureSet.h"
+
+class QTreeView;
+
+namespace marrowix {
+
+class TextureTreeModel;
+
+class CMarrowix : public QDialog {
+    Q_OBJECT
+public:
+    explicit CMarrowix(QWidget* parent = nullptr);
+    ~CMarrowix() override;
+
+    // The control with a template identifier (IDC_...), or null.
+    QWidget* GetDlgItem(int id) const;
+
+    // Replaces the current set and the tree's content with the set at
+    // `listingPath`, asking which encoding to load. Returns the number of
+    // entries.
+    int LoadTextureSet(const QString& listingPath);
+
+    TextureTreeModel* TreeModel() const { return m_pModel; }
+
+    // The set loaded by the last Browse; none until the first.
+    std::unique_ptr<CTextureSet> m_pTextureSet;
+    QTreeView* m_pTree = nullptr;
+
+public slots:
+    void OnBrowse();
+    void OnTreeSelChanged();
+
+protected:
+    bool OnInitDialog();
+
+    // What the user is asked; replaced in tests.
+    // The listing to load; empty when the user cancels.
+    virtual QString PromptListingPath();
+    // The encoding question: true for Yes ("dxt"), false for No ("etc").
+    virtual bool AskLoadDxt();
+    virtual void ShowWarning(const QString& text);
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void ConnectMessageMap();
+    void ShowPreview(const QImage& image);
+    void WarnOfMissingFiles();
+
+    TextureTreeModel* m_pModel = nullptr;
+};
+
+// The caption of the program's message boxes: the program file's name
+// without its extension.
+QString ProgramName();
+
+// A preview block (header and bottom-up 32-bit pixels) as an image, top row
+// first, the fourth byte ignored. Null for an empty or malformed block.
+QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib);
+
+}  // namespace marrowix
