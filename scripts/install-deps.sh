@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ clang pkg-config
     libgtest-dev libbenchmark-dev libpng-dev
+    qt6-base-dev fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,126 @@
+// Timings of the viewer on large sets, through the real dialog:
+//   QT_QPA_PLATFORM=offscreen build/default/bench/marrowix_viewer_bench
+// - a listing of 1,000,000 textures in 1,000 categories, from the chosen
+//   path to the tree painted; expanding every category; replacing the set
+//   by another of the same size with every category expanded;
+// - selecting a 4096 x 4096 "dxt" texture until its image is painted.
+#include <unistd.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "app/TextureTreeModel.h"
+#include "decode/Decode.h"
+#include "platform/ProcessMemory.h"
+
+namespace {
+
+using marrowix::CMarrowix;
+
+class AnsweringDialog : public CMarrowix {
+protected:
+    bool AskLoadDxt() override { return true; }
+    void ShowWarning(const QString&) override {}
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string RandomBytes(std::size_t n) {
+    std::mt19937 random(99);
+    std::string bytes(n, '\0');
+    for (auto& b : bytes) {
+        b = static_cast<char>(random());
+    }
+    return bytes;
+}
+
+// 1,000 category lines, then 1,000,000 textures spread over them.
+void WriteLargeListing(const std::filesystem::path& path) {
+    std::string text;
+    for (int c = 0; c < 1000; ++c) {
+        text += "cat=" + std::to_string(c) + " name=category_" + std::to_string(c) + "\n";
+    }
+    for (int i = 0; i < 1000000; ++i) {
+        text += "\"texture_" + std::to_string(i) + "\" cat=" + std::to_string((i * 7) % 1000) +
+                " width=64 height=64\n";
+    }
+    WriteFile(path, text);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Paint(CMarrowix& dialog) {
+    dialog.repaint();
+    QApplication::processEvents();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    marrowix::KeepFreedMemoryForReuse();
+    QApplication application(argc, argv);
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("marrowix-viewer-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    WriteLargeListing(dir / "a.txt");
+    std::filesystem::copy_file(dir / "a.txt", dir / "b.txt");
+    WriteFile(dir / "large.txt", "\"large\" width=4096 height=4096\n");
+    WriteFile(dir / "large.dxt.toc", std::string(4, '\0'));
+    WriteFile(dir / "large.dxt.dat", RandomBytes(8 + marrowix::BlockDataSize(4096, 4096)));
+
+    AnsweringDialog dialog;
+    dialog.show();
+    QApplication::processEvents();
+
+    std::vector<double> load;
+    std::vector<double> expand;
+    std::vector<double> replace;
+    std::vector<double> select;
+    QElapsedTimer timer;
+    for (int round = 0; round < 3; ++round) {
+        timer.start();
+        dialog.LoadTextureSet(QString::fromStdString((dir / "a.txt").string()));
+        Paint(dialog);
+        load.push_back(timer.nsecsElapsed() / 1e6);
+
+        timer.start();
+        dialog.m_pTree->expandAll();
+        Paint(dialog);
+        expand.push_back(timer.nsecsElapsed() / 1e6);
+
+        timer.start();
+        dialog.LoadTextureSet(QString::fromStdString((dir / "b.txt").string()));
+        Paint(dialog);
+        replace.push_back(timer.nsecsElapsed() / 1e6);
+
+        dialog.LoadTextureSet(QString::fromStdString((dir / "large.txt").string()));
+        Paint(dialog);
+        timer.start();
+        dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(0, 0));
+        Paint(dialog);
+        select.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::printf("load 1,000,000 textures to painted tree: median %.0f ms (first %.0f ms)\n",
+                Median(load), load[0]);
+    std::printf("expand all 1,000 categories:             median %.0f ms (first %.0f ms)\n",
+                Median(expand), expand[0]);
+    std::printf("replace the expanded tree by a new set:  median %.0f ms (first %.0f ms)\n",
+                Median(replace), replace[0]);
+    std::printf("select a 4096 x 4096 dxt texture:        median %.0f ms (first %.0f ms)\n",
+                Median(select), select[0]);
+    std::filesystem::remove_all(dir);
+    return 0;
+}
