@@ -91,6 +91,9 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     std::uint8_t* block = result.value.data();
     WriteDibHeader(block, entry.width, entry.height);
 
+    if (w == 0 || h == 0) {
+        return result;  // no pixels, however many rows of none
+    }
     // The top source row lands in the last stored row.
     std::uint8_t* pixels = block + kDibHeaderSize;
     for (std::size_t i = 0; i < h; ++i) {

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Builds Marrowix and runs every test. Run from anywhere inside the checkout.
+# Builds Marrowix and runs every test: the ordinary build, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short bounded run of
+# each fuzz target. Run from anywhere inside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-cmake --preset default
-cmake --build --preset default -j"$(nproc)"
-ctest --preset default -j"$(nproc)"
+jobs=$(nproc)
+for preset in default asan fuzz; do
+    echo "== $preset =="
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" -j"$jobs"
+    ctest --preset "$preset" -j"$jobs"
+done

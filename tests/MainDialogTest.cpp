@@ -108,6 +108,12 @@ private:
     static void Select(CMarrowix& d, const QModelIndex& index) {
         d.m_pTree->setCurrentIndex(index);
     }
+    // Browse to the example set in `dir`, answering the question as given.
+    static void BrowseToExample(ScriptedDialog& d, const TempDir& dir, bool yes) {
+        d.paths << Q(WriteExampleSet(dir));
+        d.answerYes = yes;
+        ClickBrowse(d);
+    }
 
 private slots:
     void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
@@ -141,9 +147,7 @@ private slots:
     void loadEtcThroughBrowse() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        ClickBrowse(d);
+        BrowseToExample(d, dir, false);
         QCOMPARE(d.prompts, 1);
         QCOMPARE(d.questions, 1);
         QVERIFY(d.warnings.isEmpty());
@@ -174,9 +178,7 @@ private slots:
     void selectionShowsLabelsAndImage() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        ClickBrowse(d);
+        BrowseToExample(d, dir, false);
 
         Select(d, Node(d, 0, 0));  // road
         QCOMPARE(Text(d, IDC_DIMENSIONS), QString("Dimensions: 4 x 2"));
@@ -203,9 +205,7 @@ private slots:
     void emptyAndRefusedTexturesShowAnEmptyPreview() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        ClickBrowse(d);
+        BrowseToExample(d, dir, false);
         Select(d, Node(d, 0, 0));
         QVERIFY(!Preview(d).isNull());
 
@@ -221,9 +221,7 @@ private slots:
     void yesLoadsTheDxtFiles() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = true;
-        ClickBrowse(d);
+        BrowseToExample(d, dir, true);
         QCOMPARE(d.m_pTextureSet->GetMode(), kModeDxt);
         Select(d, Node(d, 0, 0));
         QCOMPARE(Text(d, IDC_OFFSET), QString("Offset: 0x10"));
@@ -233,9 +231,7 @@ private slots:
     void cancelChangesNothing() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        ClickBrowse(d);
+        BrowseToExample(d, dir, false);
         Select(d, Node(d, 0, 0));
         const CTextureSet* before = d.m_pTextureSet.get();
 

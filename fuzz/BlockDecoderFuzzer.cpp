@@ -1,0 +1,53 @@
+// Arbitrary block data and image sizes through DecodeBlockImage, checked
+// against decoding every block alone with DecodeBlock. The buffers are of
+// exactly their size, so any read or write outside them is caught.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "decode/Decode.h"
+
+using namespace marrowix;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const auto width = input.ConsumeIntegralInRange<std::uint32_t>(0, 257);
+    const auto height = input.ConsumeIntegralInRange<std::uint32_t>(0, 257);
+    static constexpr std::uint32_t kLayouts[] = {kLayoutRgba4444, kLayoutRgb565, kLayoutBgr888,
+                                                 kLayoutArgb8888, 0x1555};
+    const std::uint32_t layout = input.PickValueInArray(kLayouts);
+    const std::vector<std::uint8_t> blocks = input.ConsumeRemainingBytes<std::uint8_t>();
+
+    const std::size_t texels = std::size_t{width} * height;
+    std::vector<std::uint16_t> out(texels, 0xA5A5);
+    MARROWIX_FUZZ_CHECK(DecodeBlockImage(width, height, blocks, out, layout));
+
+    // The same image block by block; missing bytes are 0.
+    std::vector<std::uint16_t> expected(texels, 0x5A5A);
+    const std::uint32_t across = (width + 3) / 4;
+    const std::uint32_t down = (height + 3) / 4;
+    for (std::uint32_t r = 0; r < down; ++r) {
+        for (std::uint32_t c = 0; c < across; ++c) {
+            std::uint8_t block[kBlockBytes] = {};
+            const std::size_t start = (std::size_t{r} * across + c) * kBlockBytes;
+            if (start < blocks.size()) {
+                std::memcpy(block, blocks.data() + start,
+                            std::min(kBlockBytes, blocks.size() - start));
+            }
+            DecodeBlock(block, c * 4, r * 4, width, height, expected.data(), layout);
+        }
+    }
+    MARROWIX_FUZZ_CHECK(out == expected);
+
+    // An output one texel short is refused and left alone.
+    if (texels > 0) {
+        std::vector<std::uint16_t> small(texels - 1, 0x1234);
+        MARROWIX_FUZZ_CHECK(!DecodeBlockImage(width, height, blocks, small, layout));
+        for (std::uint16_t t : small) {
+            MARROWIX_FUZZ_CHECK(t == 0x1234);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,47 @@
+// marrowix-inspect's own parsing: argument vectors (the input split at zero
+// bytes) and the JSON strings it writes names as.
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "inspect/Inspect.h"
+
+using namespace marrowix;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> args(1);
+    for (std::size_t i = 0; i < size && args.size() <= 16; ++i) {
+        if (data[i] == 0) {
+            args.emplace_back();
+        } else {
+            args.back() += static_cast<char>(data[i]);
+        }
+    }
+    const inspect::ParsedArguments parsed = inspect::ParseArguments(args);
+    if (!parsed.help && parsed.error.empty()) {
+        const inspect::Options& o = parsed.options;
+        MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
+        MARROWIX_FUZZ_CHECK(!(o.json && o.exportImage));
+        MARROWIX_FUZZ_CHECK(o.exportImage == !o.output.empty());
+    }
+
+    // Names as UTF-16 units: the JSON string has no raw control character
+    // and no unescaped quote.
+    std::u16string name;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        name += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    }
+    const std::string json = inspect::JsonString(name);
+    MARROWIX_FUZZ_CHECK(json.size() >= 2 && json.front() == '"' && json.back() == '"');
+    bool escaped = false;
+    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        MARROWIX_FUZZ_CHECK(c >= 0x20);
+        if (!escaped) {
+            MARROWIX_FUZZ_CHECK(c != '"');
+        }
+        escaped = !escaped && c == '\\';
+    }
+    MARROWIX_FUZZ_CHECK(!escaped);
+    return 0;
+}

@@ -1,0 +1,81 @@
+// One input split into a listing, an offset table and a data file, opened as
+// a set, and the preview of every entry the core does not refuse built.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+
+#include "FuzzSupport.h"
+#include "decode/Decode.h"
+#include "textureset/SetTree.h"
+#include "textureset/TextureSet.h"
+
+namespace {
+
+using namespace marrowix;
+
+// Previews of one input may take this many texels in all, so that a run
+// spends its time on the format rather than on clearing large images.
+constexpr std::uint64_t kTexelBudget = std::uint64_t{1} << 14;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fuzz::ScratchDir dir;
+    FuzzedDataProvider input(data, size);
+    const bool dxt = input.ConsumeBool();
+    const auto listingSize = input.ConsumeIntegral<std::uint16_t>();
+    const auto tableSize = input.ConsumeIntegral<std::uint16_t>();
+    const std::string listing = input.ConsumeBytesAsString(listingSize);
+    const std::vector<std::uint8_t> table = input.ConsumeBytes<std::uint8_t>(tableSize);
+    const std::vector<std::uint8_t> bytes = input.ConsumeRemainingBytes<std::uint8_t>();
+
+    const std::string mode = dxt ? "dxt" : "etc";
+    const auto listingPath = dir.Path() / "set.txt";
+    fuzz::WriteFile(listingPath, listing.data(), listing.size());
+    fuzz::WriteFile(dir.Path() / ("set." + mode + ".toc"), table.data(), table.size());
+    fuzz::WriteFile(dir.Path() / ("set." + mode + ".dat"), bytes.data(), bytes.size());
+
+    CTextureSet set;
+    OpenTextureSet(set, FromUtf8(listingPath.string()), FromUtf8(mode));
+    MARROWIX_FUZZ_CHECK(set.HasListingFile());
+    MARROWIX_FUZZ_CHECK(set.GetEntryCount() <= listing.size());
+
+    // Every entry hangs in the tree exactly once.
+    const SetTree tree(set);
+    std::vector<std::uint8_t> seen(set.GetEntryCount(), 0);
+    for (std::size_t c = 0; c <= tree.CategoryCount(); ++c) {
+        const auto list = c < tree.CategoryCount() ? tree.Children(c) : tree.RootEntries();
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            MARROWIX_FUZZ_CHECK(list[i] < seen.size() && seen[list[i]]++ == 0);
+            MARROWIX_FUZZ_CHECK(tree.RowOf(list[i]) == i);
+        }
+    }
+
+    std::uint64_t budget = kTexelBudget;
+    for (std::size_t i = 0; i < set.GetEntryCount(); ++i) {
+        const TextureEntry entry = set.GetEntry(i);
+        MARROWIX_FUZZ_CHECK(entry.category <= 0xFFFF);
+        MARROWIX_FUZZ_CHECK(std::u16string_view(entry.name).size() <= kMaxNameLength);
+        if (!CheckEntrySize(entry).empty()) {
+            MARROWIX_FUZZ_CHECK(!BuildPreviewDib(set, i).ok());
+            continue;
+        }
+        const std::uint64_t texels =
+            std::uint64_t(entry.width) * static_cast<std::uint64_t>(entry.height);
+        if (texels > budget) {
+            continue;
+        }
+        budget -= texels;
+        const auto dib = BuildPreviewDib(set, i);
+        MARROWIX_FUZZ_CHECK(dib.ok());
+        MARROWIX_FUZZ_CHECK(dib.value.size() == kDibHeaderSize + texels * 4);
+        const BITMAPINFOHEADER header = ReadDibHeader(dib.value);
+        MARROWIX_FUZZ_CHECK(header.biWidth == entry.width && header.biHeight == entry.height);
+        MARROWIX_FUZZ_CHECK(header.biSizeImage == texels * 4);
+        // Each channel is a nibble in the high half of its byte.
+        for (std::size_t p = kDibHeaderSize; p < dib.value.size(); ++p) {
+            MARROWIX_FUZZ_CHECK((dib.value[p] & 0x0F) == 0);
+        }
+    }
+    return 0;
+}
