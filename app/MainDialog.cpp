@@ -147,22 +147,23 @@ int CMarrowix::LoadTextureSet(const QString& listingPath) {
 void CMarrowix::WarnOfMissingFiles() {
     const CTextureSet& set = *m_pTextureSet;
     QStringList lines;
-    auto add = [&](bool opened, const char* what, const std::u16string& path,
-                   const std::string& reason) {
-        if (!opened) {
+    // A file with a reason was not opened, or not read in full.
+    auto add = [&](const char* what, const std::u16string& path, const std::string& reason) {
+        if (!reason.empty()) {
             lines << QStringLiteral("%1: %2 (%3)")
                          .arg(QLatin1String(what), FromU16(path), QString::fromStdString(reason));
         }
     };
-    add(set.HasListingFile(), "Listing", set.ListingPath(), set.ListingError());
-    add(set.HasOffsetTableFile(), "Offset table", set.OffsetTablePath(), set.OffsetTableError());
-    add(set.HasDataFile(), "Data file", set.DataPath(), set.DataError());
+    add("Listing", set.ListingPath(), set.ListingError());
+    add("Offset table", set.OffsetTablePath(), set.OffsetTableError());
+    add("Data file", set.DataPath(), set.DataError());
     if (lines.isEmpty()) {
         return;
     }
-    QString text = QStringLiteral("Some files of this texture set could not be opened:\n\n") +
-                   lines.join(QLatin1Char('\n'));
-    if (set.HasListingFile()) {
+    QString text =
+        QStringLiteral("Some files of this texture set could not be opened or read:\n\n") +
+        lines.join(QLatin1Char('\n'));
+    if (!set.HasOffsetTableFile() || !set.HasDataFile()) {
         text += QStringLiteral(
             "\n\nWithout an offset table every texture is read at offset 0; without a data "
             "file its texels are shown as 0.");

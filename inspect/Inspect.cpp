@@ -239,6 +239,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             << '\n';
         return 1;
     }
+    if (!set.ListingError().empty()) {
+        err << kProgram << ": warning: listing '" << o.listing << "': " << set.ListingError()
+            << '\n';
+    }
     if (!set.HasOffsetTableFile()) {
         err << FileWarning("offset table", set.OffsetTablePath(), set.OffsetTableError()) << '\n';
     }

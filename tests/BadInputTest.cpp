@@ -3,7 +3,10 @@
 // needs.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <cstdlib>
 #include <random>
 
 #include "TestFiles.h"
@@ -333,6 +336,42 @@ TEST(BadFiles, DirectoryAndUnreadableListing) {
     auto locked = OpenSet(dir / "locked.txt");
     EXPECT_FALSE(locked->HasListingFile());
     EXPECT_NE(locked->ListingError().find("ermission"), std::string::npos);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define MARROWIX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MARROWIX_ASAN 1
+#endif
+#endif
+
+// Reads the listing with 512 MiB of address space and exits 0 when the set
+// holds some but not all of its `lines` textures and says why.
+[[noreturn, maybe_unused]] void ReadWithLimitedMemory(const std::filesystem::path& listing,
+                                                      std::size_t lines) {
+    const rlimit limit{rlim_t{512} << 20, rlim_t{512} << 20};
+    setrlimit(RLIMIT_AS, &limit);
+    auto set = OpenSet(listing);
+    const bool partial = set->HasListingFile() && set->GetEntryCount() > 0 &&
+                         set->GetEntryCount() < lines &&
+                         set->ListingError().find("not enough memory") == 0;
+    std::_Exit(partial ? 0 : 1);
+}
+
+TEST(BadListing, TooLargeForMemoryKeepsWhatWasRead) {
+#ifdef MARROWIX_ASAN
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 4000000; ++i) {
+        text += "\"t\"\n";  // 144 bytes of entry for 4 bytes of listing
+    }
+    WriteText(dir / "big.txt", text);
+    // In a child process whose address space cannot hold all the entries.
+    EXPECT_EXIT(ReadWithLimitedMemory(dir / "big.txt", 4000000), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace

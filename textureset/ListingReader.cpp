@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "textureset/TextureSet.h"
@@ -154,59 +156,65 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
         return 0;
     }
 
-    // Room for a listing of short lines, so that the entries are rarely moved.
-    set.m_entries.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(set.m_listingFile->Size() / 32, std::uint64_t{1} << 24)));
-    ListingLineReader reader(*set.m_listingFile);
-    OffsetTableReader table(set.m_offsetTableFile.get());
-    std::uint64_t tablePosition = 0;
-    // Carried from one texture line to the next.
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::array<char16_t, kLineUnits> line{};
+    try {
+        // Room for a listing of short lines, so that the entries are rarely moved.
+        set.m_entries.reserve(static_cast<std::size_t>(
+            std::min<std::uint64_t>(set.m_listingFile->Size() / 32, std::uint64_t{1} << 20)));
+        ListingLineReader reader(*set.m_listingFile);
+        OffsetTableReader table(set.m_offsetTableFile.get());
+        std::uint64_t tablePosition = 0;
+        // Carried from one texture line to the next.
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::array<char16_t, kLineUnits> line{};
 
-    do {
-        std::size_t length = 0;  // the text of a read ends at its first zero
-        reader.ReadLine(line.data(), line.size(), &length);
+        do {
+            std::size_t length = 0;  // the text of a read ends at its first zero
+            reader.ReadLine(line.data(), line.size(), &length);
 
-        if (line[0] == u'c') {
-            char16_t name[kNameUnits] = {};
-            std::int32_t number = 0;
-            WideScan(line.data(), u"cat=%d name=%s", {&number, name, kNameUnits});
-            set.m_categories.emplace_back(name);
-        } else if (line[0] == u'"') {
-            TextureEntry entry;
-            std::int32_t category = 0;
-            std::size_t p = ReadTextureName(line.data(), length, entry.name);
-            // Every c, h or w starts a scan; the walk advances by the key's
-            // length whether or not the scan matched.
-            while (p < kLineUnits && p < length) {
-                switch (line[p]) {
-                    case u'c':
-                        WideScan(line.data() + p, u"cat=%d", {&category});
-                        p += 5;
-                        break;
-                    case u'h':
-                        WideScan(line.data() + p, u"height=%d", {&height});
-                        p += 9;
-                        break;
-                    case u'w':
-                        WideScan(line.data() + p, u"width=%d", {&width});
-                        p += 8;
-                        break;
-                    default:
-                        ++p;
-                        break;
+            if (line[0] == u'c') {
+                char16_t name[kNameUnits] = {};
+                std::int32_t number = 0;
+                WideScan(line.data(), u"cat=%d name=%s", {&number, name, kNameUnits});
+                set.m_categories.emplace_back(name);
+            } else if (line[0] == u'"') {
+                TextureEntry entry;
+                std::int32_t category = 0;
+                std::size_t p = ReadTextureName(line.data(), length, entry.name);
+                // Every c, h or w starts a scan; the walk advances by the key's
+                // length whether or not the scan matched.
+                while (p < kLineUnits && p < length) {
+                    switch (line[p]) {
+                        case u'c':
+                            WideScan(line.data() + p, u"cat=%d", {&category});
+                            p += 5;
+                            break;
+                        case u'h':
+                            WideScan(line.data() + p, u"height=%d", {&height});
+                            p += 9;
+                            break;
+                        case u'w':
+                            WideScan(line.data() + p, u"width=%d", {&width});
+                            p += 8;
+                            break;
+                        default:
+                            ++p;
+                            break;
+                    }
                 }
+                entry.width = width;
+                entry.height = height;
+                entry.offset = table.Lookup(tablePosition);
+                entry.category = static_cast<std::uint32_t>(category) & 0xFFFFu;
+                set.m_entries.push_back(entry);
             }
-            entry.width = width;
-            entry.height = height;
-            entry.offset = table.Lookup(tablePosition);
-            entry.category = static_cast<std::uint32_t>(category) & 0xFFFFu;
-            set.m_entries.push_back(entry);
-        }
-        tablePosition += 4;
-    } while (!reader.AtEnd());
+            tablePosition += 4;
+        } while (!reader.AtEnd());
+    } catch (const std::bad_alloc&) {
+        // A listing too large for memory: what was read stays, and says so.
+        set.m_listingError = "not enough memory for the whole listing; read the first " +
+                             std::to_string(set.m_entries.size()) + " textures";
+    }
     return 1;
 }
 
