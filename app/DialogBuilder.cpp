@@ -40,9 +40,10 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& c) {
         if ((c.style & BS_TYPEMASK) == BS_GROUPBOX) {
             return new QGroupBox(text, &dialog);
         }
+        // As in a dialog manager, a push button with focus takes Enter; with
+        // the focus elsewhere Enter ends the dialog.
         auto* button = new QPushButton(text, &dialog);
-        // Enter ends the dialog rather than pressing the button with focus.
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
         return button;
     }
     if (windowClass == QLatin1String("edit")) {

@@ -319,6 +319,15 @@ private slots:
             QVERIFY(!d.isVisible());
             QCOMPARE(d.prompts, 0);
         }
+        // On the focused Browse button, Enter presses it.
+        ScriptedDialog d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QWidget* browse = d.GetDlgItem(IDC_BROWSE);
+        browse->setFocus();
+        QTest::keyClick(browse, Qt::Key_Return);
+        QCOMPARE(d.prompts, 1);
+        QVERIFY(d.isVisible());
     }
 };
 
