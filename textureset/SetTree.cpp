@@ -21,10 +21,8 @@ SetTree::SetTree(const CTextureSet& set) {
     }
     std::vector<std::size_t> next(m_first);
     m_children.resize(entries.size());
-    m_row.resize(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::size_t parent = parentOf(entries[i]);
-        m_row[i] = next[parent] - m_first[parent];
         m_children[next[parent]++] = i;
     }
 }

@@ -26,13 +26,10 @@ public:
     std::span<const std::size_t> RootEntries() const {
         return {m_children.data() + m_first.back(), m_children.size() - m_first.back()};
     }
-    // Position of an entry within its parent's list (category or root).
-    std::size_t RowOf(std::size_t entry) const { return m_row[entry]; }
 
 private:
     std::vector<std::size_t> m_first{0};  // CategoryCount() + 1 starts into m_children
     std::vector<std::size_t> m_children;  // by category, then the root entries
-    std::vector<std::size_t> m_row;
 };
 
 }  // namespace marrowix
