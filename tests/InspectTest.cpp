@@ -117,12 +117,18 @@ TEST(Inspect, PrintsJsonAndWarnsOfMissingFiles) {
     EXPECT_EQ(inspect::JsonString(u"\u00E9\xD800"), "\"\xC3\xA9\\uD800\"");
 }
 
+// Exports entry 0 (road) of the example set's etc files to `out`.
+Outcome ExportRoad(const TempDir& dir, const std::filesystem::path& listing,
+                   const std::filesystem::path& out) {
+    return Inspect(dir,
+                   {"--mode", "etc", "--export", "0", "--output", out.string(), listing.string()});
+}
+
 TEST(Inspect, ExportsBmpByteForByte) {
     TempDir dir;
     const auto listing = ExampleSet(dir);
     const auto bmp = dir / "road.BMP";
-    const Outcome o = Inspect(
-        dir, {"--mode", "etc", "--export", "0", "--output", bmp.string(), listing.string()});
+    const Outcome o = ExportRoad(dir, listing, bmp);
     ASSERT_EQ(o.code, 0) << o.err;
     const auto file = ReadBytes(bmp);
     auto set = OpenSet(listing, "etc");
@@ -139,8 +145,7 @@ TEST(Inspect, ExportsPngTopRowFirstWithAlpha) {
     TempDir dir;
     const auto listing = ExampleSet(dir);
     const auto png = dir / "road.png";
-    const Outcome o = Inspect(
-        dir, {"--mode", "etc", "--export", "0", "--output", png.string(), listing.string()});
+    const Outcome o = ExportRoad(dir, listing, png);
     ASSERT_EQ(o.code, 0) << o.err;
 
     png_image image{};
