@@ -1,6 +1,7 @@
 #include "app/MainDialog.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -22,8 +23,12 @@ namespace {
 std::u16string ToU16(const QString& text) {
     return text.toStdU16String();
 }
-QString FromU16(const std::u16string& text) {
-    return QString::fromStdU16String(text);
+// Paths reach the file system as the bytes Qt would use for them.
+std::u16string PathToU16(const QString& path) {
+    return FromNativePath(QFile::encodeName(path).toStdString());
+}
+QString PathFromU16(const std::u16string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(ToNativePath(path)));
 }
 
 }  // namespace
@@ -134,7 +139,7 @@ int CMarrowix::LoadTextureSet(const QString& listingPath) {
 
     auto set = std::make_unique<CTextureSet>();
     const QString modeWord = AskLoadDxt() ? QStringLiteral("dxt") : QStringLiteral("etc");
-    OpenTextureSet(*set, ToU16(listingPath), ToU16(modeWord));
+    OpenTextureSet(*set, PathToU16(listingPath), ToU16(modeWord));
     m_pTextureSet = std::move(set);
 
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(listingPath);
@@ -151,7 +156,7 @@ void CMarrowix::WarnOfMissingFiles() {
     auto add = [&](const char* what, const std::u16string& path, const std::string& reason) {
         if (!reason.empty()) {
             lines << QStringLiteral("%1: %2 (%3)")
-                         .arg(QLatin1String(what), FromU16(path), QString::fromStdString(reason));
+                         .arg(QLatin1String(what), PathFromU16(path), QString::fromStdString(reason));
         }
     };
     add("Listing", set.ListingPath(), set.ListingError());

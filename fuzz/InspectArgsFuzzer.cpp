@@ -18,11 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const inspect::ParsedArguments parsed = inspect::ParseArguments(args);
-    if (!parsed.help && parsed.error.empty()) {
+    if (!parsed.help && !parsed.version && parsed.error.empty()) {
         const inspect::Options& o = parsed.options;
+        using inspect::Command;
         MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
-        MARROWIX_FUZZ_CHECK(!(o.json && o.exportImage));
-        MARROWIX_FUZZ_CHECK(o.exportImage == !o.output.empty());
+        MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
+        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
+                            o.command == Command::kCheck);
+        MARROWIX_FUZZ_CHECK((o.command == Command::kExport) == !o.output.empty());
+        MARROWIX_FUZZ_CHECK((o.command == Command::kExportAll) == !o.directory.empty());
     }
 
     // Names as UTF-16 units: the JSON string has no raw control character

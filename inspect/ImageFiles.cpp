@@ -1,7 +1,11 @@
 #include "inspect/ImageFiles.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -16,32 +20,87 @@
 namespace marrowix {
 namespace {
 
-std::filesystem::path NativePath(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+std::filesystem::path NativePath(const std::string& bytes) {
+    return std::filesystem::path(bytes);
 }
 
 std::string ErrnoText() {
     return std::generic_category().message(errno);
 }
 
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(NativePath(path), ec);
+    if (ec) {
+        return path;
+    }
+    // Links in the folders are resolved as far as they exist.
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
+    return (ec ? absolute : canonical).lexically_normal().string();
+}
+
+// Creates a new file beside `target` under a name nothing else uses: made
+// exclusively, never through an existing file or link.
+int CreateTemporary(const std::filesystem::path& target, std::filesystem::path* temp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path name = target;
+        name += ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            *temp = name;
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 // Runs `write` on a temporary file beside `path`, then renames it to `path`.
-std::string WriteAtomically(const std::string& path,
+std::string WriteAtomically(const std::string& path, const SetFileGuard& guard,
                             const std::function<std::string(std::FILE*)>& write) {
+    if (std::string refusal = guard.Refusal(path); !refusal.empty()) {
+        return refusal;
+    }
     const std::filesystem::path target = NativePath(path);
-    std::filesystem::path temp = target;
-    temp += ".partial";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr) {
+    std::filesystem::path temp;
+    const int fd = CreateTemporary(target, &temp);
+    if (fd < 0) {
         return ErrnoText();
     }
-    std::string error = write(file);
+    std::error_code ec;
+    struct stat st {};
+    std::string error;
+    if (::fstat(fd, &st) != 0) {
+        error = ErrnoText();
+    } else {
+        error = guard.Refusal(FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                           static_cast<std::uint64_t>(st.st_ino)});
+    }
+    if (!error.empty()) {
+        ::close(fd);
+        std::filesystem::remove(temp, ec);
+        return error;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        error = ErrnoText();
+        ::close(fd);
+        std::filesystem::remove(temp, ec);
+        return error;
+    }
+    error = write(file);
     if (error.empty() && std::fflush(file) != 0) {
         error = ErrnoText();
     }
     if (std::fclose(file) != 0 && error.empty()) {
         error = ErrnoText();
     }
-    std::error_code ec;
+    if (error.empty()) {
+        // Once more just before the rename, in case the target changed meanwhile.
+        error = guard.Refusal(path);
+    }
     if (error.empty()) {
         std::filesystem::rename(temp, target, ec);
         if (ec) {
@@ -95,6 +154,8 @@ bool RunPng(PngJob* job) {
         std::snprintf(job->message, sizeof job->message, "cannot start the PNG writer");
         return false;
     }
+    // Any size the program accepts; libpng's own default stops at 1,000,000.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_infop info = png_create_info_struct(png);
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
@@ -125,7 +186,61 @@ bool RunPng(PngJob* job) {
 
 }  // namespace
 
-std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib) {
+namespace {
+
+std::string Refused(const std::string& what) {
+    return "refused: it is the set's own " + what + "; the set's files are never written";
+}
+
+}  // namespace
+
+SetFileGuard::SetFileGuard(const CTextureSet& set) {
+    const std::pair<const char*, std::pair<const std::u16string*, const InputFile*>> files[] = {
+        {"listing", {&set.ListingPath(), set.GetListingFile()}},
+        {"offset table", {&set.OffsetTablePath(), set.GetOffsetTableFile()}},
+        {"data file", {&set.DataPath(), set.GetDataFile()}}};
+    for (const auto& [what, file] : files) {
+        Guarded g;
+        g.what = what;
+        const std::string native = ToNativePath(*file.first);
+        if (file.second != nullptr) {
+            g.known = true;
+            g.identity = file.second->Identity();
+        } else {
+            g.known = IdentifyFile(native, &g.identity);
+        }
+        g.absolute = AbsolutePath(native);
+        m_files.push_back(std::move(g));
+    }
+}
+
+std::string SetFileGuard::Refusal(const std::string& path) const {
+    FileIdentity identity;
+    if (IdentifyFile(path, &identity)) {
+        if (std::string refusal = Refusal(identity); !refusal.empty()) {
+            return refusal;
+        }
+    }
+    const std::string absolute = AbsolutePath(path);
+    for (const Guarded& g : m_files) {
+        if (g.absolute == absolute) {
+            return Refused(g.what);
+        }
+    }
+    return {};
+}
+
+std::string SetFileGuard::Refusal(const FileIdentity& identity) const {
+    for (const Guarded& g : m_files) {
+        if (g.known && g.identity == identity) {
+            return Refused(g.what);
+        }
+    }
+    return {};
+}
+
+std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib,
+                         const SetFileGuard& guard) {
     BITMAPINFOHEADER header;
     if (std::string error = CheckDib(dib, &header); !error.empty()) {
         return error;
@@ -140,7 +255,7 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
     PutLe(fileHeader, static_cast<std::uint32_t>(kFileHeaderSize + dib.size()), 4);  // bfSize
     PutLe(fileHeader, 0, 4);  // bfReserved1, bfReserved2
     PutLe(fileHeader, kFileHeaderSize + static_cast<std::uint32_t>(kDibHeaderSize), 4);
-    return WriteAtomically(path, [&](std::FILE* file) -> std::string {
+    return WriteAtomically(path, guard, [&](std::FILE* file) -> std::string {
         if (std::fwrite(fileHeader.data(), 1, fileHeader.size(), file) != fileHeader.size() ||
             std::fwrite(dib.data(), 1, dib.size(), file) != dib.size()) {
             return ErrnoText();
@@ -149,7 +264,8 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
     });
 }
 
-std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib) {
+std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib,
+                         const SetFileGuard& guard) {
     BITMAPINFOHEADER header;
     if (std::string error = CheckDib(dib, &header); !error.empty()) {
         return error;
@@ -159,7 +275,7 @@ std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> 
                std::to_string(header.biHeight) + " pixels";
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(header.biWidth) * 4);
-    return WriteAtomically(path, [&](std::FILE* file) -> std::string {
+    return WriteAtomically(path, guard, [&](std::FILE* file) -> std::string {
         PngJob job{file,
                    static_cast<std::uint32_t>(header.biWidth),
                    static_cast<std::uint32_t>(header.biHeight),

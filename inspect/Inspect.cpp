@@ -1,10 +1,12 @@
 #include "inspect/Inspect.h"
 
 #include <cstdio>
-#include <sstream>
+#include <limits>
 
 #include "decode/Decode.h"
+#include "inspect/ExportAll.h"
 #include "inspect/ImageFiles.h"
+#include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 
 namespace marrowix::inspect {
@@ -12,18 +14,22 @@ namespace {
 
 constexpr const char* kProgram = "marrowix-inspect";
 
-bool ParseIndex(const std::string& text, std::size_t* index) {
+template <class T>
+bool ParseNumber(const std::string& text, T max, T* number) {
     if (text.empty() || text.size() > 18) {
         return false;
     }
-    std::size_t value = 0;
+    std::uint64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {
             return false;
         }
-        value = value * 10 + static_cast<std::size_t>(c - '0');
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    *index = value;
+    if (value > max) {
+        return false;
+    }
+    *number = static_cast<T>(value);
     return true;
 }
 
@@ -43,25 +49,8 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
     return true;
 }
 
-// A name on one line of text: control characters written as escapes.
-std::string DisplayName(std::u16string_view name) {
-    std::string out;
-    for (char16_t c : name) {
-        if (c == u'\n') {
-            out += "\\n";
-        } else if (c == u'\r') {
-            out += "\\r";
-        } else if (c == u'\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(c));
-            out += buffer;
-        } else {
-            out += ToUtf8(std::u16string_view(&c, 1));
-        }
-    }
-    return out;
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 std::string EntryLine(const TextureEntry& e) {
@@ -80,12 +69,139 @@ std::string FileWarning(const char* what, const std::u16string& path, const std:
            "': " + reason;
 }
 
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+int PrintTexel(const CTextureSet& set, const Options& o, std::ostream& out, std::ostream& err) {
+    const Result<TexelLocation> found = LocateTexel(set, o.index, o.x, o.y);
+    if (!found.ok()) {
+        err << kProgram << ": "
+            << (o.index < set.GetEntryCount() ? EntryTitle(set, o.index)
+                                              : "entry " + std::to_string(o.index))
+            << ": " << found.error << '\n';
+        return 1;
+    }
+    const TexelLocation& t = found.value;
+    out << "{\"index\":" << o.index << ",\"x\":" << o.x << ",\"y\":" << o.y
+        << ",\"texel\":" << t.texel << ",\"source\":{\"offset\":" << t.offset
+        << ",\"size\":" << t.size << ",\"bytes\":\"" << Hex(t.bytes) << "\"}";
+    if (t.hasBlock) {
+        out << ",\"block\":{\"column\":" << t.blockColumn << ",\"row\":" << t.blockRow
+            << ",\"alpha0\":" << unsigned{t.alpha0} << ",\"alpha1\":" << unsigned{t.alpha1}
+            << ",\"colour0\":" << t.colour0 << ",\"colour1\":" << t.colour1
+            << ",\"colourIndex\":" << unsigned{t.colourIndex}
+            << ",\"alphaIndex\":" << unsigned{t.alphaIndex} << '}';
+    }
+    out << "}\n";
+    return 0;
+}
+
+int PrintCheck(const Options& o, std::ostream& out, std::ostream& err) {
+    CTextureSet set;
+    const std::vector<SetProblem> problems =
+        CheckTextureSet(set, FromNativePath(o.listing), FromUtf8(o.mode));
+    if (o.json) {
+        out << "{\"problems\":[";
+        for (std::size_t i = 0; i < problems.size(); ++i) {
+            const SetProblem& p = problems[i];
+            out << (i ? "," : "") << "{\"kind\":\"" << p.kind << '"';
+            if (p.entry) {
+                out << ",\"entry\":" << *p.entry;
+            }
+            if (p.line) {
+                out << ",\"line\":" << *p.line;
+            }
+            if (p.other) {
+                out << ",\"other\":" << *p.other;
+            }
+            out << ",\"message\":" << JsonString(FromUtf8(p.message)) << '}';
+        }
+        out << "]}\n";
+    } else {
+        for (const SetProblem& p : problems) {
+            if (p.entry) {
+                out << "entry " << *p.entry << " \"" << DisplayName(set.GetEntryName(*p.entry))
+                    << "\" (listing line " << *p.line << "): ";
+            } else if (p.line) {
+                out << "listing line " << *p.line << ": ";
+            }
+            out << p.message << '\n';
+        }
+        if (problems.empty()) {
+            out << o.listing << ": no problems found\n";
+        } else {
+            err << kProgram << ": " << problems.size()
+                << (problems.size() == 1 ? " problem" : " problems") << " found\n";
+        }
+    }
+    return problems.empty() ? 0 : 1;
+}
+
 }  // namespace
+
+std::string EntryTitle(const CTextureSet& set, std::size_t index) {
+    return "entry " + std::to_string(index) + " " + JsonString(set.GetEntryName(index));
+}
+
+std::string DisplayName(std::u16string_view name) {
+    std::string out;
+    for (char16_t c : name) {
+        if (c == u'\n') {
+            out += "\\n";
+        } else if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\t') {
+            out += "\\t";
+        } else if (IsControl(c)) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            out += ToUtf8(std::u16string_view(&c, 1));
+        }
+    }
+    return out;
+}
 
 std::string UsageText() {
     return "usage: marrowix-inspect [--mode dxt|etc] [--json] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --export INDEX --output FILE.bmp|FILE.png "
-           "LISTING\n";
+           "LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --texel INDEX X Y LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --check [--json] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] LISTING\n"
+           "       marrowix-inspect --help | --version\n";
+}
+
+std::string HelpText() {
+    return UsageText() +
+           "\n"
+           "Shows a texture set (LISTING, its offset table and data file beside it) as the\n"
+           "viewer's tree does, and exports, locates and checks its textures.\n"
+           "\n"
+           "options:\n"
+           "  --mode dxt|etc         the encoding to read (default dxt)\n"
+           "  --json                 print the set, or the check, as one JSON object\n"
+           "  --export INDEX         write the preview image of entry INDEX (needs --output)\n"
+           "  --output FILE          the image file of --export: .bmp or .png\n"
+           "  --texel INDEX X Y      print where texel X, Y of entry INDEX comes from, as JSON\n"
+           "  --check                report every problem of the set, one per line\n"
+           "  --export-all DIR       write every texture's image into DIR, by category\n"
+           "  --format png|bmp       the image format of --export-all (default png)\n"
+           "  --help                 print this help\n"
+           "  --version              print the version\n"
+           "\n"
+           "exit codes:\n"
+           "  0  done (--check: no problem found)\n"
+           "  1  failed, named on stderr (--check: at least one problem found)\n"
+           "  2  usage error\n";
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
@@ -93,6 +209,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     Options& o = parsed.options;
     bool haveListing = false;
     bool haveOutput = false;
+    bool haveFormat = false;
+    int commands = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string* out) {
@@ -107,6 +225,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         if (a == "-h" || a == "--help") {
             parsed.help = true;
             return parsed;
+        } else if (a == "--version") {
+            parsed.version = true;
+            return parsed;
         } else if (a == "--mode") {
             if (!value(&v)) {
                 return parsed;
@@ -118,15 +239,45 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             o.mode = v;
         } else if (a == "--json") {
             o.json = true;
-        } else if (a == "--export") {
+        } else if (a == "--export" || a == "--texel") {
             if (!value(&v)) {
                 return parsed;
             }
-            if (!ParseIndex(v, &o.index)) {
-                parsed.error = "--export takes an entry index, not '" + v + "'";
+            if (!ParseNumber(v, std::numeric_limits<std::size_t>::max(), &o.index)) {
+                parsed.error = a + " takes an entry index, not '" + v + "'";
                 return parsed;
             }
-            o.exportImage = true;
+            o.command = a == "--export" ? Command::kExport : Command::kTexel;
+            ++commands;
+            if (o.command == Command::kTexel) {
+                for (std::uint32_t* coordinate : {&o.x, &o.y}) {
+                    if (!value(&v)) {
+                        return parsed;
+                    }
+                    if (!ParseNumber(v, std::numeric_limits<std::uint32_t>::max(), coordinate)) {
+                        parsed.error = "--texel takes INDEX X Y, not '" + v + "'";
+                        return parsed;
+                    }
+                }
+            }
+        } else if (a == "--check") {
+            o.command = Command::kCheck;
+            ++commands;
+        } else if (a == "--export-all") {
+            if (!value(&o.directory)) {
+                return parsed;
+            }
+            o.command = Command::kExportAll;
+            ++commands;
+        } else if (a == "--format") {
+            if (!value(&o.format)) {
+                return parsed;
+            }
+            if (o.format != "png" && o.format != "bmp") {
+                parsed.error = "--format must be png or bmp, not '" + o.format + "'";
+                return parsed;
+            }
+            haveFormat = true;
         } else if (a == "--output") {
             if (!value(&o.output)) {
                 return parsed;
@@ -150,12 +301,19 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             haveListing = true;
         }
     }
+    const bool exportImage = o.command == Command::kExport;
     if (!haveListing) {
         parsed.error = "no listing given";
-    } else if (o.exportImage != haveOutput) {
+    } else if (commands > 1) {
+        parsed.error = "--export, --texel, --check and --export-all cannot be combined";
+    } else if (exportImage != haveOutput) {
         parsed.error = "--export and --output go together";
-    } else if (o.exportImage && o.json) {
-        parsed.error = "--json cannot be used with --export";
+    } else if (o.json && o.command != Command::kList && o.command != Command::kCheck) {
+        parsed.error = "--json goes only with listing the set or --check";
+    } else if (haveFormat && o.command != Command::kExportAll) {
+        parsed.error = "--format goes only with --export-all";
+    } else if (o.command == Command::kExportAll && o.directory.empty()) {
+        parsed.error = "--export-all needs a folder";
     } else if (haveOutput && !EndsWithNoCase(o.output, ".bmp") &&
                !EndsWithNoCase(o.output, ".png")) {
         parsed.error = "--output must name a .bmp or .png file";
@@ -190,7 +348,7 @@ std::string JsonString(std::u16string_view text) {
             out += "\\r";
         } else if (c == u'\t') {
             out += "\\t";
-        } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
+        } else if (IsControl(c) || (c >= 0xD800 && c <= 0xDFFF)) {
             char buffer[8];
             std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
             out += buffer;
@@ -220,10 +378,15 @@ void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& ou
     out << "]}\n";
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
     const ParsedArguments parsed = ParseArguments(args);
     if (parsed.help) {
-        out << UsageText();
+        out << HelpText();
+        return 0;
+    }
+    if (parsed.version) {
+        out << kProgram << " " << MARROWIX_VERSION << '\n';
         return 0;
     }
     if (!parsed.error.empty()) {
@@ -231,9 +394,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
     }
     const Options& o = parsed.options;
+    if (o.command == Command::kCheck) {
+        return PrintCheck(o, out, err);
+    }
 
     CTextureSet set;
-    OpenTextureSet(set, FromUtf8(o.listing), FromUtf8(o.mode));
+    OpenTextureSet(set, FromNativePath(o.listing), FromUtf8(o.mode));
     if (!set.HasListingFile()) {
         err << kProgram << ": cannot open listing '" << o.listing << "': " << set.ListingError()
             << '\n';
@@ -250,13 +416,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << FileWarning("data file", set.DataPath(), set.DataError()) << '\n';
     }
 
-    if (!o.exportImage) {
-        if (o.json) {
-            PrintJson(set, o.mode, out);
-        } else {
-            PrintTree(set, out);
-        }
-        return 0;
+    switch (o.command) {
+        case Command::kList:
+            if (o.json) {
+                PrintJson(set, o.mode, out);
+            } else {
+                PrintTree(set, out);
+            }
+            return 0;
+        case Command::kTexel:
+            return PrintTexel(set, o, out, err);
+        case Command::kExportAll:
+            return ExportAll(set, SetFileGuard(set), o.directory, o.format, err, errIsTerminal);
+        default:
+            break;
     }
 
     if (o.index >= set.GetEntryCount()) {
@@ -264,15 +437,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             << set.GetEntryCount() << ")\n";
         return 1;
     }
-    const std::string entryName =
-        "entry " + std::to_string(o.index) + " " + JsonString(set.GetEntryName(o.index));
+    const std::string entryName = EntryTitle(set, o.index);
     const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, o.index);
     if (!dib.ok()) {
         err << kProgram << ": " << entryName << ": " << dib.error << '\n';
         return 1;
     }
-    const std::string error = EndsWithNoCase(o.output, ".png") ? WritePngFile(o.output, dib.value)
-                                                               : WriteBmpFile(o.output, dib.value);
+    const SetFileGuard guard(set);
+    const std::string error = EndsWithNoCase(o.output, ".png")
+                                  ? WritePngFile(o.output, dib.value, guard)
+                                  : WriteBmpFile(o.output, dib.value, guard);
     if (!error.empty()) {
         err << kProgram << ": cannot write '" << o.output << "' (" << entryName << "): " << error
             << '\n';

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,18 +11,31 @@
 
 namespace marrowix::inspect {
 
+enum class Command {
+    kList,       // the tree, or JSON
+    kExport,     // one preview image
+    kTexel,      // where one texel comes from
+    kCheck,      // every problem of the set
+    kExportAll,  // every preview image
+};
+
 struct Options {
     std::string mode = "dxt";
+    Command command = Command::kList;
     bool json = false;
-    bool exportImage = false;
-    std::size_t index = 0;
-    std::string output;
+    std::size_t index = 0;  // --export, --texel
+    std::uint32_t x = 0;    // --texel
+    std::uint32_t y = 0;
+    std::string output;       // --export: the image file
+    std::string directory;    // --export-all
+    std::string format = "png";  // --export-all
     std::string listing;
 };
 
 struct ParsedArguments {
     Options options;
     bool help = false;
+    bool version = false;
     std::string error;  // a usage error when not empty
 };
 
@@ -33,11 +47,20 @@ void PrintTree(const CTextureSet& set, std::ostream& out);
 // The set as one JSON object.
 void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& out);
 // A JSON string literal of a UTF-16 text, each unit written as the character
-// of that value; control characters and unpaired surrogates escaped.
+// of that value; control characters (C0, DEL and C1) and unpaired surrogates
+// escaped.
 std::string JsonString(std::u16string_view text);
+// A name on one line of a terminal: control characters (C0, DEL and C1)
+// written as escapes.
+std::string DisplayName(std::u16string_view name);
+
+// "entry 3 \"road\"": an entry as messages name it.
+std::string EntryTitle(const CTextureSet& set, std::size_t index);
 
 // Runs the command on its arguments (without the program name); returns the
-// exit code: 0 done, 1 failed, 2 usage error.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// exit code: 0 done, 1 failed (for --check: a problem found), 2 usage error.
+// A progress line is written to `err` only when it is a terminal.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal = false);
 
 }  // namespace marrowix::inspect

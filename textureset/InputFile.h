@@ -9,10 +9,20 @@
 
 namespace marrowix {
 
+// What a file is, whatever path reached it: two paths that name the same
+// file (through a hard or symbolic link, or another spelling) have equal
+// identities.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class InputFile {
 public:
-    // Opens an existing regular file for reading. On failure returns null and
-    // puts the reason into *error.
+    // Opens an existing regular file for reading, following links. Anything
+    // else (a folder, a FIFO, a device) is refused without blocking. On
+    // failure returns null and puts the reason into *error.
     static std::unique_ptr<InputFile> Open(const std::u16string& path, std::string* error);
 
     ~InputFile();
@@ -21,15 +31,22 @@ public:
 
     // Size of the file when it was opened.
     std::uint64_t Size() const { return m_size; }
+    const FileIdentity& Identity() const { return m_identity; }
 
     // Reads up to n bytes at the given position; returns how many were read.
     std::size_t ReadAt(std::uint64_t position, void* dst, std::size_t n);
 
 private:
-    InputFile(std::FILE* file, std::uint64_t size) : m_file(file), m_size(size) {}
+    InputFile(std::FILE* file, std::uint64_t size, FileIdentity identity)
+        : m_file(file), m_size(size), m_identity(identity) {}
 
     std::FILE* m_file;
     std::uint64_t m_size;
+    FileIdentity m_identity;
 };
+
+// The identity of the file at a native path, following links; false when
+// there is none.
+bool IdentifyFile(const std::string& nativePath, FileIdentity* identity);
 
 }  // namespace marrowix

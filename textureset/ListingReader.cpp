@@ -131,9 +131,11 @@ private:
 };
 
 // The name after the opening quote, up to the closing quote or the end of the
-// text, cut to the record's capacity. Returns the closing quote's position,
-// or the text's length when there is none.
-std::size_t ReadTextureName(const char16_t* line, std::size_t length, char16_t* name) {
+// text, cut to the record's capacity; *fullLength gets its length before the
+// cut. Returns the closing quote's position, or the text's length when there
+// is none.
+std::size_t ReadTextureName(const char16_t* line, std::size_t length, char16_t* name,
+                            std::size_t* fullLength) {
     std::size_t p = 1;
     std::size_t n = 0;
     while (p < length && line[p] != u'"') {
@@ -143,12 +145,13 @@ std::size_t ReadTextureName(const char16_t* line, std::size_t length, char16_t* 
         ++p;
     }
     name[n] = 0;
+    *fullLength = p - 1;
     return p;
 }
 
 }  // namespace
 
-int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
+int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObserver* observer) {
     set.m_listingFile.reset();
     set.m_listingError.clear();
     set.m_listingFile = InputFile::Open(listingPath, &set.m_listingError);
@@ -170,31 +173,40 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
 
         do {
             std::size_t length = 0;  // the text of a read ends at its first zero
-            reader.ReadLine(line.data(), line.size(), &length);
+            const std::size_t count = reader.ReadLine(line.data(), line.size(), &length);
+            ListingRead read;
 
             if (line[0] == u'c') {
                 char16_t name[kNameUnits] = {};
                 std::int32_t number = 0;
-                WideScan(line.data(), u"cat=%d name=%s", {&number, name, kNameUnits});
+                WideScan(line.data(), u"cat=%d name=%s",
+                         {&number, name, kNameUnits, &read.categoryNameLength});
                 set.m_categories.emplace_back(name);
+                read.isCategory = true;
             } else if (line[0] == u'"') {
                 TextureEntry entry;
                 std::int32_t category = 0;
-                std::size_t p = ReadTextureName(line.data(), length, entry.name);
+                std::size_t p = ReadTextureName(line.data(), length, entry.name, &read.nameLength);
+                read.closingQuote = p;
                 // Every c, h or w starts a scan; the walk advances by the key's
                 // length whether or not the scan matched.
                 while (p < kLineUnits && p < length) {
                     switch (line[p]) {
                         case u'c':
+                            read.scans.set(p);
                             WideScan(line.data() + p, u"cat=%d", {&category});
                             p += 5;
                             break;
                         case u'h':
-                            WideScan(line.data() + p, u"height=%d", {&height});
+                            read.scans.set(p);
+                            read.heightFound |= WideScan(line.data() + p, u"height=%d",
+                                                         {&height}) == 1;
                             p += 9;
                             break;
                         case u'w':
-                            WideScan(line.data() + p, u"width=%d", {&width});
+                            read.scans.set(p);
+                            read.widthFound |= WideScan(line.data() + p, u"width=%d",
+                                                        {&width}) == 1;
                             p += 8;
                             break;
                         default:
@@ -207,6 +219,14 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath) {
                 entry.offset = table.Lookup(tablePosition);
                 entry.category = static_cast<std::uint32_t>(category) & 0xFFFFu;
                 set.m_entries.push_back(entry);
+                read.isTexture = true;
+                read.entry = set.m_entries.size() - 1;
+            }
+            if (observer != nullptr) {
+                read.line = tablePosition / 4;
+                read.chars = std::u16string_view(line.data(), count);
+                read.textLength = length;
+                observer->OnRead(read);
             }
             tablePosition += 4;
         } while (!reader.AtEnd());

@@ -9,7 +9,6 @@
 namespace marrowix {
 namespace {
 
-constexpr std::uint64_t kTextureHeaderBytes = 8;  // read past, not interpreted
 
 // Reads up to `n` bytes of the entry's data after its header; returns how
 // many the file held.
@@ -49,15 +48,23 @@ Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEn
         }
         if (set.GetMode() == kModeEtc) {
             const std::size_t got = ReadEntryBytes(file, entry, result.value.data(), texels * 2);
-            // Texels the file does not hold are 0; so is half a texel at its end.
-            std::fill(result.value.begin() + static_cast<std::ptrdiff_t>(got / 2),
-                      result.value.end(), std::uint16_t{0});
+            const std::size_t whole = got / 2;
             if constexpr (std::endian::native == std::endian::big) {
-                for (std::size_t i = 0; i < got / 2; ++i) {
+                for (std::size_t i = 0; i < whole; ++i) {
                     result.value[i] =
                         static_cast<std::uint16_t>((result.value[i] << 8) | (result.value[i] >> 8));
                 }
             }
+            // Bytes the file does not hold are 0: where it ends inside a texel,
+            // the low byte that is there stays and the high byte is 0.
+            std::size_t zeroFrom = whole;
+            if (got % 2 != 0) {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(result.value.data());
+                result.value[whole] = bytes[got - 1];
+                ++zeroFrom;
+            }
+            std::fill(result.value.begin() + static_cast<std::ptrdiff_t>(zeroFrom),
+                      result.value.end(), std::uint16_t{0});
         } else {
             // Only what the blocks need and the file holds; the decoder takes
             // missing bytes as 0.

@@ -26,7 +26,7 @@ std::u16string DeriveSetPath(const std::u16string& listingPath, const std::u16st
 }
 
 CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
-                            const std::u16string& modeWord) {
+                            const std::u16string& modeWord, ListingObserver* observer) {
     set.m_listingFile.reset();
     set.m_entries.clear();
     set.m_categories.clear();
@@ -44,7 +44,7 @@ CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
     set.m_offsetTableFile = InputFile::Open(set.m_offsetTablePath, &set.m_offsetTableError);
     set.m_dataFile = InputFile::Open(set.m_dataPath, &set.m_dataError);
 
-    ReadListing(set, listingPath);
+    ReadListing(set, listingPath, observer);
     return set;
 }
 
@@ -60,6 +60,15 @@ std::string CheckEntrySize(const TextureEntry& entry) {
                " is too large (at most " + std::to_string(kMaxTexels) + " texels)";
     }
     return {};
+}
+
+std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode) {
+    const std::uint64_t w = entry.width > 0 ? static_cast<std::uint64_t>(entry.width) : 0;
+    const std::uint64_t h = entry.height > 0 ? static_cast<std::uint64_t>(entry.height) : 0;
+    if (mode == kModeDxt) {
+        return ((w + 3) / 4) * ((h + 3) / 4) * 16;
+    }
+    return w * h * 2;
 }
 
 std::string ToUtf8(std::u16string_view text) {
@@ -141,6 +150,83 @@ std::u16string FromUtf8(std::string_view text) {
             out += static_cast<char16_t>(c);
         }
     }
+    return out;
+}
+
+namespace {
+
+constexpr bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr char16_t kEscapedByteBase = 0xDC00;  // + a byte of 0x80 or more
+
+// Length of the well-formed UTF-8 sequence at `i`, or 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b = byte(i);
+    if (b < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;  // bounds of the second byte
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        low = b == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = b == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        low = b == 0xF0 ? 0x90 : 0x80;
+        high = b == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::u16string FromNativePath(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t length = Utf8SequenceLength(bytes, i);
+        if (length == 0) {
+            out += static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(bytes[i]));
+            ++i;
+        } else {
+            out += FromUtf8(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string ToNativePath(std::u16string_view path) {
+    std::string out;
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i];
+        const bool escapedByte = c >= kEscapedByteBase + 0x80 && c <= kEscapedByteBase + 0xFF &&
+                                 !(i > 0 && IsHighSurrogate(path[i - 1]));
+        if (escapedByte) {
+            out += ToUtf8(path.substr(runStart, i - runStart));
+            out += static_cast<char>(c - kEscapedByteBase);
+            runStart = i + 1;
+        }
+    }
+    out += ToUtf8(path.substr(runStart));
     return out;
 }
 

@@ -5,11 +5,13 @@
 // texels, as DXT5 blocks ("dxt") or as RGBA4444 texels ("etc").
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -70,6 +72,35 @@ struct Result {
     bool ok() const { return error.empty(); }
 };
 
+// Bytes at the start of each texture's data: a header, read past and not
+// interpreted.
+constexpr std::uint64_t kTextureHeaderBytes = 8;
+
+// What the listing reader saw in one read of the listing, for checks that
+// look deeper than the entries. Positions count characters from the start
+// of the read.
+struct ListingRead {
+    std::uint64_t line = 0;       // 0-based count of reads; the offset table's index
+    std::u16string_view chars;    // every character delivered, the line feed included
+    std::size_t textLength = 0;   // the text proper: up to the first zero character
+    bool isCategory = false;
+    std::size_t categoryNameLength = 0;  // before the name was cut
+    // Texture lines only.
+    bool isTexture = false;
+    std::size_t entry = 0;         // index of the entry the line made
+    std::size_t closingQuote = 0;  // textLength when the line has none
+    std::size_t nameLength = 0;    // before the name was cut
+    std::bitset<128> scans;        // positions at which the key walk started a scan
+    bool widthFound = false;       // a width= key was read on this line
+    bool heightFound = false;
+};
+
+class ListingObserver {
+public:
+    virtual ~ListingObserver() = default;
+    virtual void OnRead(const ListingRead& read) = 0;
+};
+
 class CTextureSet {
 public:
     CTextureSet() = default;
@@ -87,6 +118,8 @@ public:
 
     TextureMode GetMode() const { return m_mode; }
     InputFile* GetDataFile() const { return m_dataFile.get(); }
+    InputFile* GetOffsetTableFile() const { return m_offsetTableFile.get(); }
+    InputFile* GetListingFile() const { return m_listingFile.get(); }
 
     // The three paths of the set and whether each file could be opened; the
     // reason is empty for a file that was opened.
@@ -102,8 +135,9 @@ public:
 
 private:
     friend CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
-                                       const std::u16string& modeWord);
-    friend int ReadListing(CTextureSet& set, const std::u16string& listingPath);
+                                       const std::u16string& modeWord, ListingObserver* observer);
+    friend int ReadListing(CTextureSet& set, const std::u16string& listingPath,
+                           ListingObserver* observer);
 
     std::unique_ptr<InputFile> m_listingFile;
     std::unique_ptr<InputFile> m_dataFile;
@@ -128,12 +162,14 @@ std::u16string DeriveSetPath(const std::u16string& listingPath, const std::u16st
 
 // Fills an empty set: mode from the mode word ("etc" or "dxt"), the offset
 // table and data file opened read-only, then the listing read. Files that
-// cannot be opened stay absent; the set records why.
+// cannot be opened stay absent; the set records why. An observer is told of
+// every read of the listing.
 CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
-                            const std::u16string& modeWord);
+                            const std::u16string& modeWord, ListingObserver* observer = nullptr);
 
 // Reads the listing into the set: 1 when it was read, 0 when it cannot be opened.
-int ReadListing(CTextureSet& set, const std::u16string& listingPath);
+int ReadListing(CTextureSet& set, const std::u16string& listingPath,
+                ListingObserver* observer = nullptr);
 
 // Largest number of texels (width x height) an entry may have: the byte
 // counts of its texels and its preview image must fit 32 bits.
@@ -146,8 +182,41 @@ std::string CheckEntrySize(const TextureEntry& entry);
 // Texels the data file does not hold (absent file, data ending early) are 0.
 Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry);
 
+// Bytes of data the entry's texels take after its header: width x height x 2
+// for "etc", its blocks for "dxt". Meant for sizes CheckEntrySize accepts.
+std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode);
+
+// Where one texel of an entry comes from in the data file.
+struct TexelLocation {
+    std::uint16_t texel = 0;      // RGBA4444, as ReadTexels gives it
+    std::uint64_t offset = 0;     // first byte of the stretch it is decoded from
+    std::uint32_t size = 0;       // 2 for "etc", 16 (its block) for "dxt"
+    std::vector<std::uint8_t> bytes;  // what the data file holds of the stretch
+    bool hasBlock = false;        // "dxt": the fields below are set
+    std::uint32_t blockColumn = 0;
+    std::uint32_t blockRow = 0;
+    std::uint8_t alpha0 = 0;
+    std::uint8_t alpha1 = 0;
+    std::uint16_t colour0 = 0;  // raw 5:6:5
+    std::uint16_t colour1 = 0;
+    std::uint8_t colourIndex = 0;  // 0-3
+    std::uint8_t alphaIndex = 0;   // 0-7
+};
+
+// Texel (x, y) of entry `index`, x from the left and y from the top row,
+// with its source; or why there is none (no such entry, a refused size, a
+// texel outside the texture). Reads only the texel's own stretch.
+Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std::uint32_t x,
+                                  std::uint32_t y);
+
 // UTF-16 to UTF-8 and back; unpaired surrogates and invalid bytes become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
+
+// A file-system path's bytes to UTF-16 and back without loss: valid UTF-8 is
+// decoded, and each byte that is not becomes U+DC80-U+DCFF, which
+// ToNativePath turns back into that byte.
+std::u16string FromNativePath(std::string_view bytes);
+std::string ToNativePath(std::u16string_view path);
 
 }  // namespace marrowix

@@ -65,6 +65,7 @@ int WideScan(const char16_t* text, std::u16string_view pattern, const ScanTarget
             if (*s == 0) {
                 return stored;
             }
+            const char16_t* start = s;
             std::size_t n = 0;
             while (*s != 0 && !IsScanSpace(*s)) {
                 if (target.text != nullptr && n + 1 < target.capacity) {
@@ -74,6 +75,9 @@ int WideScan(const char16_t* text, std::u16string_view pattern, const ScanTarget
             }
             if (target.text != nullptr && target.capacity > 0) {
                 target.text[n] = 0;
+            }
+            if (target.textLength != nullptr) {
+                *target.textLength = static_cast<std::size_t>(s - start);
             }
             ++stored;
         } else {

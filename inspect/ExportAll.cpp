@@ -1,0 +1,257 @@
+#include "inspect/ExportAll.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "decode/Decode.h"
+#include "inspect/Inspect.h"
+
+namespace marrowix::inspect {
+namespace {
+
+constexpr const char* kProgram = "marrowix-inspect";
+
+bool IsUnsafe(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == U'/' || c == U'\\' || c == U':' ||
+           c == U'*' || c == U'?' || c == U'"' || c == U'<' || c == U'>' || c == U'|' ||
+           (c >= 0xD800 && c <= 0xDFFF);
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+bool IsReservedName(const std::string& name) {
+    const std::string stem = LowerAscii(name.substr(0, name.find('.')));
+    static const std::set<std::string> kReserved = {
+        "con",  "prn",  "aux",  "nul",  "com1", "com2", "com3", "com4", "com5", "com6", "com7",
+        "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    return kReserved.count(stem) != 0;
+}
+
+bool Exported(const TextureEntry& e) {
+    return CheckEntrySize(e).empty() && e.width > 0 && e.height > 0;
+}
+
+// Names in one folder, unique whatever the ASCII case.
+class FolderNames {
+public:
+    bool Take(const std::string& name) { return m_used.insert(LowerAscii(name)).second; }
+    bool Has(const std::string& name) const { return m_used.count(LowerAscii(name)) != 0; }
+
+private:
+    std::set<std::string> m_used;
+};
+
+}  // namespace
+
+std::string SafeFileName(std::u16string_view name) {
+    std::u16string safe;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() &&
+                          name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+        if (pair) {
+            safe += c;
+            safe += name[++i];
+        } else {
+            safe += IsUnsafe(c) ? u'_' : c;
+        }
+    }
+    // No hidden files, no "." or "..", no trailing blank or dot.
+    if (!safe.empty() && safe.front() == u'.') {
+        safe.front() = u'_';
+    }
+    while (!safe.empty() && (safe.back() == u' ' || safe.back() == u'.')) {
+        safe.back() = u'_';
+    }
+    std::string out = ToUtf8(safe);
+    if (out.empty() || IsReservedName(out)) {
+        out.insert(out.begin(), '_');
+    }
+    return out;
+}
+
+std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& extension) {
+    const std::vector<TextureEntry>& entries = set.Entries();
+    const std::size_t categories = set.GetCategoryCount();
+    // Folders of the categories that have something to export; the root
+    // folder's names include them.
+    std::vector<std::string> folders(categories);
+    std::vector<std::size_t> perFolder(categories + 1, 0);  // the last is the root
+    for (const TextureEntry& e : entries) {
+        if (Exported(e)) {
+            ++perFolder[e.category < categories ? e.category : categories];
+        }
+    }
+    std::vector<FolderNames> names(categories + 1);
+    FolderNames& root = names[categories];
+    for (std::size_t c = 0; c < categories; ++c) {
+        if (perFolder[c] == 0) {
+            continue;
+        }
+        const std::string base = SafeFileName(set.GetCategoryName(c));
+        folders[c] = base;
+        for (int more = 0; !root.Take(folders[c]); ++more) {
+            folders[c] = base + "-" + std::to_string(c) + std::string(more, '~');
+        }
+    }
+
+    // Names that more than one texture of a folder would take get their
+    // entry index added, all of them.
+    std::vector<std::string> bases(entries.size());
+    std::vector<std::set<std::string>> seen(categories + 1);
+    std::vector<std::set<std::string>> shared(categories + 1);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!Exported(entries[i])) {
+            continue;
+        }
+        const std::size_t f = std::min<std::size_t>(entries[i].category, categories);
+        bases[i] = SafeFileName(entries[i].name);
+        if (!seen[f].insert(LowerAscii(bases[i])).second) {
+            shared[f].insert(LowerAscii(bases[i]));
+        }
+    }
+    std::vector<std::string> paths(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (bases[i].empty()) {
+            continue;
+        }
+        const std::size_t f = std::min<std::size_t>(entries[i].category, categories);
+        const std::string suffix = "-" + std::to_string(i);
+        std::string name = bases[i];
+        if (shared[f].count(LowerAscii(name)) != 0) {
+            name += suffix;
+        }
+        while (!names[f].Take(name + extension)) {
+            name += suffix;
+        }
+        paths[i] = (f < categories ? folders[f] + "/" : std::string()) + name + extension;
+    }
+    return paths;
+}
+
+int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
+              const std::string& format, std::ostream& err, bool progress) {
+    const std::vector<std::string> paths = ExportPaths(set, "." + format);
+    const std::filesystem::path top(directory);
+    std::error_code ec;
+    std::filesystem::create_directories(top, ec);
+    if (ec) {
+        err << kProgram << ": cannot make the folder '" << directory << "': " << ec.message()
+            << '\n';
+        return 1;
+    }
+
+    std::vector<std::size_t> jobs;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const TextureEntry& e = set.Entries()[i];
+        if (paths[i].empty()) {
+            std::string why = CheckEntrySize(e);
+            if (why.empty()) {
+                why = "size " + std::to_string(e.width) + " x " + std::to_string(e.height) +
+                      " has no texels";
+            }
+            err << kProgram << ": skipping " << EntryTitle(set, i) << ": " << why << '\n';
+            continue;
+        }
+        const std::filesystem::path folder = (top / paths[i]).parent_path();
+        if (folder != top) {
+            std::filesystem::create_directory(folder, ec);  // a failure shows in the write
+        }
+        jobs.push_back(i);
+    }
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::string> failures;  // not yet printed
+    std::size_t failed = 0;
+    std::size_t done = 0;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t j; (j = next++) < jobs.size();) {
+            const std::size_t i = jobs[j];
+            const std::string target = (top / paths[i]).string();
+            std::string error;
+            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, i);
+            if (!dib.ok()) {
+                error = dib.error;
+            } else {
+                error = format == "png" ? WritePngFile(target, dib.value, guard)
+                                        : WriteBmpFile(target, dib.value, guard);
+            }
+            std::lock_guard<std::mutex> hold(lock);
+            ++done;
+            if (!error.empty()) {
+                ++failed;
+                failures.push_back(std::string(kProgram) + ": cannot write '" + target +
+                                   "' (" + EntryTitle(set, i) + "): " + error);
+            }
+            changed.notify_one();
+        }
+    };
+    const unsigned threads =
+        std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(),
+                                        static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1))));
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back(work);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    auto shown = start;
+    bool progressShown = false;
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            if (progressShown && !failures.empty()) {
+                err << "\r\033[K";
+            }
+            for (const std::string& line : failures) {
+                err << line << '\n';
+            }
+            failures.clear();
+            const auto now = std::chrono::steady_clock::now();
+            if (progress && (now - shown > std::chrono::milliseconds(100) ||
+                             done == jobs.size())) {
+                shown = now;
+                const double seconds = std::chrono::duration<double>(now - start).count();
+                char line[128];
+                std::snprintf(line, sizeof line, "\r\033[Kexported %zu/%zu textures (%.0f/s)",
+                              done, jobs.size(), seconds > 0 ? double(done) / seconds : 0.0);
+                err << line << std::flush;
+                progressShown = true;
+            }
+            if (done == jobs.size()) {
+                break;
+            }
+            changed.wait_for(hold, std::chrono::milliseconds(200));
+        }
+    }
+    for (std::thread& w : workers) {
+        w.join();
+    }
+    if (progressShown) {
+        err << '\n';
+    }
+    if (failed > 0) {
+        err << kProgram << ": " << failed << " of " << jobs.size()
+            << " textures could not be written\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace marrowix::inspect
