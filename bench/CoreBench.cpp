@@ -5,10 +5,12 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <random>
 
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
+#include "textureset/SetCheck.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -88,6 +90,39 @@ std::filesystem::path MillionLineListing() {
     return path;
 }
 
+// A sound set of a million 4 x 4 "etc" textures in a thousand categories:
+// each texture's data right after the one before, the data file as long as
+// they need.
+std::filesystem::path SoundMillionSet() {
+    const auto path = Dir() / "sound.txt";
+    if (!std::filesystem::exists(path)) {
+        std::string text;
+        std::vector<std::uint8_t> table;
+        std::uint32_t offset = 0;
+        auto add = [&](std::uint32_t value) {
+            for (int b = 0; b < 4; ++b) {
+                table.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+            }
+        };
+        for (int i = 0; i < 1000000; ++i) {
+            if (i % 1000 == 0) {
+                text += "cat=" + std::to_string(i / 1000) + " name=category_" +
+                        std::to_string(i / 1000) + "\n";
+                add(0);
+            }
+            text += "\"texture_" + std::to_string(i) + "\" cat=" + std::to_string(i / 1000) +
+                    " width=4 height=4\n";
+            add(offset);
+            offset += 8 + 4 * 4 * 2;
+        }
+        WriteFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+        WriteFile(Dir() / "sound.etc.toc", table);
+        WriteFile(Dir() / "sound.etc.dat", {});
+        std::filesystem::resize_file(Dir() / "sound.etc.dat", offset);
+    }
+    return path;
+}
+
 void BM_ReadListing(benchmark::State& state) {
     const auto path = U16(MillionLineListing());
     for (auto _ : state) {
@@ -100,36 +135,64 @@ void BM_ReadListing(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadListing)->Unit(benchmark::kMillisecond);
 
-// A 4096 x 4096 texture in the given encoding.
-std::u16string LargeSet(const std::string& mode) {
-    const auto listing = Dir() / ("large.txt");
-    if (!std::filesystem::exists(listing)) {
-        const std::string text = "\"large\" width=4096 height=4096\n";
-        WriteFile(listing, std::vector<std::uint8_t>(text.begin(), text.end()));
+// The floor of any listing pass: read the file and find its line ends.
+void BM_ReadListingBytes(benchmark::State& state, const std::filesystem::path& (*listing)()) {
+    const auto path = listing();
+    std::vector<char> buffer(1 << 16);
+    for (auto _ : state) {
+        std::ifstream file(path, std::ios::binary);
+        std::size_t lines = 0;
+        while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+               file.gcount() > 0) {
+            const char* p = buffer.data();
+            const char* end = p + file.gcount();
+            while ((p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr) {
+                ++lines;
+                ++p;
+            }
+        }
+        benchmark::DoNotOptimize(lines);
     }
-    const auto data = Dir() / ("large." + mode + ".dat");
-    if (!std::filesystem::exists(data)) {
-        WriteFile(Dir() / ("large." + mode + ".toc"), {0, 0, 0, 0});
-        const std::size_t bytes =
-            8 + (mode == "dxt" ? BlockDataSize(kSide, kSide) : std::size_t{kSide} * kSide * 2);
-        WriteFile(data, RandomBytes(bytes));
-    }
-    return U16(listing);
 }
 
-void BM_BuildPreviewDib(benchmark::State& state, const std::string& mode) {
-    CTextureSet set;
-    OpenTextureSet(set, LargeSet(mode), FromUtf8(mode));
+const std::filesystem::path& Million() {
+    static const auto path = MillionLineListing();
+    return path;
+}
+const std::filesystem::path& Sound() {
+    static const auto path = SoundMillionSet();
+    return path;
+}
+
+BENCHMARK_CAPTURE(BM_ReadListingBytes, million, &Million)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadListingBytes, sound, &Sound)->Unit(benchmark::kMillisecond);
+
+void BM_OpenSoundSet(benchmark::State& state) {
+    const auto path = U16(Sound());
     for (auto _ : state) {
-        auto dib = BuildPreviewDib(set, 0);
-        if (!dib.ok()) {
-            state.SkipWithError(dib.error.c_str());
-        }
-        benchmark::DoNotOptimize(dib.value.data());
+        CTextureSet set;
+        OpenTextureSet(set, path, u"etc");
+        benchmark::DoNotOptimize(set.Entries().data());
     }
 }
-BENCHMARK_CAPTURE(BM_BuildPreviewDib, etc, std::string("etc"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildPreviewDib, dxt, std::string("dxt"))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenSoundSet)->Unit(benchmark::kMillisecond);
+
+// The whole-set check: a sound set (no problems), and random offsets whose
+// data mostly overlaps (a problem for most entries).
+void BM_CheckTextureSet(benchmark::State& state, const std::filesystem::path& (*listing)(),
+                        const std::u16string& mode) {
+    const auto path = U16(listing());
+    for (auto _ : state) {
+        CTextureSet set;
+        const auto problems = CheckTextureSet(set, path, mode);
+        benchmark::DoNotOptimize(problems.data());
+        state.counters["problems"] = static_cast<double>(problems.size());
+    }
+}
+BENCHMARK_CAPTURE(BM_CheckTextureSet, sound, &Sound, std::u16string(u"etc"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CheckTextureSet, overlapping, &Million, std::u16string(u"dxt"))
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace marrowix

@@ -8,50 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "RunInspect.h"
 #include "TestFiles.h"
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
 
 namespace marrowix::test {
 namespace {
-
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return q + "'";
-}
-
-Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = Quote(MARROWIX_INSPECT_PATH);
-    for (const std::string& a : args) {
-        command += " " + Quote(a);
-    }
-    const auto errPath = dir / "stderr.txt";
-    command += " 2>" + Quote(errPath.string());
-    Outcome o;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return o;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        o.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto err = ReadBytes(errPath);
-    o.err.assign(err.begin(), err.end());
-    return o;
-}
 
 std::filesystem::path ExampleSet(const TempDir& dir) {
     SetFiles files;

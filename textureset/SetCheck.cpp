@@ -85,18 +85,22 @@ private:
     // walk did not start a scan, does not count.
     void FindSkippedKeys(const ListingRead& read, std::size_t entry) {
         const std::u16string_view text = read.chars.substr(0, read.textLength);
-        for (std::size_t q = read.closingQuote + 1; q < text.size(); ++q) {
-            for (std::u16string_view key : {u"cat=", u"width=", u"height="}) {
-                if (text.substr(q, key.size()) != key || read.scans.test(q)) {
+        // Keys are found by their equals signs, which are few.
+        for (std::size_t eq = text.find(u'=', read.closingQuote + 1);
+             eq != std::u16string_view::npos; eq = text.find(u'=', eq + 1)) {
+            for (std::u16string_view key : {u"cat", u"width", u"height"}) {
+                if (eq < read.closingQuote + 1 + key.size() ||
+                    text.substr(eq - key.size(), key.size()) != key) {
                     continue;
                 }
-                std::size_t d = q + key.size();
+                const std::size_t q = eq - key.size();
+                std::size_t d = eq + 1;
                 if (d < text.size() && (text[d] == u'+' || text[d] == u'-')) {
                     ++d;
                 }
-                if (d < text.size() && text[d] >= u'0' && text[d] <= u'9') {
+                if (!read.scans.test(q) && d < text.size() && text[d] >= u'0' && text[d] <= u'9') {
                     Add("key-skipped", read.line,
-                        "the key " + ToUtf8(key) + " at character " + std::to_string(q) +
+                        "the key " + ToUtf8(key) + "= at character " + std::to_string(q) +
                             " is walked over by the key reader, so its value does not count",
                         entry);
                 }
@@ -147,9 +151,13 @@ private:
 // one: for each, the earliest such entry.
 void FindOverlaps(std::vector<DataRange> ranges, std::vector<SetProblem>& problems,
                   const std::vector<std::uint64_t>& entryLines, const std::string& dataName) {
-    std::sort(ranges.begin(), ranges.end(), [](const DataRange& a, const DataRange& b) {
+    const auto byPlace = [](const DataRange& a, const DataRange& b) {
         return std::tie(a.start, a.end, a.entry) < std::tie(b.start, b.end, b.entry);
-    });
+    };
+    // A sound set mostly lists its data in order already.
+    if (!std::is_sorted(ranges.begin(), ranges.end(), byPlace)) {
+        std::sort(ranges.begin(), ranges.end(), byPlace);
+    }
     // One stretch of each: the first entry that has it.
     std::vector<DataRange> distinct;
     for (const DataRange& r : ranges) {

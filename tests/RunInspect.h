@@ -1,0 +1,22 @@
+// Running the real marrowix-inspect program on files written for a test.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+
+namespace marrowix::test {
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with `args`; its stderr goes through a file in `dir`.
+// `stdoutTo`, when given, is where standard output goes instead of the pipe.
+Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args,
+                const std::string& stdoutTo = {});
+
+}  // namespace marrowix::test
