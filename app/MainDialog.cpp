@@ -156,7 +156,8 @@ void CMarrowix::WarnOfMissingFiles() {
     auto add = [&](const char* what, const std::u16string& path, const std::string& reason) {
         if (!reason.empty()) {
             lines << QStringLiteral("%1: %2 (%3)")
-                         .arg(QLatin1String(what), PathFromU16(path), QString::fromStdString(reason));
+                         .arg(QLatin1String(what), PathFromU16(path),
+                              QString::fromStdString(reason));
         }
     };
     add("Listing", set.ListingPath(), set.ListingError());

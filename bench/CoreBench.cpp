@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <random>
 
 #include "decode/Decode.h"

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         using inspect::Command;
         MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
         MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
-        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
-                            o.command == Command::kCheck);
+        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList || o.command == Command::kCheck);
         MARROWIX_FUZZ_CHECK((o.command == Command::kExport) == !o.output.empty());
         MARROWIX_FUZZ_CHECK((o.command == Command::kExportAll) == !o.directory.empty());
     }

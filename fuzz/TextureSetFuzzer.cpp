@@ -6,6 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "decode/Decode.h"
+#include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 #include "textureset/TextureSet.h"
 
@@ -66,6 +67,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         budget -= texels;
+        // A few texels located one by one agree with the whole read.
+        const auto read = ReadTexels(set, entry);
+        MARROWIX_FUZZ_CHECK(read.ok() && read.value.size() == texels);
+        const auto w = static_cast<std::uint32_t>(entry.width);
+        const auto h = static_cast<std::uint32_t>(entry.height);
+        for (const auto& [x, y] : {std::pair{0u, 0u}, std::pair{w - 1, h - 1},
+                                   std::pair{w / 2, h / 2}, std::pair{w - 1, 0u}}) {
+            if (texels == 0) {
+                break;
+            }
+            const auto found = LocateTexel(set, i, x, y);
+            MARROWIX_FUZZ_CHECK(found.ok());
+            MARROWIX_FUZZ_CHECK(found.value.texel == read.value[std::size_t{y} * w + x]);
+            MARROWIX_FUZZ_CHECK(found.value.bytes.size() <= found.value.size);
+        }
+        MARROWIX_FUZZ_CHECK(!LocateTexel(set, i, w, 0).ok());
+
         const auto dib = BuildPreviewDib(set, i);
         MARROWIX_FUZZ_CHECK(dib.ok());
         MARROWIX_FUZZ_CHECK(dib.value.size() == kDibHeaderSize + texels * 4);
@@ -76,6 +94,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t p = kDibHeaderSize; p < dib.value.size(); ++p) {
             MARROWIX_FUZZ_CHECK((dib.value[p] & 0x0F) == 0);
         }
+    }
+
+    // The check of the same set names only entries and lines it has.
+    CTextureSet checked;
+    const auto problems = CheckTextureSet(checked, FromUtf8(listingPath.string()), FromUtf8(mode));
+    MARROWIX_FUZZ_CHECK(checked.GetEntryCount() == set.GetEntryCount());
+    for (const SetProblem& p : problems) {
+        MARROWIX_FUZZ_CHECK(!p.entry || *p.entry < set.GetEntryCount());
+        MARROWIX_FUZZ_CHECK(!p.other || (p.entry && *p.other < *p.entry));
+        MARROWIX_FUZZ_CHECK(!p.line || *p.line <= listing.size());
     }
     return 0;
 }

@@ -196,15 +196,15 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
             ++done;
             if (!error.empty()) {
                 ++failed;
-                failures.push_back(std::string(kProgram) + ": cannot write '" + target +
-                                   "' (" + EntryTitle(set, i) + "): " + error);
+                failures.push_back(std::string(kProgram) + ": cannot write '" + target + "' (" +
+                                   EntryTitle(set, i) + "): " + error);
             }
             changed.notify_one();
         }
     };
-    const unsigned threads =
-        std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(),
-                                        static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1))));
+    const unsigned threads = std::max(
+        1u, std::min<unsigned>(std::thread::hardware_concurrency(),
+                               static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1))));
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         workers.emplace_back(work);
@@ -224,13 +224,12 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
             }
             failures.clear();
             const auto now = std::chrono::steady_clock::now();
-            if (progress && (now - shown > std::chrono::milliseconds(100) ||
-                             done == jobs.size())) {
+            if (progress && (now - shown > std::chrono::milliseconds(100) || done == jobs.size())) {
                 shown = now;
                 const double seconds = std::chrono::duration<double>(now - start).count();
                 char line[128];
-                std::snprintf(line, sizeof line, "\r\033[Kexported %zu/%zu textures (%.0f/s)",
-                              done, jobs.size(), seconds > 0 ? double(done) / seconds : 0.0);
+                std::snprintf(line, sizeof line, "\r\033[Kexported %zu/%zu textures (%.0f/s)", done,
+                              jobs.size(), seconds > 0 ? double(done) / seconds : 0.0);
                 err << line << std::flush;
                 progressShown = true;
             }

@@ -26,8 +26,8 @@ struct Options {
     std::size_t index = 0;  // --export, --texel
     std::uint32_t x = 0;    // --texel
     std::uint32_t y = 0;
-    std::string output;       // --export: the image file
-    std::string directory;    // --export-all
+    std::string output;          // --export: the image file
+    std::string directory;       // --export-all
     std::string format = "png";  // --export-all
     std::string listing;
 };

@@ -378,3 +378,27 @@ TEST(BadListing, TooLargeForMemoryKeepsWhatWasRead) {
 
 }  // namespace
 }  // namespace marrowix::test
+
+namespace marrowix::test {
+namespace {
+
+TEST(BadPaths, NativeBytesSurviveTheRoundTrip) {
+    std::mt19937 random(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 12, '\0');
+        for (char& c : bytes) {
+            // Mostly bytes of multi-byte sequences, so that broken ones are common.
+            c = static_cast<char>(random() % 3 == 0 ? random() % 128 : 0x80 + random() % 128);
+        }
+        EXPECT_EQ(ToNativePath(FromNativePath(bytes)), bytes);
+    }
+    for (const std::string text : {"plain", "caf\xC3\xA9", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD"}) {
+        EXPECT_EQ(FromNativePath(text), FromUtf8(text)) << "valid UTF-8 decodes as such";
+    }
+    EXPECT_EQ(FromNativePath("\xFF"), std::u16string(1, char16_t{0xDCFF}));
+    EXPECT_EQ(FromNativePath("\xED\xA0\x80"), (std::u16string{0xDCED, 0xDCA0, 0xDC80}))
+        << "an encoded surrogate is not UTF-8";
+}
+
+}  // namespace
+}  // namespace marrowix::test

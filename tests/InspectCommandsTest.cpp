@@ -29,7 +29,7 @@ fs::path TexelSet(const TempDir& dir, const std::string& mode) {
     if (mode == "dxt") {
         // Entry 0 is 2 blocks across; its second block starts at byte 24.
         files.data = std::vector<std::uint8_t>(8 + 32, 0);
-        const std::vector<std::uint8_t> block = {255, 0, 0x00, 0x80, 0x03, 0, 0, 0,
+        const std::vector<std::uint8_t> block = {255,  0,    0x00, 0x80, 0x03, 0,    0, 0,
                                                  0x00, 0xF8, 0x1F, 0x00, 0x00, 0x08, 0, 0};
         std::copy(block.begin(), block.end(), files.data.begin() + 24);
         files.data.resize(40 + 8 + 8);  // entry 1's block half there
@@ -60,8 +60,9 @@ TEST(InspectTexel, PrintsTheTexelAndItsSource) {
     const auto etc = TexelSet(etcDir, "etc").string();
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "1", "0", "0", etc});
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_EQ(o.out, "{\"index\":1,\"x\":0,\"y\":0,\"texel\":61455,\"source\":{\"offset\":48,"
-                     "\"size\":2,\"bytes\":\"0ff0\"}}\n");
+    EXPECT_EQ(o.out,
+              "{\"index\":1,\"x\":0,\"y\":0,\"texel\":61455,\"source\":{\"offset\":48,"
+              "\"size\":2,\"bytes\":\"0ff0\"}}\n");
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "1", "1", "0", etc});
     EXPECT_TRUE(Has(o.out, "\"texel\":171,") && Has(o.out, "\"bytes\":\"ab\"")) << o.out;
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "1", "0", "1", etc});
@@ -73,12 +74,12 @@ TEST(InspectTexel, PrintsTheTexelAndItsSource) {
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "7", "0", "0", etc});
     EXPECT_EQ(o.code, 1);
     EXPECT_TRUE(Has(o.err, "entry 7: no such entry")) << o.err;
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--texel", "1", "x", "0", etc},
-             {"--texel", "1", "0", etc},
-             {"--texel", "1", "0", "4294967296", etc},
-             {"--texel", "1", "0", "0", "--json", etc},
-             {"--texel", "1", "0", "0", "--check", etc}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--texel", "1", "x", "0", etc},
+                                               {"--texel", "1", "0", etc},
+                                               {"--texel", "1", "0", "4294967296", etc},
+                                               {"--texel", "1", "0", "0", "--json", etc},
+                                               {"--texel", "1", "0", "0", "--check", etc}}) {
         EXPECT_EQ(Inspect(etcDir, args).code, 2) << args[2];
     }
 }
@@ -104,8 +105,9 @@ TEST(InspectCheck, ReportsProblemsAsTextOrJsonAndExitsByThem) {
               "\"data runs 1,040 bytes past the end of world.etc.dat\"}]}\n");
     o = Inspect(dir, {"--mode", "dxt", "--check", "--json", listing});
     EXPECT_EQ(o.code, 1);
-    EXPECT_TRUE(Has(o.out, "{\"kind\":\"offsets-missing\",\"message\":\"cannot open "
-                           "world.dxt.toc: No such file or directory\"}"))
+    EXPECT_TRUE(Has(o.out,
+                    "{\"kind\":\"offsets-missing\",\"message\":\"cannot open "
+                    "world.dxt.toc: No such file or directory\"}"))
         << o.out;
 
     files.table = Le32({0, 0, 40});
@@ -133,15 +135,15 @@ TEST(InspectExportAll, WritesEveryTextureByCategory) {
     files.listing =
         "cat=0 name=streets\n"
         "cat=1 name=signs\n"
-        "cat=2 name=Signs\n"                   // the same folder but for case
-        "\"road\" cat=0 width=2 height=2\n"    // 0
-        "\"Road\" cat=0\n"                     // 1: the same file but for case
-        "\"a/b:c\" cat=1\n"                    // 2
-        "\"stop\" cat=2\n"                     // 3
-        "\"stray\" cat=9\n"                    // 4: at the root
-        "\"..\" cat=9\n"                       // 5
-        "\"flat\" cat=0 width=0\n"             // 6: skipped
-        "\"bad\" cat=0 width=-3\n";            // 7: skipped
+        "cat=2 name=Signs\n"                 // the same folder but for case
+        "\"road\" cat=0 width=2 height=2\n"  // 0
+        "\"Road\" cat=0\n"                   // 1: the same file but for case
+        "\"a/b:c\" cat=1\n"                  // 2
+        "\"stop\" cat=2\n"                   // 3
+        "\"stray\" cat=9\n"                  // 4: at the root
+        "\"..\" cat=9\n"                     // 5
+        "\"flat\" cat=0 width=0\n"           // 6: skipped
+        "\"bad\" cat=0 width=-3\n";          // 7: skipped
     files.table = Le32({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     files.data = std::vector<std::uint8_t>(8, 0);
     for (std::uint8_t b : {0x0F, 0xF0, 0xF0, 0x0F, 0x00, 0xFF, 0xFF, 0x00}) {
@@ -265,8 +267,8 @@ TEST(InspectExport, PngOfMoreThanAMillionTexelsAcross) {
     const auto bytes = ReadBytes(png);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
-    const std::uint32_t width = (std::uint32_t{bytes[16]} << 24) | (bytes[17] << 16) |
-                                (bytes[18] << 8) | bytes[19];
+    const std::uint32_t width =
+        (std::uint32_t{bytes[16]} << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19];
     EXPECT_EQ(width, 1000001u);
 }
 
@@ -322,7 +324,9 @@ TEST(InspectFiles, PathBytesReachTheFileSystemUnchanged) {
 TEST(InspectOutput, C1ControlCharactersAreEscaped) {
     TempDir dir;
     SetFiles files;
-    files.listing = "cat=0 name=a\x9B" "2J\n\"x\x85y\" width=1 height=1\n";
+    files.listing =
+        "cat=0 name=a\x9B"
+        "2J\n\"x\x85y\" width=1 height=1\n";
     const auto listing = WriteSet(dir, files).string();
     Outcome o = Inspect(dir, {listing});
     ASSERT_EQ(o.code, 0) << o.err;

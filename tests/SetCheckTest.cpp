@@ -43,24 +43,24 @@ std::vector<Found> Check(const std::filesystem::path& listing, const std::string
 TEST(CheckTextureSet, EveryKindOfListingAndDataProblem) {
     TempDir dir;
     SetFiles files;
-    files.mode = "etc";  // a 4 x 4 texture takes 8 + 32 bytes
-    files.listing = std::string("cat=0 name=streets\n") +        // 0
+    files.mode = "etc";                                    // a 4 x 4 texture takes 8 + 32 bytes
+    files.listing = std::string("cat=0 name=streets\n") +  // 0
                     "cat=1 name=" + std::string(70, 'n') + "\n" +  // 1
                     "\"road\" cat=0 width=4 height=4\n" +          // 2, entry 0
                     "\"past\" cat=0 width=4 height=4\n" +          // 3, entry 1
                     "# " + std::string(130, '-') + "\n" +          // 4 and 5
                     "\"nq cat=0 width=4 height=4\n" +              // 6, entry 2
-                    "\"skip\" width=8height=8 cat=0\n" +  // 7, entry 3: both keys walked over
-                    "\"carried\" cat=0 width=4\n" +                // 8, entry 4
-                    "\"stray\" cat=5 width=4 height=4\n" +         // 9, entry 5
-                    "\"neg\" width=-4 height=4\n" +                // 10, entry 6
-                    "\"empty\" width=0 height=4\n" +               // 11, entry 7
-                    "\"shared\" width=4 height=4\n" +              // 12, entry 8
-                    "\"overlap\" width=4 height=4\n" +             // 13, entry 9
+                    "\"skip\" width=8height=8 cat=0\n" +    // 7, entry 3: both keys walked over
+                    "\"carried\" cat=0 width=4\n" +         // 8, entry 4
+                    "\"stray\" cat=5 width=4 height=4\n" +  // 9, entry 5
+                    "\"neg\" width=-4 height=4\n" +         // 10, entry 6
+                    "\"empty\" width=0 height=4\n" +        // 11, entry 7
+                    "\"shared\" width=4 height=4\n" +       // 12, entry 8
+                    "\"overlap\" width=4 height=4\n" +      // 13, entry 9
                     "\"" + std::string(70, 'x') + "\" width=4 height=4\n" +  // 14, entry 10
                     "\"cr\" width=4 height=4\r\"x\" width=4\n" +             // 15, entry 11
-                    std::string("\"zero\" width=4 \0 height=4\n", 26) +       // 16, entry 12
-                    "\"beyond\" width=2 height=2\n";                          // 17, entry 13
+                    std::string("\"zero\" width=4 \0 height=4\n", 26) +      // 16, entry 12
+                    "\"beyond\" width=2 height=2\n";                         // 17, entry 13
     files.table = Le32({0, 0, 0, 1000, 0, 0, 40, 80, 160, 200, 0, 0, 0, 8, 240, 280, 320});
     files.data.assign(500, 0);
     auto listing = WriteSet(dir, files);
@@ -103,13 +103,13 @@ TEST(CheckTextureSet, OverlapsAcrossManyEntriesNameTheEarliest) {
     files.mode = "dxt";  // a 4 x 4 texture takes 8 + 16 bytes
     files.listing =
         "cat=0 name=all\n"
-        "\"a\" width=4 height=4\n"  // 100..124
-        "\"b\" width=4 height=4\n"  // 0..24
-        "\"c\" width=8 height=4\n"  // 90..130: overlaps a and d's start
-        "\"d\" width=4 height=4\n"  // 120..144: overlaps a (earliest) and c
-        "\"e\" width=4 height=4\n"  // 24..48: touches b, no overlap
-        "\"f\" width=4 height=4\n"  // 100..124: the same as a
-        "\"g\" width=4 height=4\n"; // 130..154: touches c, overlaps d
+        "\"a\" width=4 height=4\n"   // 100..124
+        "\"b\" width=4 height=4\n"   // 0..24
+        "\"c\" width=8 height=4\n"   // 90..130: overlaps a and d's start
+        "\"d\" width=4 height=4\n"   // 120..144: overlaps a (earliest) and c
+        "\"e\" width=4 height=4\n"   // 24..48: touches b, no overlap
+        "\"f\" width=4 height=4\n"   // 100..124: the same as a
+        "\"g\" width=4 height=4\n";  // 130..154: touches c, overlaps d
     files.table = Le32({0, 100, 0, 90, 120, 24, 100, 130});
     files.data.assign(4096, 0);
     const std::vector<Found> found = Check(WriteSet(dir, files), "dxt");

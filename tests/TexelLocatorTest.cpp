@@ -28,7 +28,7 @@ struct OddSizes {
     std::unique_ptr<CTextureSet> set;
 
     explicit OddSizes(const std::string& mode) {
-        const std::vector<std::pair<int, int>> sizes = {{1, 1}, {2, 2}, {5, 3}, {4, 4},
+        const std::vector<std::pair<int, int>> sizes = {{1, 1}, {2, 2},  {5, 3}, {4, 4},
                                                         {7, 9}, {3, 13}, {9, 6}};
         SetFiles files;
         files.mode = mode;
@@ -36,12 +36,12 @@ struct OddSizes {
         std::vector<std::uint32_t> table = {0};
         std::uint32_t offset = 5;  // data need not start at 0
         for (const auto& [w, h] : sizes) {
-            files.listing += "\"t\" width=" + std::to_string(w) + " height=" + std::to_string(h) +
-                             "\n";
+            files.listing +=
+                "\"t\" width=" + std::to_string(w) + " height=" + std::to_string(h) + "\n";
             table.push_back(offset);
             const TextureEntry e{{}, w, h, 0, 0};
-            offset += static_cast<std::uint32_t>(8 + EntryDataSize(e, mode == "dxt" ? kModeDxt
-                                                                                    : kModeEtc));
+            offset += static_cast<std::uint32_t>(
+                8 + EntryDataSize(e, mode == "dxt" ? kModeDxt : kModeEtc));
         }
         for (std::uint32_t t : table) {
             const auto le = Le32({t});
@@ -81,10 +81,8 @@ void ExpectEveryTexelMatches(const std::string& mode) {
                     EXPECT_EQ(t.size, 2u);
                 }
                 // The bytes are the file's own, cut where the file ends.
-                const std::size_t held = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(t.size, s.data.size() > t.offset
-                                                        ? s.data.size() - t.offset
-                                                        : 0));
+                const std::size_t held = static_cast<std::size_t>(std::min<std::uint64_t>(
+                    t.size, s.data.size() > t.offset ? s.data.size() - t.offset : 0));
                 ASSERT_EQ(t.bytes.size(), held);
                 EXPECT_TRUE(std::equal(t.bytes.begin(), t.bytes.end(),
                                        s.data.begin() + static_cast<std::ptrdiff_t>(t.offset)));
@@ -109,7 +107,7 @@ TEST(LocateTexel, BlockFieldsAndIndices) {
     files.data.assign(8 + 16, 0);
     // Second block: alpha 255 / 0, alpha index 7 for texel 5 (bits 15-17),
     // colours 0xF800 and 0x001F, colour index 2 for texel 5 (bits 10-11).
-    const std::vector<std::uint8_t> block = {255, 0, 0x00, 0x80, 0x03, 0, 0, 0,
+    const std::vector<std::uint8_t> block = {255,  0,    0x00, 0x80, 0x03, 0,    0, 0,
                                              0x00, 0xF8, 0x1F, 0x00, 0x00, 0x08, 0, 0};
     files.data.insert(files.data.end(), block.begin(), block.end());
     auto set = OpenSet(WriteSet(dir, files));

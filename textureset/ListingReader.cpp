@@ -199,14 +199,14 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                             break;
                         case u'h':
                             read.scans.set(p);
-                            read.heightFound |= WideScan(line.data() + p, u"height=%d",
-                                                         {&height}) == 1;
+                            read.heightFound |=
+                                WideScan(line.data() + p, u"height=%d", {&height}) == 1;
                             p += 9;
                             break;
                         case u'w':
                             read.scans.set(p);
-                            read.widthFound |= WideScan(line.data() + p, u"width=%d",
-                                                        {&width}) == 1;
+                            read.widthFound |=
+                                WideScan(line.data() + p, u"width=%d", {&width}) == 1;
                             p += 8;
                             break;
                         default:

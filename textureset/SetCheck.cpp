@@ -60,8 +60,8 @@ public:
         }
         FindSkippedKeys(read, entry);
         if (entry > 0) {
-            for (const auto& [found, key] : {std::pair{read.widthFound, "width"},
-                                             std::pair{read.heightFound, "height"}}) {
+            for (const auto& [found, key] :
+                 {std::pair{read.widthFound, "width"}, std::pair{read.heightFound, "height"}}) {
                 if (!found) {
                     Add("key-carried", line,
                         std::string("no ") + key + "= key; the " + key +
@@ -184,13 +184,13 @@ void FindOverlaps(std::vector<DataRange> ranges, std::vector<SetProblem>& proble
         while (!earlier.empty() && earlier.top().second <= r.start) {
             earlier.pop();
         }
-        std::size_t other = earlier.empty() ? std::numeric_limits<std::size_t>::max()
-                                            : earlier.top().first;
+        std::size_t other =
+            earlier.empty() ? std::numeric_limits<std::size_t>::max() : earlier.top().first;
         const auto last = std::partition_point(
             distinct.begin() + static_cast<std::ptrdiff_t>(k) + 1, distinct.end(),
             [&](const DataRange& s) { return s.start < r.end; });
-        other = std::min(other,
-                         later.Min(k + 1, static_cast<std::size_t>(last - distinct.begin())));
+        other =
+            std::min(other, later.Min(k + 1, static_cast<std::size_t>(last - distinct.begin())));
         if (other < r.entry) {
             problems.push_back({"data-overlap", r.entry, entryLines[r.entry], other,
                                 "the data (" + GroupDigits(r.end - r.start) + " bytes at offset " +
@@ -272,8 +272,8 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
             continue;
         }
         if (e.width == 0 || e.height == 0) {
-            add("size-empty", "size " + std::to_string(e.width) + " x " +
-                                  std::to_string(e.height) + " has no texels");
+            add("size-empty", "size " + std::to_string(e.width) + " x " + std::to_string(e.height) +
+                                  " has no texels");
             continue;
         }
         const std::uint64_t start = e.offset;

@@ -10,8 +10,7 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
                                   std::uint32_t y) {
     Result<TexelLocation> result;
     if (index >= set.GetEntryCount()) {
-        result.error =
-            "no such entry (the set has " + std::to_string(set.GetEntryCount()) + ")";
+        result.error = "no such entry (the set has " + std::to_string(set.GetEntryCount()) + ")";
         return result;
     }
     const TextureEntry& entry = set.Entries()[index];
@@ -45,8 +44,8 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
     // The stretch as the file holds it; what it does not hold reads as 0.
     std::uint8_t stretch[kBlockBytes] = {};
     if (InputFile* file = set.GetDataFile(); file != nullptr && where.offset < file->Size()) {
-        const auto held =
-            static_cast<std::size_t>(std::min<std::uint64_t>(where.size, file->Size() - where.offset));
+        const auto held = static_cast<std::size_t>(
+            std::min<std::uint64_t>(where.size, file->Size() - where.offset));
         where.bytes.resize(file->ReadAt(where.offset, stretch, held));
         std::copy_n(stretch, where.bytes.size(), where.bytes.begin());
     }

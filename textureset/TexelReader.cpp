@@ -9,7 +9,6 @@
 namespace marrowix {
 namespace {
 
-
 // Reads up to `n` bytes of the entry's data after its header; returns how
 // many the file held.
 std::size_t ReadEntryBytes(InputFile* file, const TextureEntry& entry, void* dst, std::size_t n) {

@@ -174,7 +174,7 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
         length = 2;
     } else if (b >= 0xE0 && b <= 0xEF) {
         length = 3;
-        low = b == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        low = b == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
         high = b == 0xED ? 0x9F : 0xBF;  // no surrogates
     } else if (b >= 0xF0 && b <= 0xF4) {
         length = 4;

@@ -80,9 +80,9 @@ constexpr std::uint64_t kTextureHeaderBytes = 8;
 // look deeper than the entries. Positions count characters from the start
 // of the read.
 struct ListingRead {
-    std::uint64_t line = 0;       // 0-based count of reads; the offset table's index
-    std::u16string_view chars;    // every character delivered, the line feed included
-    std::size_t textLength = 0;   // the text proper: up to the first zero character
+    std::uint64_t line = 0;      // 0-based count of reads; the offset table's index
+    std::u16string_view chars;   // every character delivered, the line feed included
+    std::size_t textLength = 0;  // the text proper: up to the first zero character
     bool isCategory = false;
     std::size_t categoryNameLength = 0;  // before the name was cut
     // Texture lines only.
@@ -188,11 +188,11 @@ std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode);
 
 // Where one texel of an entry comes from in the data file.
 struct TexelLocation {
-    std::uint16_t texel = 0;      // RGBA4444, as ReadTexels gives it
-    std::uint64_t offset = 0;     // first byte of the stretch it is decoded from
-    std::uint32_t size = 0;       // 2 for "etc", 16 (its block) for "dxt"
+    std::uint16_t texel = 0;          // RGBA4444, as ReadTexels gives it
+    std::uint64_t offset = 0;         // first byte of the stretch it is decoded from
+    std::uint32_t size = 0;           // 2 for "etc", 16 (its block) for "dxt"
     std::vector<std::uint8_t> bytes;  // what the data file holds of the stretch
-    bool hasBlock = false;        // "dxt": the fields below are set
+    bool hasBlock = false;            // "dxt": the fields below are set
     std::uint32_t blockColumn = 0;
     std::uint32_t blockRow = 0;
     std::uint8_t alpha0 = 0;

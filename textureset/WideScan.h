@@ -18,9 +18,9 @@ namespace marrowix {
 bool IsScanSpace(char16_t c);
 
 struct ScanTarget {
-    std::int32_t* number = nullptr;  // receives each %d, in order
-    char16_t* text = nullptr;        // receives %s, zero-terminated
-    std::size_t capacity = 0;        // units at `text`, terminator included
+    std::int32_t* number = nullptr;     // receives each %d, in order
+    char16_t* text = nullptr;           // receives %s, zero-terminated
+    std::size_t capacity = 0;           // units at `text`, terminator included
     std::size_t* textLength = nullptr;  // receives the %s length before it was cut
 };
 
