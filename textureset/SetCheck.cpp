@@ -249,7 +249,9 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
     const std::string dataName = FileName(set.DataPath());
     const std::vector<TextureEntry>& entries = set.Entries();
     std::vector<DataRange> ranges;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    // Both lists end together, unless memory ran out while the listing was read.
+    const std::size_t count = std::min(entries.size(), listing.entryLines.size());
+    for (std::size_t i = 0; i < count; ++i) {
         const TextureEntry& e = entries[i];
         const std::uint64_t line = listing.entryLines[i];
         auto add = [&](const char* kind, std::string message) {
