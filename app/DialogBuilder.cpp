@@ -1,11 +1,13 @@
 #include "app/DialogBuilder.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <algorithm>
 #include <cmath>
 
 #include "app/resources/WindowStyles.h"
@@ -15,9 +17,10 @@ namespace marrowix {
 using namespace res;
 
 DialogUnits DialogUnits::For(const QWidget& widget) {
-    const double scaleX = widget.logicalDpiX() / 96.0;
-    const double scaleY = widget.logicalDpiY() / 96.0;
-    return {6.0 * scaleX, 13.0 * scaleY};
+    const QFontMetrics metrics(widget.font());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {std::max(1, (letters / 26 + 1) / 2), std::max(1, metrics.height())};
 }
 
 int DialogUnits::X(int units) const {

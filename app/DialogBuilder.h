@@ -9,13 +9,15 @@
 
 namespace marrowix {
 
-// Base units of "MS Shell Dlg" 8 pt: 6 x 13 pixels at 96 DPI, scaled by the
-// logical DPI of the widget's screen.
+// Base units of a dialog, as a dialog manager works them out for a dialog
+// with a shell font: from the font actually in use, the average width of the
+// 52 letters A-Z and a-z, rounded, and the font's height. A dialog unit is a
+// quarter of the first across and an eighth of the second down.
 struct DialogUnits {
-    double baseX = 6.0;
-    double baseY = 13.0;
+    int baseX = 6;
+    int baseY = 13;
 
-    static DialogUnits For(const QWidget& widget);
+    static DialogUnits For(const QWidget& widget);  // from the widget's font
     int X(int units) const;
     int Y(int units) const;
     QRect Map(int x, int y, int cx, int cy) const;

@@ -1,9 +1,13 @@
 #include "app/MainDialog.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +16,12 @@
 #include <QTreeView>
 
 #include "app/DialogBuilder.h"
+#include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
 #include "decode/Decode.h"
+#include "imagefiles/ImageFiles.h"
 
 namespace marrowix {
 namespace {
@@ -37,7 +43,10 @@ QString ProgramName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib) {
+namespace {
+
+// The block's pixels top row first; the fourth byte kept as alpha or not.
+QImage ImageFromDib(std::span<const std::uint8_t> dib, bool alpha) {
     const BITMAPINFOHEADER h = ReadDibHeader(dib);
     if (h.biWidth <= 0 || h.biHeight <= 0 || h.biBitCount != 32) {
         return {};
@@ -47,7 +56,7 @@ QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib) {
     if (dib.size() - kDibHeaderSize != w * rows * 4) {
         return {};
     }
-    QImage image(h.biWidth, h.biHeight, QImage::Format_RGB32);
+    QImage image(h.biWidth, h.biHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull()) {
         return {};
     }
@@ -57,10 +66,20 @@ QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib) {
         auto* dst = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
         for (std::size_t x = 0; x < w; ++x) {
             const std::uint8_t* p = src + x * 4;
-            dst[x] = qRgb(p[2], p[1], p[0]);
+            dst[x] = qRgba(p[2], p[1], p[0], alpha ? p[3] : 255);
         }
     }
     return image;
+}
+
+}  // namespace
+
+QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib) {
+    return ImageFromDib(dib, false);
+}
+
+QImage ImageWithAlphaFromPreviewDib(std::span<const std::uint8_t> dib) {
+    return ImageFromDib(dib, true);
 }
 
 CMarrowix::CMarrowix(QWidget* parent) : QDialog(parent) {
@@ -79,6 +98,7 @@ bool CMarrowix::OnInitDialog() {
     m_pTree = qobject_cast<QTreeView*>(GetDlgItem(IDC_TREE));
     m_pModel = new TextureTreeModel(this);
     m_pTree->setModel(m_pModel);
+    CreatePreview();
     ConnectMessageMap();
     setWindowTitle(QStringLiteral("Orlek's Marrowix (built @ Dec 10 2012 22:43:27 MSK)"));
     return true;
@@ -90,6 +110,133 @@ void CMarrowix::ConnectMessageMap() {
             &CMarrowix::OnBrowse);
     connect(m_pTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CMarrowix::OnTreeSelChanged);
+}
+
+// The template's bitmap control becomes a scrolling view from the same
+// corner, with the readout line along the bottom of the preview area.
+void CMarrowix::CreatePreview() {
+    QWidget* bitmap = GetDlgItem(IDC_PREVIEW);
+    m_pPreview = new PreviewView(this);
+    m_pPreview->setProperty("controlId", IDC_PREVIEW);
+    m_pPreview->setGeometry(bitmap->geometry());
+    m_pPreview->stackUnder(bitmap);
+    delete bitmap;
+    m_pReadout = new QLabel(this);
+    m_pReadout->setProperty("controlId", IDC_READOUT);
+    m_pReadout->setTextFormat(Qt::PlainText);
+    m_pReadout->setText(m_pPreview->ReadoutText());
+    connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &QLabel::setText);
+    AddPreviewActions();
+    LayoutPreview();
+}
+
+void CMarrowix::AddPreviewActions() {
+    auto add = [&](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        auto* action = new QAction(text, this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        m_pPreview->addAction(action);
+        return action;
+    };
+    auto* modes = new QActionGroup(this);
+    const std::pair<ViewMode, const char*> kModes[] = {
+        {ViewMode::kRgb, "RGB"},         {ViewMode::kRgba, "RGBA over a checkerboard"},
+        {ViewMode::kRed, "Red alone"},   {ViewMode::kGreen, "Green alone"},
+        {ViewMode::kBlue, "Blue alone"}, {ViewMode::kAlpha, "Alpha alone"}};
+    int key = Qt::Key_1;
+    for (const auto& [mode, text] : kModes) {
+        QAction* action = add(QString::fromLatin1(text), {QKeySequence(key++)},
+                              [this, m = mode] { m_pPreview->SetMode(m); });
+        action->setCheckable(true);
+        action->setChecked(mode == ViewMode::kRgb);
+        modes->addAction(action);
+    }
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_pPreview->addAction(separator);
+    add(QStringLiteral("Zoom in"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+        [this] { m_pPreview->ZoomIn(); });
+    add(QStringLiteral("Zoom out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+        [this] { m_pPreview->ZoomOut(); });
+    add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+        [this] { m_pPreview->RealSize(); });
+    add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
+    auto* separator2 = new QAction(this);
+    separator2->setSeparator(true);
+    m_pPreview->addAction(separator2);
+    add(QStringLiteral("Save image..."), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+        [this] { SaveImage(); });
+    add(QStringLiteral("Copy image"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
+        [this] { CopyImage(); });
+}
+
+// The view reaches from the template's corner to the dialog's right and
+// bottom margins (those of the template's tree), less the readout line.
+void CMarrowix::LayoutPreview() {
+    if (m_pPreview == nullptr) {
+        return;
+    }
+    const DialogUnits units = DialogUnits::For(*this);
+    const QPoint corner = units.Map(149, 53, 15, 13).topLeft();
+    const int right = width() - units.X(7);
+    const int bottom = height() - units.Y(7);
+    const int line = m_pReadout->fontMetrics().height() + 2;
+    const QRect area(
+        corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + line, bottom - 1)));
+    m_pReadout->setGeometry(area.left(), area.bottom() + 1 - line, area.width(), line);
+    m_pPreview->setGeometry(area.left(), area.top(), area.width(),
+                            std::max(1, area.height() - line));
+}
+
+void CMarrowix::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayoutPreview();
+}
+
+QString CMarrowix::PromptSavePath(const QString& suggestedName) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
+                                        QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));
+}
+
+void CMarrowix::SaveImage() {
+    if (!m_pTextureSet || !m_selected) {
+        return;
+    }
+    const std::size_t index = *m_selected;
+    QString path =
+        PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) + ".png");
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty()) {
+        path += QStringLiteral(".png");
+    }
+    QString error;
+    if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
+        error = QStringLiteral("choose a .png or a .bmp file");
+    } else {
+        const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+        const std::string native = QFile::encodeName(path).toStdString();
+        const SetFileGuard guard(*m_pTextureSet);
+        const std::string written = !dib.ok() ? dib.error
+                                    : suffix == QLatin1String("bmp")
+                                        ? WriteBmpFile(native, dib.value, guard)
+                                        : WritePngFile(native, dib.value, guard);
+        error = QString::fromStdString(written);
+    }
+    if (!error.isEmpty()) {
+        ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
+    }
+}
+
+void CMarrowix::CopyImage() {
+    if (!m_pPreview->Image().isNull()) {
+        QGuiApplication::clipboard()->setImage(m_pPreview->Image());
+    }
 }
 
 QWidget* CMarrowix::GetDlgItem(int id) const {
@@ -137,6 +284,8 @@ int CMarrowix::LoadTextureSet(const QString& listingPath) {
         m_pModel->SetTextureSet(nullptr);
     }
 
+    m_pPreview->ForgetSet();
+    m_selected.reset();
     auto set = std::make_unique<CTextureSet>();
     const QString modeWord = AskLoadDxt() ? QStringLiteral("dxt") : QStringLiteral("etc");
     OpenTextureSet(*set, PathToU16(listingPath), ToU16(modeWord));
@@ -199,18 +348,9 @@ void CMarrowix::OnTreeSelChanged() {
 
     const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
     // A refused entry, or one of width or height 0, shows an empty preview.
-    ShowPreview(dib.ok() ? ImageFromPreviewDib(dib.value) : QImage());
-}
-
-void CMarrowix::ShowPreview(const QImage& image) {
-    auto* preview = qobject_cast<QLabel*>(GetDlgItem(IDC_PREVIEW));
-    if (image.isNull()) {
-        preview->clear();
-        return;
-    }
-    // Real size, from the control's template corner.
-    preview->setPixmap(QPixmap::fromImage(image));
-    preview->resize(image.size());
+    m_selected = index;
+    m_pPreview->SetTexture(dib.ok() ? ImageWithAlphaFromPreviewDib(dib.value) : QImage(),
+                           m_pTextureSet.get(), index);
 }
 
 void CMarrowix::keyPressEvent(QKeyEvent* event) {
@@ -220,7 +360,12 @@ void CMarrowix::keyPressEvent(QKeyEvent* event) {
             return;
         }
         if (event->key() == Qt::Key_Escape) {
-            reject();
+            // A pinned readout lets go first.
+            if (m_pPreview->Pinned()) {
+                m_pPreview->Unpin();
+            } else {
+                reject();
+            }
             return;
         }
     }

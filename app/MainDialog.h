@@ -5,14 +5,17 @@
 #include <QDialog>
 #include <QImage>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "textureset/TextureSet.h"
 
+class QLabel;
 class QTreeView;
 
 namespace marrowix {
 
+class PreviewView;
 class TextureTreeModel;
 
 class CMarrowix : public QDialog {
@@ -30,6 +33,12 @@ public:
     int LoadTextureSet(const QString& listingPath);
 
     TextureTreeModel* TreeModel() const { return m_pModel; }
+    PreviewView* Preview() const { return m_pPreview; }
+
+    // The selected texture's image into a file (PNG with alpha, or BMP: the
+    // preview block as it is), asking where; or onto the clipboard.
+    void SaveImage();
+    void CopyImage();
 
     // The set loaded by the last Browse; none until the first.
     std::unique_ptr<CTextureSet> m_pTextureSet;
@@ -48,15 +57,23 @@ protected:
     // The encoding question: true for Yes ("dxt"), false for No ("etc").
     virtual bool AskLoadDxt();
     virtual void ShowWarning(const QString& text);
+    // Where to save an image; empty when the user cancels.
+    virtual QString PromptSavePath(const QString& suggestedName);
 
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ConnectMessageMap();
-    void ShowPreview(const QImage& image);
+    void CreatePreview();
+    void AddPreviewActions();
+    void LayoutPreview();
     void WarnOfMissingFiles();
 
     TextureTreeModel* m_pModel = nullptr;
+    PreviewView* m_pPreview = nullptr;
+    QLabel* m_pReadout = nullptr;
+    std::optional<std::size_t> m_selected;  // the entry the preview shows
 };
 
 // The caption of the program's message boxes: the program file's name
@@ -66,5 +83,8 @@ QString ProgramName();
 // A preview block (header and bottom-up 32-bit pixels) as an image, top row
 // first, the fourth byte ignored. Null for an empty or malformed block.
 QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib);
+
+// The same with the fourth byte as alpha (ARGB32, not premultiplied).
+QImage ImageWithAlphaFromPreviewDib(std::span<const std::uint8_t> dib);
 
 }  // namespace marrowix

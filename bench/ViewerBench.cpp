@@ -3,19 +3,24 @@
 // - a listing of 1,000,000 textures in 1,000 categories, from the chosen
 //   path to the tree painted; expanding every category; replacing the set
 //   by another of the same size with every category expanded;
-// - selecting a 4096 x 4096 "dxt" texture until its image is painted.
+// - selecting a 4096 x 4096 "dxt" texture until its image is painted;
+// - repainting the view of it at zoom 1/16, 1 and 32, and the readout
+//   following the pointer over it.
 #include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QTreeView>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
@@ -113,6 +118,41 @@ int main(int argc, char** argv) {
         Paint(dialog);
         select.push_back(timer.nsecsElapsed() / 1e6);
     }
+    // The selected 4096 x 4096 texture: a full repaint of the view at the
+    // smallest, real and largest zoom, and the pointer moving over it.
+    marrowix::PreviewView& view = *dialog.Preview();
+    dialog.resize(1280, 900);
+    QApplication::processEvents();
+    struct Zoom {
+        const char* name;
+        int steps;  // from real size; negative: out
+    };
+    for (const Zoom zoom : {Zoom{"1/16", -4}, Zoom{"1", 0}, Zoom{"32", 5}}) {
+        view.RealSize();
+        for (int i = 0; i < std::abs(zoom.steps); ++i) {
+            zoom.steps < 0 ? view.ZoomOut() : view.ZoomIn();
+        }
+        std::vector<double> paint;
+        for (int i = 0; i < 30; ++i) {
+            timer.start();
+            view.viewport()->repaint();
+            paint.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        std::printf("repaint a %d x %d view of it at zoom %-4s:   median %.2f ms\n",
+                    view.viewport()->width(), view.viewport()->height(), zoom.name, Median(paint));
+    }
+    view.RealSize();
+    timer.start();
+    const int moves = 2000;
+    for (int i = 0; i < moves; ++i) {
+        const QPointF at(i % view.viewport()->width(), (i * 7) % view.viewport()->height());
+        QMouseEvent move(QEvent::MouseMove, at, view.viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &move);
+    }
+    std::printf("move the pointer over it (readout):      %.3f ms a move\n",
+                timer.nsecsElapsed() / 1e6 / moves);
+
     std::printf("load 1,000,000 textures to painted tree: median %.0f ms (first %.0f ms)\n",
                 Median(load), load[0]);
     std::printf("expand all 1,000 categories:             median %.0f ms (first %.0f ms)\n",

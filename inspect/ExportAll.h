@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/ImageFiles.h"
+#include "imagefiles/ImageFiles.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix::inspect {

@@ -5,7 +5,7 @@
 
 #include "decode/Decode.h"
 #include "inspect/ExportAll.h"
-#include "inspect/ImageFiles.h"
+#include "imagefiles/ImageFiles.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 

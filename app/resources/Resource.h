@@ -9,3 +9,4 @@
 #define IDC_OFFSET 1008
 #define IDC_PREVIEW 1009
 #define IDC_STATIC (-1)
+#define IDC_READOUT 1010  // added at run time: the readout line under the preview

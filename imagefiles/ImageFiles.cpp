@@ -1,4 +1,4 @@
-#include "inspect/ImageFiles.h"
+#include "imagefiles/ImageFiles.h"
 
 #include <fcntl.h>
 #include <png.h>

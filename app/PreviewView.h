@@ -1,0 +1,106 @@
+// The preview of the selected texture: a scrolling view that draws the image
+// at real size from its top-left corner by default, zooms in powers of two
+// (texels stay crisp squares) or to fit, shows the image as RGB, as RGBA over
+// a checkerboard, or one channel as grey, and tells where the texel under the
+// pointer comes from in the data file.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <cstddef>
+#include <optional>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha };
+
+// "RGB", "RGBA", "R", "G", "B", "A".
+QString ViewModeName(ViewMode mode);
+
+// One source pixel (0xAARRGGBB, the preview's bytes with the fourth as
+// alpha) as the mode shows it; `checker` is the checkerboard's grey under it.
+QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker);
+
+class PreviewView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    static constexpr double kMinZoom = 1.0 / 16;
+    static constexpr double kMaxZoom = 32;
+
+    explicit PreviewView(QWidget* parent = nullptr);
+
+    // Shows `image` (ARGB32: the preview's pixels, top row first, the fourth
+    // byte as alpha) of entry `index` of `set`; a null image shows nothing.
+    // Mode and zoom stay; the fit mode fits the new image.
+    void SetTexture(const QImage& image, const CTextureSet* set, std::size_t index);
+    // The set the image came from is going: the image stays, its source goes.
+    void ForgetSet();
+    const QImage& Image() const { return m_image; }
+
+    ViewMode Mode() const { return m_mode; }
+    void SetMode(ViewMode mode);
+    double Zoom() const { return m_zoom; }
+    bool Fitting() const { return m_fit; }
+    // One power of two in or out, about a point of the viewport.
+    void ZoomIn(QPoint about);
+    void ZoomOut(QPoint about);
+    void ZoomIn() { ZoomIn(viewport()->rect().center()); }
+    void ZoomOut() { ZoomOut(viewport()->rect().center()); }
+    void RealSize();
+    void Fit();
+
+    // The texel at a point of the viewport, if the image is there.
+    std::optional<QPoint> TexelAt(QPoint viewportPoint) const;
+    // Where the viewport shows texel `texel`'s top-left corner.
+    QPoint ViewportPointOf(QPoint texel) const;
+
+    std::optional<QPoint> Pinned() const { return m_pinned; }
+    void Pin(QPoint texel);
+    void Unpin();
+
+    // The one-line readout: the texel under the pointer (or the pinned one)
+    // and where it comes from, then the mode and the zoom.
+    QString ReadoutText() const;
+
+signals:
+    void readoutChanged(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    QPoint Scroll() const;
+    void SetZoom(double zoom, QPoint about);
+    void UpdateScrollRanges();
+    void UpdateReadout();
+    QString TexelText(QPoint texel) const;
+
+    QImage m_image;
+    const CTextureSet* m_set = nullptr;
+    std::size_t m_index = 0;
+
+    ViewMode m_mode = ViewMode::kRgb;
+    double m_zoom = 1;
+    bool m_fit = false;
+
+    std::optional<QPoint> m_hover;   // the texel under the pointer
+    std::optional<QPoint> m_pinned;  // the texel the readout is pinned to
+
+    QPoint m_pressAt;      // where the left button went down
+    QPoint m_pressScroll;  // the scroll position then
+    bool m_pressed = false;
+    bool m_dragging = false;
+};
+
+}  // namespace marrowix

@@ -1,0 +1,94 @@
+// What the viewer's tests share: the dialog with its questions answered by
+// the test, and a small example set in both encodings.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include "TestFiles.h"
+#include "app/MainDialog.h"
+
+namespace marrowix::test {
+
+// The dialog with what it asks the user answered by the test.
+class ScriptedDialog : public CMarrowix {
+public:
+    QStringList paths;  // answers of the file dialog, in turn; none left: cancel
+    bool answerYes = true;
+    int prompts = 0;
+    int questions = 0;
+    QStringList warnings;
+
+protected:
+    QString PromptListingPath() override {
+        ++prompts;
+        return paths.isEmpty() ? QString() : paths.takeFirst();
+    }
+    bool AskLoadDxt() override {
+        ++questions;
+        return answerYes;
+    }
+    void ShowWarning(const QString& text) override { warnings << text; }
+};
+
+inline std::vector<std::uint8_t> Texels(std::initializer_list<std::uint16_t> values) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint16_t v : values) {
+        bytes.push_back(static_cast<std::uint8_t>(v));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    return bytes;
+}
+
+// streets: road (4 x 2); signs: stop (2 x 2), zero (0 x 3), bad (-2 x 2);
+// stray in category 3, which has no line. Both encodings, with different
+// offsets so a test can tell which was read.
+inline std::filesystem::path WriteExampleSet(const TempDir& dir) {
+    const std::string listing =
+        "cat=0 name=streets\n"
+        "cat=1 name=signs\n"
+        "\"road\" cat=0 width=4 height=2\n"
+        "\"stop\" cat=1 width=2 height=2\n"
+        "\"stray\" cat=3 width=1 height=1\n"
+        "\"zero\" cat=1 width=0 height=3\n"
+        "\"bad\" cat=1 width=-2 height=2\n";
+    WriteText(dir / "world.txt", listing);
+    // etc: road at 420, the rest at 0.
+    WriteBytes(dir / "world.etc.toc", Le32({0, 0, 420, 0, 0, 0, 0}));
+    std::vector<std::uint8_t> etc(420 + 8, 0);
+    const auto road = Texels({0xF00F, 0x0F0F, 0x00FF, 0xFFF0, 0x1234, 0x5678, 0x9ABC, 0xDEF1});
+    etc.insert(etc.end(), road.begin(), road.end());
+    WriteBytes(dir / "world.etc.dat", etc);
+    // dxt: road at 16, one white opaque block.
+    WriteBytes(dir / "world.dxt.toc", Le32({0, 0, 16, 0, 0, 0, 0}));
+    std::vector<std::uint8_t> dxt(16 + 8, 0);
+    std::vector<std::uint8_t> block(16, 0);
+    block[0] = block[1] = 255;
+    block[8] = block[9] = 0xFF;
+    dxt.insert(dxt.end(), block.begin(), block.end());
+    WriteBytes(dir / "world.dxt.dat", dxt);
+    return dir / "world.txt";
+}
+
+inline QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+// An image with its fourth byte set opaque, as the RGB view shows it.
+inline QImage OpaqueImage(const QImage& image) {
+    if (image.isNull()) {
+        return {};
+    }
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(opaque.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            dst[x] = src[x] | 0xFF000000u;
+        }
+    }
+    return opaque;
+}
+
+}  // namespace marrowix::test
