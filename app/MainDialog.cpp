@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,8 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
+#include <QUrl>
 
 #include "app/DialogBuilder.h"
 #include "app/PreviewView.h"
@@ -99,6 +103,8 @@ bool CMarrowix::OnInitDialog() {
     m_pModel = new TextureTreeModel(this);
     m_pTree->setModel(m_pModel);
     CreatePreview();
+    CreateFind();
+    setAcceptDrops(true);
     ConnectMessageMap();
     setWindowTitle(QStringLiteral("Orlek's Marrowix (built @ Dec 10 2012 22:43:27 MSK)"));
     return true;
@@ -276,7 +282,7 @@ void CMarrowix::OnBrowse() {
     LoadTextureSet(path);
 }
 
-int CMarrowix::LoadTextureSet(const QString& listingPath) {
+int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureMode> mode) {
     // Discard the previous set and every node; selection changes sent while
     // the tree empties find no set.
     if (m_pTextureSet) {
@@ -286,13 +292,19 @@ int CMarrowix::LoadTextureSet(const QString& listingPath) {
 
     m_pPreview->ForgetSet();
     m_selected.reset();
+    m_pending.reset();  // a preview still to come was of the old set
+    m_lastChoice.reset();
     auto set = std::make_unique<CTextureSet>();
-    const QString modeWord = AskLoadDxt() ? QStringLiteral("dxt") : QStringLiteral("etc");
+    const bool dxt = mode ? *mode == kModeDxt : AskLoadDxt();
+    const QString modeWord = dxt ? QStringLiteral("dxt") : QStringLiteral("etc");
     OpenTextureSet(*set, PathToU16(listingPath), ToU16(modeWord));
     m_pTextureSet = std::move(set);
 
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(listingPath);
     m_pModel->SetTextureSet(m_pTextureSet.get());
+    if (m_pModel->Filtering()) {
+        m_pTree->expandAll();
+    }
 
     WarnOfMissingFiles();
     return static_cast<int>(m_pTextureSet->GetEntryCount());
@@ -327,7 +339,7 @@ void CMarrowix::WarnOfMissingFiles() {
 }
 
 void CMarrowix::OnTreeSelChanged() {
-    if (!m_pTextureSet || m_pModel->rowCount() == 0) {
+    if (!m_pTextureSet || m_pModel->rowCount() == 0 || m_restoringSelection) {
         return;
     }
     const QModelIndex selected = m_pTree->selectionModel()->currentIndex();
@@ -336,8 +348,12 @@ void CMarrowix::OnTreeSelChanged() {
     }
     const qlonglong value = selected.data(TextureTreeModel::ItemValueRole).toLongLong();
     if (value < 0) {
+        if (const auto category = m_pModel->CategoryOf(selected)) {
+            m_lastChoice = Choice{true, *category};
+        }
         return;  // a category: labels and preview stay
     }
+    m_lastChoice = Choice{false, static_cast<std::size_t>(value)};
     const auto index = static_cast<std::size_t>(value);
     const TextureEntry entry = m_pTextureSet->GetEntry(index);
 
@@ -346,22 +362,124 @@ void CMarrowix::OnTreeSelChanged() {
     qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))
         ->setText(QString::asprintf("Offset: 0x%X", entry.offset));
 
+    // The image once the events at hand are handled, so that a key held
+    // down over large textures moves the selection at once and builds only
+    // the newest selection's image.
+    m_pending = index;
+    if (!m_previewQueued) {
+        m_previewQueued = true;
+        QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
+    }
+}
+
+void CMarrowix::ShowPendingPreview() {
+    m_previewQueued = false;
+    if (!m_pending || !m_pTextureSet) {
+        return;
+    }
+    const std::size_t index = *m_pending;
+    m_pending.reset();
     const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
     m_pPreview->SetTexture(dib.ok() ? ImageWithAlphaFromPreviewDib(dib.value) : QImage(),
                            m_pTextureSet.get(), index);
+    emit previewShown(index);
+}
+
+void CMarrowix::CreateFind() {
+    m_pFind = new QLineEdit(this);
+    m_pFind->setPlaceholderText(QStringLiteral("Find textures"));
+    m_pFind->setClearButtonEnabled(true);
+    m_pFind->hide();
+    connect(m_pFind, &QLineEdit::textChanged, this, &CMarrowix::ApplyFilter);
+    connect(m_pFind, &QLineEdit::returnPressed, this, &CMarrowix::SelectNextMatch);
+    auto* find = new QAction(QStringLiteral("Find"), this);
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    find->setShortcutContext(Qt::WindowShortcut);
+    connect(find, &QAction::triggered, this, &CMarrowix::ShowFind);
+    addAction(find);
+}
+
+// Over the bottom edge of the tree, which keeps its place.
+void CMarrowix::LayoutFind() {
+    const QRect tree = m_pTree->geometry();
+    const int height = m_pFind->sizeHint().height();
+    m_pFind->setGeometry(tree.left(), tree.bottom() + 1 - height, tree.width(), height);
+}
+
+void CMarrowix::ShowFind() {
+    LayoutFind();
+    m_pFind->show();
+    m_pFind->raise();
+    m_pFind->setFocus();
+    m_pFind->selectAll();
+}
+
+void CMarrowix::HideFind() {
+    m_pFind->hide();
+    m_pFind->clear();
+    m_pTree->setFocus();
+}
+
+void CMarrowix::ApplyFilter(const QString& text) {
+    // The node the user chose stays current wherever it shows.
+    m_restoringSelection = true;
+    m_pModel->SetFilter(text.toStdU16String());
+    if (m_pModel->Filtering()) {
+        m_pTree->expandAll();
+    }
+    QModelIndex again;
+    if (m_lastChoice) {
+        again = m_lastChoice->isCategory ? m_pModel->IndexOfCategory(m_lastChoice->index)
+                                         : m_pModel->IndexOfEntry(m_lastChoice->index);
+    }
+    if (again.isValid()) {
+        m_pTree->setCurrentIndex(again);
+        m_pTree->scrollTo(again);
+    }
+    m_restoringSelection = false;
+}
+
+void CMarrowix::SelectNextMatch() {
+    const QModelIndex next = m_pModel->NextTexture(m_pTree->currentIndex());
+    if (next.isValid()) {
+        m_pTree->setCurrentIndex(next);
+    }
+}
+
+// A file dropped on the dialog loads as Browse would load it.
+void CMarrowix::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile() &&
+        QFileInfo(urls.front().toLocalFile()).isFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMarrowix::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile() ||
+        !QFileInfo(urls.front().toLocalFile()).isFile()) {
+        return;
+    }
+    event->acceptProposedAction();
+    LoadTextureSet(urls.front().toLocalFile());
 }
 
 void CMarrowix::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            accept();
+            if (focusWidget() != m_pFind) {  // Enter there goes to the next match
+                accept();
+            }
             return;
         }
         if (event->key() == Qt::Key_Escape) {
-            // A pinned readout lets go first.
-            if (m_pPreview->Pinned()) {
+            // The find field, then a pinned readout, let go first.
+            if (m_pFind->isVisible()) {
+                HideFind();
+            } else if (m_pPreview->Pinned()) {
                 m_pPreview->Unpin();
             } else {
                 reject();

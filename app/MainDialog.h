@@ -11,6 +11,7 @@
 #include "textureset/TextureSet.h"
 
 class QLabel;
+class QLineEdit;
 class QTreeView;
 
 namespace marrowix {
@@ -28,9 +29,9 @@ public:
     QWidget* GetDlgItem(int id) const;
 
     // Replaces the current set and the tree's content with the set at
-    // `listingPath`, asking which encoding to load. Returns the number of
-    // entries.
-    int LoadTextureSet(const QString& listingPath);
+    // `listingPath`, asking which encoding to load unless `mode` says it.
+    // Returns the number of entries.
+    int LoadTextureSet(const QString& listingPath, std::optional<TextureMode> mode = std::nullopt);
 
     TextureTreeModel* TreeModel() const { return m_pModel; }
     PreviewView* Preview() const { return m_pPreview; }
@@ -40,9 +41,21 @@ public:
     void SaveImage();
     void CopyImage();
 
+    // The find field over the bottom of the tree: shown by Ctrl+F, it
+    // filters the tree as it is typed in; Enter goes to the next match.
+    QLineEdit* FindField() const { return m_pFind; }
+    void ShowFind();
+    void HideFind();
+    void SelectNextMatch();
+
     // The set loaded by the last Browse; none until the first.
     std::unique_ptr<CTextureSet> m_pTextureSet;
     QTreeView* m_pTree = nullptr;
+
+signals:
+    // The preview now shows entry `index`. Previews are built once the
+    // events at hand are handled, for the newest selection only.
+    void previewShown(std::size_t index);
 
 public slots:
     void OnBrowse();
@@ -62,18 +75,35 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void ConnectMessageMap();
     void CreatePreview();
     void AddPreviewActions();
     void LayoutPreview();
+    void CreateFind();
+    void LayoutFind();
+    void ApplyFilter(const QString& text);
+    void ShowPendingPreview();
     void WarnOfMissingFiles();
 
     TextureTreeModel* m_pModel = nullptr;
     PreviewView* m_pPreview = nullptr;
     QLabel* m_pReadout = nullptr;
     std::optional<std::size_t> m_selected;  // the entry the preview shows
+    std::optional<std::size_t> m_pending;   // the entry the preview is to show
+    bool m_previewQueued = false;
+    bool m_restoringSelection = false;  // the tree is being refilled
+    // The node the user chose last: an entry, or a category (its index in
+    // `category`); found again whenever the filter lets it show.
+    struct Choice {
+        bool isCategory = false;
+        std::size_t index = 0;
+    };
+    std::optional<Choice> m_lastChoice;
+    QLineEdit* m_pFind = nullptr;
 };
 
 // The caption of the program's message boxes: the program file's name

@@ -1,5 +1,6 @@
 #include "app/MarrowixApp.h"
 
+#include <QTimer>
 #include <memory>
 
 #include "app/MainDialog.h"
@@ -8,9 +9,19 @@ namespace marrowix {
 
 CMarrowixApp theApp;
 
+std::unique_ptr<CMarrowix> CMarrowixApp::CreateMainDialog() {
+    return std::make_unique<CMarrowix>();
+}
+
 bool CMarrowixApp::InitInstance() {
-    auto dialog = std::make_unique<CMarrowix>();
+    std::unique_ptr<CMarrowix> dialog = CreateMainDialog();
     m_pMainWnd = dialog.get();
+    if (!m_startListing.isEmpty()) {
+        CMarrowix* d = dialog.get();
+        QTimer::singleShot(0, d, [d, listing = m_startListing, mode = m_startMode] {
+            d->LoadTextureSet(listing, mode);
+        });
+    }
     dialog->exec();
     m_pMainWnd = nullptr;
     return true;

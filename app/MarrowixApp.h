@@ -1,18 +1,31 @@
 // The application: one global object whose start-up runs the main dialog.
 #pragma once
 
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "textureset/TextureSet.h"
+
 class QWidget;
 
 namespace marrowix {
 
+class CMarrowix;
+
 class CMarrowixApp {
 public:
     // Creates the main dialog with no set, makes it the main window, runs it
-    // modally and returns true when it has ended.
+    // modally and returns true when it has ended. A listing given on the
+    // command line is loaded once the dialog runs, as Browse would load it.
     virtual bool InitInstance();
     virtual ~CMarrowixApp() = default;
+    // The main dialog; replaced in tests.
+    virtual std::unique_ptr<CMarrowix> CreateMainDialog();
 
     QWidget* m_pMainWnd = nullptr;
+    QString m_startListing;                  // empty: none
+    std::optional<TextureMode> m_startMode;  // unset: ask
 };
 
 extern CMarrowixApp theApp;

@@ -1,5 +1,6 @@
 #include "app/TextureTreeModel.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace marrowix {
@@ -22,6 +23,35 @@ int ClampRows(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
 }
 
+char16_t LowerAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+// Whether a zero-terminated name contains `needle` (lower case, not
+// empty), ASCII letters in either case.
+bool NameContains(const char16_t* name, std::u16string_view needle) {
+    const char16_t first = needle.front();
+    for (const char16_t* start = name; *start != 0; ++start) {
+        if (LowerAscii(*start) != first) {
+            continue;
+        }
+        std::size_t k = 1;
+        while (k < needle.size() && start[k] != 0 && LowerAscii(start[k]) == needle[k]) {
+            ++k;
+        }
+        if (k == needle.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Row of `entry` in a list of entry indices in rising order, or -1.
+int RowIn(std::span<const std::size_t> list, std::size_t entry) {
+    const auto at = std::lower_bound(list.begin(), list.end(), entry);
+    return at != list.end() && *at == entry ? static_cast<int>(at - list.begin()) : -1;
+}
+
 }  // namespace
 
 TextureTreeModel::TextureTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
@@ -30,7 +60,85 @@ void TextureTreeModel::SetTextureSet(const CTextureSet* set) {
     beginResetModel();
     m_set = set;
     m_tree = set != nullptr ? SetTree(*set) : SetTree();
+    Rebuild(false);
     endResetModel();
+}
+
+void TextureTreeModel::SetFilter(const std::u16string& text) {
+    std::u16string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    beginResetModel();
+    // A text that contains the last one can only match what that matched.
+    const bool narrower = !m_filter.empty() && lower.find(m_filter) != std::u16string::npos;
+    m_filter = std::move(lower);
+    Rebuild(narrower);
+    endResetModel();
+}
+
+void TextureTreeModel::Rebuild(bool narrower) {
+    m_shownCategories.clear();
+    m_categoryRow.clear();
+    m_first.clear();
+    m_matches.clear();
+    if (m_set == nullptr || m_filter.empty()) {
+        m_matched.clear();
+        return;
+    }
+    // The names in entry order, which is the order they lie in memory.
+    const std::vector<TextureEntry>& entries = m_set->Entries();
+    if (!narrower || m_matched.size() != entries.size()) {
+        m_matched.assign(entries.size(), 1);
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (m_matched[i] != 0) {
+            m_matched[i] = NameContains(entries[i].name, m_filter) ? 1 : 0;
+        }
+    }
+    const std::size_t categories = m_tree.CategoryCount();
+    m_categoryRow.assign(categories, -1);
+    for (std::size_t c = 0; c <= categories; ++c) {
+        m_first.push_back(m_matches.size());
+        for (std::size_t i : c < categories ? m_tree.Children(c) : m_tree.RootEntries()) {
+            if (m_matched[i] != 0) {
+                m_matches.push_back(i);
+            }
+        }
+        if (c < categories && m_matches.size() > m_first.back()) {
+            m_categoryRow[c] = static_cast<int>(m_shownCategories.size());
+            m_shownCategories.push_back(c);
+        }
+    }
+    m_first.push_back(m_matches.size());
+}
+
+std::size_t TextureTreeModel::ShownCategories() const {
+    return Filtering() ? m_shownCategories.size() : m_tree.CategoryCount();
+}
+
+std::size_t TextureTreeModel::CategoryAtRow(std::size_t row) const {
+    return Filtering() ? m_shownCategories[row] : row;
+}
+
+int TextureTreeModel::RowOfCategory(std::size_t category) const {
+    if (category >= m_tree.CategoryCount()) {
+        return -1;
+    }
+    return Filtering() ? m_categoryRow[category] : static_cast<int>(category);
+}
+
+std::span<const std::size_t> TextureTreeModel::ChildrenOf(std::size_t category) const {
+    if (!Filtering()) {
+        return m_tree.Children(category);
+    }
+    return {m_matches.data() + m_first[category], m_first[category + 1] - m_first[category]};
+}
+
+std::span<const std::size_t> TextureTreeModel::RootTextures() const {
+    if (!Filtering()) {
+        return m_tree.RootEntries();
+    }
+    const std::size_t root = m_tree.CategoryCount();
+    return {m_matches.data() + m_first[root], m_first[root + 1] - m_first[root]};
 }
 
 quintptr TextureTreeModel::IdOf(std::size_t position) {
@@ -42,7 +150,72 @@ std::size_t TextureTreeModel::PositionOf(quintptr id) {
 }
 
 QModelIndex TextureTreeModel::CategoryIndex(std::size_t category) const {
-    return createIndex(static_cast<int>(category), 0, IdOf(category));
+    const int row = RowOfCategory(category);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, IdOf(category));
+}
+
+QModelIndex TextureTreeModel::IndexOfCategory(std::size_t category) const {
+    return m_set == nullptr ? QModelIndex() : CategoryIndex(category);
+}
+
+std::optional<std::size_t> TextureTreeModel::CategoryOf(const QModelIndex& index) const {
+    if (m_set == nullptr || !index.isValid()) {
+        return std::nullopt;
+    }
+    const std::size_t position = PositionOf(index.internalId());
+    return position < m_tree.CategoryCount() ? std::optional<std::size_t>(position) : std::nullopt;
+}
+
+QModelIndex TextureTreeModel::IndexOfEntry(std::size_t entry) const {
+    if (m_set == nullptr || entry >= m_set->GetEntryCount()) {
+        return {};
+    }
+    const std::size_t categories = m_tree.CategoryCount();
+    const std::uint32_t category = m_set->Entries()[entry].category;
+    if (category < categories) {
+        const int row = RowIn(ChildrenOf(category), entry);
+        return row < 0 ? QModelIndex() : createIndex(row, 0, IdOf(categories + entry));
+    }
+    const int row = RowIn(RootTextures(), entry);
+    return row < 0 ? QModelIndex()
+                   : createIndex(static_cast<int>(ShownCategories()) + row, 0,
+                                 IdOf(categories + entry));
+}
+
+QModelIndex TextureTreeModel::NextTexture(const QModelIndex& from) const {
+    if (m_set == nullptr) {
+        return {};
+    }
+    // The tree's textures in order: each shown category's, then the root's.
+    // The search starts at root row `row`, child `child`, and may come round
+    // to the start again.
+    const std::size_t shown = ShownCategories();
+    const std::size_t rows = shown + RootTextures().size();
+    if (rows == 0) {
+        return {};
+    }
+    std::size_t row = 0;
+    std::size_t child = 0;
+    if (from.isValid()) {
+        const QModelIndex parent = from.parent();
+        const bool isCategory = PositionOf(from.internalId()) < m_tree.CategoryCount();
+        if (parent.isValid()) {
+            row = static_cast<std::size_t>(parent.row());
+            child = static_cast<std::size_t>(from.row()) + 1;
+        } else {
+            row = static_cast<std::size_t>(from.row()) + (isCategory ? 0 : 1);
+        }
+    }
+    for (std::size_t step = 0; step <= rows; ++step, child = 0) {
+        const std::size_t r = (row + step) % rows;
+        if (r >= shown) {
+            return index(static_cast<int>(r), 0);
+        }
+        if (child < ChildrenOf(CategoryAtRow(r)).size()) {
+            return index(static_cast<int>(child), 0, index(static_cast<int>(r), 0));
+        }
+    }
+    return {};
 }
 
 QModelIndex TextureTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -50,22 +223,24 @@ QModelIndex TextureTreeModel::index(int row, int column, const QModelIndex& pare
         return {};
     }
     const std::size_t categories = m_tree.CategoryCount();
+    const std::size_t shown = ShownCategories();
     const auto r = static_cast<std::size_t>(row);
     if (!parent.isValid()) {
-        if (r < categories) {
-            return CategoryIndex(r);
+        if (r < shown) {
+            const std::size_t category = CategoryAtRow(r);
+            return createIndex(row, 0, IdOf(category));
         }
-        const auto loose = m_tree.RootEntries();
-        if (r - categories >= loose.size()) {
+        const auto loose = RootTextures();
+        if (r - shown >= loose.size()) {
             return {};
         }
-        return createIndex(row, 0, IdOf(categories + loose[r - categories]));
+        return createIndex(row, 0, IdOf(categories + loose[r - shown]));
     }
     const std::size_t position = PositionOf(parent.internalId());
     if (position >= categories) {
         return {};  // textures have no children
     }
-    const auto children = m_tree.Children(position);
+    const auto children = ChildrenOf(position);
     if (r >= children.size()) {
         return {};
     }
@@ -91,10 +266,10 @@ int TextureTreeModel::rowCount(const QModelIndex& parent) const {
     }
     const std::size_t categories = m_tree.CategoryCount();
     if (!parent.isValid()) {
-        return ClampRows(categories + m_tree.RootEntries().size());
+        return ClampRows(ShownCategories() + RootTextures().size());
     }
     const std::size_t position = PositionOf(parent.internalId());
-    return position < categories ? ClampRows(m_tree.Children(position).size()) : 0;
+    return position < categories ? ClampRows(ChildrenOf(position).size()) : 0;
 }
 
 int TextureTreeModel::columnCount(const QModelIndex&) const {

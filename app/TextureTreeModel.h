@@ -5,6 +5,10 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "textureset/SetTree.h"
 #include "textureset/TextureSet.h"
@@ -21,8 +25,23 @@ public:
     explicit TextureTreeModel(QObject* parent = nullptr);
 
     // Shows `set` (not owned; null for an empty tree). Every node of the
-    // previous set is gone when this returns.
+    // previous set is gone when this returns. A filter in force stays.
     void SetTextureSet(const CTextureSet* set);
+
+    // Shows only the textures whose name contains `text` (ASCII letters
+    // matched in either case), under their categories; categories without
+    // one are left out. An empty text shows everything.
+    void SetFilter(const std::u16string& text);
+    bool Filtering() const { return !m_filter.empty(); }
+
+    // Where an entry or a category is shown; invalid where it is not.
+    QModelIndex IndexOfEntry(std::size_t entry) const;
+    QModelIndex IndexOfCategory(std::size_t category) const;
+    // The category a category node stands for.
+    std::optional<std::size_t> CategoryOf(const QModelIndex& index) const;
+    // The texture after `from` in the tree's order, from the top again
+    // after the last; invalid when no texture is shown.
+    QModelIndex NextTexture(const QModelIndex& from) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -39,9 +58,24 @@ private:
     static quintptr IdOf(std::size_t position);
     static std::size_t PositionOf(quintptr id);
     QModelIndex CategoryIndex(std::size_t category) const;
+    void Rebuild(bool narrower);
+
+    // What is shown: the categories in order (all, or those with a match)
+    // and, for each category and the root, its textures in entry order.
+    std::size_t ShownCategories() const;
+    std::size_t CategoryAtRow(std::size_t row) const;
+    int RowOfCategory(std::size_t category) const;
+    std::span<const std::size_t> ChildrenOf(std::size_t category) const;
+    std::span<const std::size_t> RootTextures() const;
 
     const CTextureSet* m_set = nullptr;
     SetTree m_tree;
+    std::u16string m_filter;                     // lower case; empty: no filter
+    std::vector<std::size_t> m_shownCategories;  // category of each root row
+    std::vector<int> m_categoryRow;              // row of each category, -1: hidden
+    std::vector<std::size_t> m_first;            // filtered lists: starts, per category
+    std::vector<std::size_t> m_matches;          // and the root last
+    std::vector<std::uint8_t> m_matched;         // per entry: 1 where the filter matches
 };
 
 }  // namespace marrowix

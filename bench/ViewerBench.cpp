@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTreeView>
 #include <algorithm>
@@ -67,7 +68,9 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// Lets what is pending (a preview to build) happen, then paints.
 void Paint(CMarrowix& dialog) {
+    QApplication::processEvents();
     dialog.repaint();
     QApplication::processEvents();
 }
@@ -118,6 +121,39 @@ int main(int argc, char** argv) {
         Paint(dialog);
         select.push_back(timer.nsecsElapsed() / 1e6);
     }
+    // Typing into the find field over a million textures: each keystroke
+    // filters the tree and paints it (matching categories opened).
+    dialog.LoadTextureSet(QString::fromStdString((dir / "a.txt").string()));
+    Paint(dialog);
+    dialog.ShowFind();
+    struct Keystroke {
+        QString text;
+        double ms;
+        int rows;
+    };
+    std::vector<Keystroke> keystrokes;
+    QString typed;
+    for (const QChar c : QStringLiteral("texture_4242")) {
+        typed += c;
+        timer.start();
+        dialog.FindField()->setText(typed);
+        Paint(dialog);
+        keystrokes.push_back({typed, timer.nsecsElapsed() / 1e6, dialog.TreeModel()->rowCount()});
+    }
+    timer.start();
+    dialog.HideFind();
+    Paint(dialog);
+    keystrokes.push_back(
+        {QStringLiteral("(cleared)"), timer.nsecsElapsed() / 1e6, dialog.TreeModel()->rowCount()});
+    for (const Keystroke& k : keystrokes) {
+        std::printf("filter 1,000,000 textures by %-15s %6.1f ms, %4d root rows\n",
+                    qPrintable("\"" + k.text + "\":"), k.ms, k.rows);
+    }
+    dialog.LoadTextureSet(QString::fromStdString((dir / "large.txt").string()));
+    Paint(dialog);
+    dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(0, 0));
+    Paint(dialog);
+
     // The selected 4096 x 4096 texture: a full repaint of the view at the
     // smallest, real and largest zoom, and the pointer moving over it.
     marrowix::PreviewView& view = *dialog.Preview();

@@ -37,8 +37,10 @@ private:
         const QModelIndex top = d.TreeModel()->index(row, 0);
         return child < 0 ? top : d.TreeModel()->index(child, 0, top);
     }
+    // Selects a node and lets the preview that follows be built.
     static void Select(CMarrowix& d, const QModelIndex& index) {
         d.m_pTree->setCurrentIndex(index);
+        QCoreApplication::processEvents();
     }
     // Browse to the example set in `dir`, answering the question as given.
     static void BrowseToExample(ScriptedDialog& d, const TempDir& dir, bool yes) {

@@ -47,9 +47,11 @@ void Show(CMarrowix& d) {
     QVERIFY(QTest::qWaitForWindowActive(&d));
 }
 
+// Selects a node and lets the preview that follows be built.
 void SelectEntry(CMarrowix& d, int category, int child) {
     const QModelIndex top = d.TreeModel()->index(category, 0);
     d.m_pTree->setCurrentIndex(child < 0 ? top : d.TreeModel()->index(child, 0, top));
+    QCoreApplication::processEvents();
 }
 
 // What the viewport shows, as an image of its own size.
@@ -334,12 +336,12 @@ private slots:
         WriteBytes(cut / "cut.dxt.dat", std::vector<std::uint8_t>(50, 0));
         d.paths << Q(cut / "cut.txt");
         d.OnBrowse();
-        d.m_pTree->setCurrentIndex(d.TreeModel()->index(0, 0));
+        SelectEntry(d, 0, -1);
         QTest::mouseMove(view.viewport(), QPoint(1, 1));
         QVERIFY(
             Readout(d).endsWith("block 0,0 at 0x26  c0 0x0000 c1 0x0000  a0 0 a1 0  colour 0 "
                                 "alpha 0, partly beyond the end of the data file"));
-        d.m_pTree->setCurrentIndex(d.TreeModel()->index(1, 0));
+        SelectEntry(d, 1, -1);
         QTest::mouseMove(view.viewport(), QPoint(2, 3));  // (0, 0) would mean the centre
         QCOMPARE(Readout(d), QString("RGB  100%  |  x 2, y 3  0x0000 (R 0 G 0 B 0 A 0)  block 0,0 "
                                      "at 0x6C, beyond the end of the data file"));

@@ -1,0 +1,91 @@
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace marrowix {
+namespace {
+
+// Qt's options that take a value in the next argument.
+constexpr std::array<std::string_view, 11> kQtOptionsWithValue = {
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin",     "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-style",         "-stylesheet", "-display",
+    "-session"};
+
+}  // namespace
+
+std::string ViewerUsage() {
+    return "usage: marrowix [--mode dxt|etc] [LISTING]\n"
+           "       marrowix --help | --version\n";
+}
+
+std::string ViewerHelp() {
+    return ViewerUsage() +
+           "\n"
+           "Opens the texture set viewer, with LISTING loaded when one is given (its\n"
+           "offset table and data file lie beside it).\n"
+           "\n"
+           "options:\n"
+           "  --mode dxt|etc   the encoding to load LISTING in, instead of asking\n"
+           "  --help           print this help\n"
+           "  --version        print the version\n"
+           "\n"
+           "exit codes:\n"
+           "  0  the viewer was closed\n"
+           "  2  usage error\n";
+}
+
+ViewerArguments ParseViewerArguments(const std::vector<std::string>& args) {
+    ViewerArguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+            parsed.help = true;
+            return parsed;
+        } else if (!optionsEnded && a == "--version") {
+            parsed.version = true;
+            return parsed;
+        } else if (!optionsEnded && (a == "--mode" || a.rfind("--mode=", 0) == 0)) {
+            std::string value;
+            if (a == "--mode") {
+                if (i + 1 >= args.size()) {
+                    parsed.error = "option --mode needs an argument";
+                    return parsed;
+                }
+                value = args[++i];
+            } else {
+                value = a.substr(7);
+            }
+            if (value != "dxt" && value != "etc") {
+                parsed.error = "--mode must be dxt or etc, not '" + value + "'";
+                return parsed;
+            }
+            parsed.mode = value == "dxt" ? kModeDxt : kModeEtc;
+        } else if (!optionsEnded && a.rfind("--", 0) == 0) {
+            parsed.error = "unknown option '" + a + "'";
+            return parsed;
+        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            // Qt's own; skip its value where it takes one.
+            if (std::find(kQtOptionsWithValue.begin(), kQtOptionsWithValue.end(), a) !=
+                kQtOptionsWithValue.end()) {
+                ++i;
+            }
+        } else {
+            if (parsed.listing) {
+                parsed.error = "more than one listing given";
+                return parsed;
+            }
+            parsed.listing = a;
+        }
+    }
+    if (parsed.mode && !parsed.listing) {
+        parsed.error = "--mode goes with a listing";
+    }
+    return parsed;
+}
+
+}  // namespace marrowix

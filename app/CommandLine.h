@@ -1,0 +1,27 @@
+// The viewer's command line: `marrowix [--mode dxt|etc] [LISTING]`, read
+// before any window opens. Options of Qt's own (one dash: -platform NAME,
+// -style NAME, ...) are left to Qt.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+struct ViewerArguments {
+    std::optional<TextureMode> mode;     // --mode; unset: ask, as Browse does
+    std::optional<std::string> listing;  // the listing to open at start
+    bool help = false;
+    bool version = false;
+    std::string error;  // a usage error when not empty
+};
+
+// Reads the arguments after the program name.
+ViewerArguments ParseViewerArguments(const std::vector<std::string>& args);
+std::string ViewerUsage();
+std::string ViewerHelp();
+
+}  // namespace marrowix

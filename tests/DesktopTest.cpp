@@ -1,0 +1,306 @@
+// The viewer as a desktop program, headless: a listing from the command
+// line, dropped files, finding among many textures, keyboard browsing.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QtTest>
+#include <algorithm>
+#include <map>
+
+#include "TestFiles.h"
+#include "ViewerTestSupport.h"
+#include "app/CommandLine.h"
+#include "app/MarrowixApp.h"
+#include "app/PreviewView.h"
+#include "app/TextureTreeModel.h"
+#include "app/resources/Resource.h"
+
+using namespace marrowix;
+using namespace marrowix::test;
+
+namespace {
+
+// The application with the test's dialog, closed once the start-up load
+// has run; what it showed is kept.
+class TestApp : public CMarrowixApp {
+public:
+    int questions = -1;
+    TextureMode mode = kModeEtc;
+    int rows = -1;
+
+    std::unique_ptr<CMarrowix> CreateMainDialog() override {
+        auto dialog = std::make_unique<ScriptedDialog>();
+        dialog->answerYes = true;
+        ScriptedDialog* d = dialog.get();
+        QTimer::singleShot(50, d, [this, d] {
+            questions = d->questions;
+            mode = d->m_pTextureSet ? d->m_pTextureSet->GetMode() : kModeEtc;
+            rows = d->TreeModel()->rowCount();
+            d->accept();
+        });
+        return dialog;
+    }
+};
+
+QStringList Rows(const TextureTreeModel& m, const QModelIndex& parent = {}) {
+    QStringList rows;
+    for (int r = 0; r < m.rowCount(parent); ++r) {
+        const QModelIndex i = m.index(r, 0, parent);
+        rows << i.data().toString();
+        for (const QString& child : Rows(m, i)) {
+            rows << "  " + child;
+        }
+    }
+    return rows;
+}
+
+void Drop(CMarrowix& d, QMimeData* data) {
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&d, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&d, &drop);
+}
+
+void Show(CMarrowix& d) {
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
+
+    void aListingOnTheCommandLine() {
+        TempDir dir;
+        const QString listing = Q(WriteExampleSet(dir));
+        {
+            TestApp app;
+            app.m_startListing = listing;
+            app.m_startMode = kModeEtc;  // --mode etc: no question
+            QVERIFY(app.InitInstance());
+            QCOMPARE(app.questions, 0);
+            QCOMPARE(app.mode, kModeEtc);
+            QCOMPARE(app.rows, 3);
+        }
+        {
+            TestApp app;
+            app.m_startListing = listing;  // the question, answered Yes
+            QVERIFY(app.InitInstance());
+            QCOMPARE(app.questions, 1);
+            QCOMPARE(app.mode, kModeDxt);
+        }
+        {
+            TestApp app;  // nothing given: starts empty, as before
+            QVERIFY(app.InitInstance());
+            QCOMPARE(app.questions, 0);
+            QCOMPARE(app.rows, 0);
+        }
+    }
+
+    void theCommandLineIsReadBeforeAnyWindow() {
+        auto parsed = ParseViewerArguments({"-platform", "offscreen", "--mode", "dxt", "a.txt"});
+        QVERIFY(parsed.error.empty());
+        QCOMPARE(*parsed.mode, kModeDxt);
+        QCOMPARE(*parsed.listing, std::string("a.txt"));
+        QVERIFY(!ParseViewerArguments({"--", "--mode"}).listing->empty());
+        QVERIFY(!ParseViewerArguments({"--mode", "DXT", "a.txt"}).error.empty());
+        QVERIFY(!ParseViewerArguments({"--mode", "dxt"}).error.empty());
+        QVERIFY(!ParseViewerArguments({"a.txt", "b.txt"}).error.empty());
+
+        // The program itself: no display is needed to be told off.
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.insert("DISPLAY", ":99999");
+        process.setProcessEnvironment(environment);
+        process.start(MARROWIX_VIEWER_PATH, {"--bogus", "x.txt"});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardError().contains("usage: marrowix"));
+        process.start(MARROWIX_VIEWER_PATH, {"--version"});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().startsWith("marrowix "));
+    }
+
+    void aDroppedFileLoadsAsBrowseWould() {
+        TempDir dir;
+        const QString listing = Q(WriteExampleSet(dir));
+        ScriptedDialog d;
+        d.answerYes = false;
+        auto* folder = new QMimeData;
+        folder->setUrls({QUrl::fromLocalFile(Q(dir.Path()))});
+        Drop(d, folder);
+        auto* text = new QMimeData;
+        text->setText("world.txt");
+        Drop(d, text);
+        QCOMPARE(d.questions, 0);
+        QVERIFY(!d.m_pTextureSet);
+
+        auto* file = new QMimeData;
+        file->setUrls({QUrl::fromLocalFile(listing)});
+        Drop(d, file);
+        QCOMPARE(d.questions, 1);
+        QCOMPARE(d.m_pTextureSet->GetMode(), kModeEtc);
+        QCOMPARE(d.TreeModel()->rowCount(), 3);
+        delete folder;
+        delete text;
+        delete file;
+    }
+
+    void findFiltersTheTreeAndEscapeClearsIt() {
+        TempDir dir;
+        ScriptedDialog d;
+        d.paths << Q(WriteExampleSet(dir));
+        d.answerYes = false;
+        d.OnBrowse();
+        Show(d);
+        TextureTreeModel& m = *d.TreeModel();
+        const QRect tree = d.m_pTree->geometry();
+        QVERIFY(!d.FindField()->isVisible());
+
+        d.m_pTree->setCurrentIndex(m.index(0, 0, m.index(1, 0)));  // stop
+        QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(d.FindField()->isVisible());
+        QVERIFY(d.FindField()->hasFocus());
+        QCOMPARE(d.FindField()->geometry().bottom(), tree.bottom());
+        QCOMPARE(d.m_pTree->geometry(), tree);
+
+        QTest::keyClicks(d.FindField(), "O");
+        QCOMPARE(Rows(m), QStringList({"[+] streets", "  road", "[+] signs", "  stop", "  zero"}));
+        QVERIFY(d.m_pTree->isExpanded(m.index(0, 0)));
+        QVERIFY(d.m_pTree->isExpanded(m.index(1, 0)));
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
+
+        QTest::keyClick(d.FindField(), Qt::Key_Backspace);
+        QTest::keyClicks(d.FindField(), "sT");
+        QCOMPARE(Rows(m), QStringList({"[+] signs", "  stop", "stray"}));
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
+        // Enter goes to the next match, and round to the first.
+        QTest::keyClick(d.FindField(), Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stray"));
+        QTest::keyClick(d.FindField(), Qt::Key_Return);
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
+        QTest::keyClicks(d.FindField(), "none");
+        QCOMPARE(m.rowCount(), 0);
+        QTest::keyClick(d.FindField(), Qt::Key_Return);
+
+        QTest::keyClick(d.FindField(), Qt::Key_Escape);
+        QVERIFY(!d.FindField()->isVisible());
+        QVERIFY(d.isVisible());
+        QCOMPARE(Rows(m).size(), 7);  // 2 categories and 5 textures, stray at the root
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
+        QTest::keyClick(d.m_pTree, Qt::Key_Escape);
+        QVERIFY(!d.isVisible());
+    }
+
+    void findAmongAHundredThousandTextures() {
+        TempDir dir;
+        std::string listing;
+        for (int c = 0; c < 100; ++c) {
+            listing += "cat=" + std::to_string(c) + " name=c" + std::to_string(c) + "\n";
+        }
+        for (int i = 0; i < 100000; ++i) {
+            listing += "\"Texture_" + std::to_string(i) + "\" cat=" + std::to_string(i % 113) +
+                       " width=1 height=1\n";
+        }
+        WriteText(dir / "big.txt", listing);
+        ScriptedDialog d;
+        d.paths << Q(dir / "big.txt");
+        d.OnBrowse();
+        TextureTreeModel& m = *d.TreeModel();
+        // Narrower and wider texts in turn: each shows the same textures,
+        // category by category, as a plain search finds.
+        for (const std::string needle : {"TURE_1", "tURE_12", "ure_12", "e_999", "7"}) {
+            m.SetFilter(std::u16string(needle.begin(), needle.end()));
+            std::string lower = needle;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+            std::map<std::string, std::vector<std::string>> expected;
+            for (int i = 0; i < 100000; ++i) {
+                const std::string name = "Texture_" + std::to_string(i);
+                if (("texture_" + std::to_string(i)).find(lower) != std::string::npos) {
+                    const int c = i % 113;
+                    expected[c < 100 ? "[+] c" + std::to_string(c) : ""].push_back(name);
+                }
+            }
+            std::map<std::string, std::vector<std::string>> shown;
+            for (int r = 0; r < m.rowCount(); ++r) {
+                const QModelIndex row = m.index(r, 0);
+                const std::string text = row.data().toString().toStdString();
+                if (m.rowCount(row) == 0 && text.rfind("[+] ", 0) != 0) {
+                    shown[""].push_back(text);
+                    continue;
+                }
+                QVERIFY(m.rowCount(row) > 0);
+                for (int k = 0; k < m.rowCount(row); ++k) {
+                    shown[text].push_back(m.index(k, 0, row).data().toString().toStdString());
+                }
+            }
+            QVERIFY2(shown == expected, needle.c_str());
+        }
+        m.SetFilter(u"TURE_12");
+        QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Every shown texture finds its own node again.
+        const std::size_t entry = 12345;
+        const QModelIndex node = m.IndexOfEntry(entry);
+        QCOMPARE(node.data(TextureTreeModel::ItemValueRole).toLongLong(), qlonglong(entry));
+        QVERIFY(!m.IndexOfEntry(5).isValid());
+    }
+
+    void theNewestSelectionWins() {
+        TempDir dir;
+        std::string listing = "cat=0 name=all\n";
+        for (int i = 0; i < 5; ++i) {
+            listing +=
+                "\"t" + std::to_string(i) + "\" width=" + std::to_string(i + 1) + " height=1\n";
+        }
+        WriteText(dir / "five.txt", listing);
+        ScriptedDialog d;
+        d.paths << Q(dir / "five.txt");
+        d.OnBrowse();
+        Show(d);
+        QSignalSpy shown(&d, &CMarrowix::previewShown);
+        const QModelIndex all = d.TreeModel()->index(0, 0);
+        d.m_pTree->setCurrentIndex(d.TreeModel()->index(0, 0, all));
+        // Down, as a held key delivers it: each selection shows its labels at
+        // once; only the newest gets its image built.
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(d.m_pTree, Qt::Key_Down);
+        }
+        QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("t4"));
+        QCOMPARE(qobject_cast<QLabel*>(d.GetDlgItem(IDC_DIMENSIONS))->text(),
+                 QString("Dimensions: 5 x 1"));
+        QCOMPARE(shown.count(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown[0][0].value<std::size_t>(), std::size_t{4});
+        QCOMPARE(d.Preview()->Image().width(), 5);
+        QTest::keyClick(d.m_pTree, Qt::Key_Up);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.count(), 2);
+        QCOMPARE(d.Preview()->Image().width(), 4);
+
+        // A preview still to come of a set that is replaced is not built.
+        d.m_pTree->setCurrentIndex(d.TreeModel()->index(0, 0, all));
+        d.paths << Q(dir / "five.txt");
+        d.OnBrowse();
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.count(), 2);
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"
