@@ -7,6 +7,7 @@ packages=(
     cmake make g++ clang pkg-config
     libgtest-dev libbenchmark-dev libpng-dev
     qt6-base-dev fonts-dejavu-core
+    dpkg-dev desktop-file-utils man-db groff-base
 )
 
 missing=()

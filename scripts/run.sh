@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Marrowix, writes the sample texture set into ./sample and opens the
-# viewer there, so the file dialog starts beside sample/world.txt. Without a
-# display the sample set is shown with marrowix-inspect instead.
+# viewer on it from there, so Browse also starts beside sample/world.txt.
+# Without a display the sample set is shown with marrowix-inspect instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,8 +31,8 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     exit 0
 fi
 
-echo "Opening the viewer: click Browse..., pick world.txt, answer Yes for dxt or No for etc."
-if ! (cd sample && "$root/build/default/marrowix"); then
+echo "Opening the viewer on the sample set: answer Yes for dxt or No for etc."
+if ! (cd sample && "$root/build/default/marrowix" world.txt); then
     echo
     echo "The viewer could not open a window on this display."
     show_with_inspector

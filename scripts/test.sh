@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Marrowix and runs every test: the ordinary build, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short bounded run of
-# each fuzz target. Run from anywhere inside the checkout.
+# Builds Marrowix and runs every test: the ordinary build, the Debian package
+# and the installed programs, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short bounded run of each fuzz target. Run
+# from anywhere inside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,4 +14,8 @@ for preset in default asan fuzz; do
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j"$jobs"
     ctest --preset "$preset" -j"$jobs"
+    if [[ $preset == default ]]; then
+        echo "== package =="
+        bash scripts/check-package.sh build/default
+    fi
 done
