@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "decode/Decode.h"
-#include "inspect/ExportAll.h"
 #include "imagefiles/ImageFiles.h"
+#include "inspect/ExportAll.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 
@@ -51,6 +51,33 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
 
 bool IsControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// A text on one line: line ends and tabs as \n, \r, \t, other control
+// characters as \xNN, or for JSON as \uNNNN with quotes, backslashes and
+// unpaired surrogates escaped too.
+std::string Escaped(std::u16string_view text, bool json) {
+    std::string out;
+    for (char16_t c : text) {
+        if (json && (c == u'"' || c == u'\\')) {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == u'\n') {
+            out += "\\n";
+        } else if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\t') {
+            out += "\\t";
+        } else if (IsControl(c) || (json && c >= 0xD800 && c <= 0xDFFF)) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, json ? "\\u%04X" : "\\x%02X",
+                          static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            out += ToUtf8(std::u16string_view(&c, 1));
+        }
+    }
+    return out;
 }
 
 std::string EntryLine(const TextureEntry& e) {
@@ -151,23 +178,7 @@ std::string EntryTitle(const CTextureSet& set, std::size_t index) {
 }
 
 std::string DisplayName(std::u16string_view name) {
-    std::string out;
-    for (char16_t c : name) {
-        if (c == u'\n') {
-            out += "\\n";
-        } else if (c == u'\r') {
-            out += "\\r";
-        } else if (c == u'\t') {
-            out += "\\t";
-        } else if (IsControl(c)) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(c));
-            out += buffer;
-        } else {
-            out += ToUtf8(std::u16string_view(&c, 1));
-        }
-    }
-    return out;
+    return Escaped(name, false);
 }
 
 std::string UsageText() {
@@ -336,27 +347,7 @@ void PrintTree(const CTextureSet& set, std::ostream& out) {
 }
 
 std::string JsonString(std::u16string_view text) {
-    std::string out = "\"";
-    for (char16_t c : text) {
-        if (c == u'"') {
-            out += "\\\"";
-        } else if (c == u'\\') {
-            out += "\\\\";
-        } else if (c == u'\n') {
-            out += "\\n";
-        } else if (c == u'\r') {
-            out += "\\r";
-        } else if (c == u'\t') {
-            out += "\\t";
-        } else if (IsControl(c) || (c >= 0xD800 && c <= 0xDFFF)) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
-            out += buffer;
-        } else {
-            out += ToUtf8(std::u16string_view(&c, 1));
-        }
-    }
-    return out + "\"";
+    return "\"" + Escaped(text, true) + "\"";
 }
 
 void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& out) {

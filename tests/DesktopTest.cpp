@@ -66,13 +66,6 @@ void Drop(CMarrowix& d, QMimeData* data) {
     QApplication::sendEvent(&d, &drop);
 }
 
-void Show(CMarrowix& d) {
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    d.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-}
-
 }  // namespace
 
 class DesktopTest : public QObject {
@@ -162,10 +155,7 @@ private slots:
     void findFiltersTheTreeAndEscapeClearsIt() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(WriteExampleSet(dir)));
         TextureTreeModel& m = *d.TreeModel();
         const QRect tree = d.m_pTree->geometry();
         QVERIFY(!d.FindField()->isVisible());

@@ -40,13 +40,6 @@ QString Readout(const CMarrowix& d) {
     return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
 }
 
-void Show(CMarrowix& d) {
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    d.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-}
-
 // Selects a node and lets the preview that follows be built.
 void SelectEntry(CMarrowix& d, int category, int child) {
     const QModelIndex top = d.TreeModel()->index(category, 0);
@@ -114,10 +107,7 @@ private slots:
     void theDefaultViewIsTheRealSizeImageAtTheTemplateCorner() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(WriteExampleSet(dir)));
         SelectEntry(d, 0, 0);  // road, 4 x 2
         const auto dib = BuildPreviewDib(*d.m_pTextureSet, 0);
         const QImage expected = ImageFromPreviewDib(dib.value);
@@ -133,10 +123,7 @@ private slots:
     void aLargeTextureScrollsAndTheViewFollowsTheFrame() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(LargeSet(dir, 2048, 2048));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(LargeSet(dir, 2048, 2048)));
         SelectEntry(d, 0, 0);
         PreviewView& view = *d.Preview();
         const DialogUnits units = DialogUnits::For(d);
@@ -155,10 +142,7 @@ private slots:
     void zoomStepsAboutThePointerWithinTheirBounds() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(LargeSet(dir, 2048, 2048));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(LargeSet(dir, 2048, 2048)));
         SelectEntry(d, 0, 0);
         PreviewView& view = *d.Preview();
         const QPoint at(101, 77);
@@ -213,10 +197,7 @@ private slots:
     void fitFollowsResizeAndSelection() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(LargeSet(dir, 2048, 1024));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(LargeSet(dir, 2048, 1024)));
         SelectEntry(d, 0, 0);
         PreviewView& view = *d.Preview();
         QTest::keyClick(&d, Qt::Key_F);
@@ -242,10 +223,7 @@ private slots:
     void channelModesShowTheirChannel() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(WriteExampleSet(dir)));
         SelectEntry(d, 0, 0);  // road: F00F 0F0F 00FF FFF0 / 1234 5678 9ABC DEF1
         PreviewView& view = *d.Preview();
         struct Expected {
@@ -289,10 +267,8 @@ private slots:
     void theReadoutTellsWhereTheTexelComesFrom() {
         TempDir dir;
         ScriptedDialog d;
-        d.paths << Q(WriteExampleSet(dir)) << Q(WriteExampleSet(dir));
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(WriteExampleSet(dir)));
+        d.paths << Q(dir / "world.txt");  // for the second Browse, in "dxt"
         PreviewView& view = *d.Preview();
         QCOMPARE(Readout(d), QString("RGB  100%"));
         SelectEntry(d, 0, 0);  // road at 420: texel (1, 0) at 420 + 8 + 2
@@ -351,10 +327,7 @@ private slots:
         TempDir dir;
         SavingDialog d;
         const auto listing = WriteExampleSet(dir);
-        d.paths << Q(listing);
-        d.answerYes = false;
-        d.OnBrowse();
-        Show(d);
+        OpenShown(d, Q(listing));
         SelectEntry(d, 0, 0);  // road, entry 0
 
         auto inspect = [&](const QString& output) {

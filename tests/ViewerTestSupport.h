@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QtTest>
 
 #include "TestFiles.h"
 #include "app/MainDialog.h"
@@ -73,6 +74,22 @@ inline std::filesystem::path WriteExampleSet(const TempDir& dir) {
 
 inline QString Q(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
+}
+
+// Shows the dialog as the active window, as a user's would be.
+inline void Show(CMarrowix& d) {
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+}
+
+// Loads `listing` in "etc" through Browse and shows the dialog.
+inline void OpenShown(ScriptedDialog& d, const QString& listing) {
+    d.paths << listing;
+    d.answerYes = false;
+    d.OnBrowse();
+    Show(d);
 }
 
 // An image with its fourth byte set opaque, as the RGB view shows it.
