@@ -1,7 +1,12 @@
 // DXT5 block decoding into packed 16-bit texels.
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
+#include "decode/BlockKernels.h"
 #include "decode/Decode.h"
 
 namespace marrowix {
@@ -41,24 +46,12 @@ inline void MakeTables(const std::uint8_t* b, BlockTables& t, std::uint32_t layo
     const std::uint32_t bl1 = Expand5(c1 & 0x1F);
 
     // Four colours whatever the order of the end points: no three-colour mode.
-    t.colour[0] = PackTexel(pack, r0, g0, bl0, 0);
-    t.colour[1] = PackTexel(pack, r1, g1, bl1, 0);
-    t.colour[2] = PackTexel(pack, (2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * bl0 + bl1) / 3, 0);
-    t.colour[3] = PackTexel(pack, (r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (bl0 + 2 * bl1) / 3, 0);
-
-    // Both ramps are worked out and one is kept, with no branch on the order
-    // of the end points.
-    std::array<std::uint32_t, 8> alpha{};
-    alpha[0] = a0;
-    alpha[1] = a1;
-    const bool eightLevels = a0 > a1;
-    for (std::uint32_t i = 2; i < 8; ++i) {
-        const std::uint32_t eight = ((8 - i) * a0 + (i - 1) * a1) / 7;
-        const std::uint32_t six = i < 6 ? ((6 - i) * a0 + (i - 1) * a1) / 5 : (i == 6 ? 0 : 255);
-        alpha[i] = eightLevels ? eight : six;
+    for (unsigned k = 0; k < 4; ++k) {
+        t.colour[k] = PackTexel(pack, PaletteChannel(r0, r1, k), PaletteChannel(g0, g1, k),
+                                PaletteChannel(bl0, bl1, k), 0);
     }
-    for (std::size_t i = 0; i < 8; ++i) {
-        t.alpha[i] = PackTexel(pack, 0, 0, 0, alpha[i]);
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        t.alpha[i] = PackTexel(pack, 0, 0, 0, BlockAlpha(a0, a1, i));
     }
 }
 
@@ -93,18 +86,96 @@ inline void StoreFull(const BlockTables& t, std::uint32_t x, std::uint32_t y, st
     }
 }
 
+using Kernel = void (*)(const std::uint8_t*, std::size_t, std::uint16_t*, std::size_t,
+                        const kernels::PaletteTables&);
+
+#if MARROWIX_X86_KERNELS
+bool Supports(DecodePath path) {
+    switch (path) {
+        case DecodePath::kScalar:
+            return true;
+        case DecodePath::kSse41:
+            return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
+        case DecodePath::kAvx2:
+            return __builtin_cpu_supports("avx2");
+        case DecodePath::kAvx512:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    }
+    return false;
+}
+
+Kernel KernelOf(DecodePath path) {
+    switch (path) {
+        case DecodePath::kSse41:
+            return kernels::DecodeBlocksSse41;
+        case DecodePath::kAvx2:
+            return kernels::DecodeBlocksAvx2;
+        case DecodePath::kAvx512:
+            return kernels::DecodeBlocksAvx512;
+        default:
+            return nullptr;
+    }
+}
+#else
+bool Supports(DecodePath path) {
+    return path == DecodePath::kScalar;
+}
+Kernel KernelOf(DecodePath) {
+    return nullptr;
+}
+#endif
+
+constexpr DecodePath kAllPaths[] = {DecodePath::kScalar, DecodePath::kSse41, DecodePath::kAvx2,
+                                    DecodePath::kAvx512};
+
+// The fastest path, or the one MARROWIX_DECODE_PATH names where the
+// processor has it.
+DecodePath FirstPath() {
+    DecodePath best = DecodePath::kScalar;
+    for (DecodePath p : kAllPaths) {
+        if (Supports(p)) {
+            best = p;
+        }
+    }
+    if (const char* wanted = std::getenv("MARROWIX_DECODE_PATH"); wanted != nullptr) {
+        for (DecodePath p : kAllPaths) {
+            if (std::string_view(wanted) == DecodePathName(p) && Supports(p)) {
+                best = p;
+            }
+        }
+    }
+    return best;
+}
+
+std::atomic<DecodePath>& CurrentPath() {
+    static std::atomic<DecodePath> path{FirstPath()};
+    return path;
+}
+
 template <std::uint32_t Layout>
 void DecodeImage(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> blocks,
-                 std::uint16_t* out, std::uint32_t layout) {
+                 std::uint16_t* out, std::uint32_t layout, Kernel kernel) {
     const std::uint32_t across = static_cast<std::uint32_t>((std::uint64_t{width} + 3) / 4);
     const std::uint32_t down = static_cast<std::uint32_t>((std::uint64_t{height} + 3) / 4);
     const std::size_t whole = blocks.size() / kBlockBytes;
     std::size_t number = 0;
     BlockTables t;
+    const kernels::PaletteTables* tables = kernel != nullptr ? &kernels::Palettes() : nullptr;
     for (std::uint32_t r = 0; r < down; ++r) {
         const std::uint32_t y = r * 4;
         const bool fullRows = height - y >= 4;
-        for (std::uint32_t c = 0; c < across; ++c, ++number) {
+        std::uint32_t c = 0;
+        if (kernel != nullptr && fullRows && number < whole) {
+            // The row's whole blocks that the data holds in full, at once;
+            // the ragged edge and blocks past the data as below.
+            const std::size_t vector = std::min<std::size_t>(width / 4, whole - number);
+            kernel(blocks.data() + number * kBlockBytes, vector, out + std::size_t{y} * width,
+                   width, *tables);
+            c = static_cast<std::uint32_t>(vector);
+            number += vector;
+        }
+        for (; c < across; ++c, ++number) {
             const std::uint32_t x = c * 4;
             if (number < whole) {
                 MakeTables<Layout>(blocks.data() + number * kBlockBytes, t, layout);
@@ -145,10 +216,47 @@ bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
         return true;
     }
     if (layout == kLayoutRgba4444) {
-        DecodeImage<kLayoutRgba4444>(width, height, blocks, out.data(), layout);
+        DecodeImage<kLayoutRgba4444>(width, height, blocks, out.data(), layout,
+                                     KernelOf(CurrentPath().load(std::memory_order_relaxed)));
     } else {
-        DecodeImage<0>(width, height, blocks, out.data(), layout);
+        DecodeImage<0>(width, height, blocks, out.data(), layout, nullptr);
     }
+    return true;
+}
+
+const char* DecodePathName(DecodePath path) {
+    switch (path) {
+        case DecodePath::kScalar:
+            return "scalar";
+        case DecodePath::kSse41:
+            return "sse4.1";
+        case DecodePath::kAvx2:
+            return "avx2";
+        case DecodePath::kAvx512:
+            return "avx512";
+    }
+    return "?";
+}
+
+std::vector<DecodePath> AvailableDecodePaths() {
+    std::vector<DecodePath> paths;
+    for (DecodePath p : kAllPaths) {
+        if (Supports(p)) {
+            paths.push_back(p);
+        }
+    }
+    return paths;
+}
+
+DecodePath ActiveDecodePath() {
+    return CurrentPath().load(std::memory_order_relaxed);
+}
+
+bool ForceDecodePath(DecodePath path) {
+    if (!Supports(path)) {
+        return false;
+    }
+    CurrentPath().store(path, std::memory_order_relaxed);
     return true;
 }
 

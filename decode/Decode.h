@@ -30,6 +30,34 @@ constexpr std::uint32_t Expand6(std::uint32_t v) {
     return (t + (t >> 6)) >> 6;
 }
 
+// Channel value of palette entry k (0-3) of a block from its two widened end
+// points: the end points themselves, then the two thirds between them,
+// truncated.
+constexpr std::uint32_t PaletteChannel(std::uint32_t e0, std::uint32_t e1, unsigned k) {
+    switch (k) {
+        case 0:
+            return e0;
+        case 1:
+            return e1;
+        case 2:
+            return (2 * e0 + e1) / 3;
+        default:
+            return (e0 + 2 * e1) / 3;
+    }
+}
+
+// Alpha of index i (0-7) from a block's end points: eight levels when
+// a0 > a1, otherwise six levels with 0 and 255 for indices 6 and 7.
+constexpr std::uint32_t BlockAlpha(std::uint32_t a0, std::uint32_t a1, std::uint32_t i) {
+    if (i < 2) {
+        return i == 0 ? a0 : a1;
+    }
+    if (a0 > a1) {
+        return ((8 - i) * a0 + (i - 1) * a1) / 7;
+    }
+    return i < 6 ? ((6 - i) * a0 + (i - 1) * a1) / 5 : (i == 6 ? 0 : 255);
+}
+
 // Packs 8-bit channels into a texel of the given layout. Any code other than
 // the four above gives 1:5:5:5 with the top bit set for a non-zero alpha.
 constexpr std::uint32_t PackTexel(std::uint32_t layout, std::uint32_t r, std::uint32_t g,
@@ -62,10 +90,25 @@ void DecodeBlock(const std::uint8_t* block, std::uint32_t x, std::uint32_t y, st
 // Decodes the blocks of a width x height image, row of blocks after row of
 // blocks. Blocks that `blocks` does not hold in full decode as if their
 // missing bytes were 0. Returns false, writing nothing, when `out` holds
-// fewer than width x height texels.
+// fewer than width x height texels. The layout 0x4444 takes the fastest
+// path the processor has (see DecodePaths.h); every path gives the same
+// texels.
 bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
                       std::span<const std::uint8_t> blocks, std::span<std::uint16_t> out,
                       std::uint32_t layout);
+
+// Ways DecodeBlockImage can decode whole blocks of the layout 0x4444: the
+// scalar reference, and vector paths for processors that have them.
+enum class DecodePath { kScalar, kSse41, kAvx2, kAvx512 };
+
+const char* DecodePathName(DecodePath path);  // "scalar", "sse4.1", "avx2", "avx512"
+// The paths this processor can run, the scalar one first.
+std::vector<DecodePath> AvailableDecodePaths();
+// The path DecodeBlockImage takes: the fastest available one, unless
+// another is forced (also by the environment variable MARROWIX_DECODE_PATH
+// naming one). Forcing a path the processor lacks is refused.
+DecodePath ActiveDecodePath();
+bool ForceDecodePath(DecodePath path);
 
 // The header of a device-independent bitmap, in the platform's field layout.
 // Stored little-endian whatever the host.

@@ -1,5 +1,5 @@
-// Arbitrary block data and image sizes through DecodeBlockImage, checked
-// against decoding every block alone with DecodeBlock. The buffers are of
+// Arbitrary block data and image sizes through DecodeBlockImage, on every
+// decoding path, checked against decoding every block alone with DecodeBlock. The buffers are of
 // exactly their size, so any read or write outside them is caught.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -40,6 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     MARROWIX_FUZZ_CHECK(out == expected);
+
+    // Every decoding path the processor has gives the same texels.
+    if (layout == kLayoutRgba4444) {
+        const DecodePath before = ActiveDecodePath();
+        for (DecodePath path : AvailableDecodePaths()) {
+            MARROWIX_FUZZ_CHECK(ForceDecodePath(path));
+            std::vector<std::uint16_t> again(texels, 0x3C3C);
+            MARROWIX_FUZZ_CHECK(DecodeBlockImage(width, height, blocks, again, layout));
+            MARROWIX_FUZZ_CHECK(again == expected);
+        }
+        ForceDecodePath(before);
+    }
 
     // An output one texel short is refused and left alone.
     if (texels > 0) {
