@@ -151,6 +151,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--count-lines") {
         return CountLinesInThisProcess(argv[2]);
     }
+    // As the programs do: freed memory is kept, so a "warm" run reuses pages.
+    KeepFreedMemoryForReuse();
     const fs::path dir = fs::temp_directory_path() / ("marrowix-ratio-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::vector<Row> rows;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "textureset/InputFile.h"
+#include "textureset/LargeBuffers.h"
 
 namespace marrowix {
 
@@ -38,8 +39,9 @@ struct TextureEntry {
     std::uint32_t category = 0;  // category index, low 16 bits of the listing's number
 };
 
-// An allocator that leaves new elements of trivial types uninitialised, for
-// large buffers that are filled right after they are made.
+// An allocator for large buffers that are filled right after they are made:
+// new elements of trivial types are left uninitialised, and the memory asks
+// for huge pages where it is large enough (see LargeBuffers.h).
 template <class T>
 struct DefaultInitAllocator : std::allocator<T> {
     template <class U>
@@ -49,6 +51,13 @@ struct DefaultInitAllocator : std::allocator<T> {
     DefaultInitAllocator() = default;
     template <class U>
     DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n > std::size_t(-1) / sizeof(T)) {
+            throw std::bad_array_new_length();
+        }
+        return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
     template <class U>
     void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
         ::new (static_cast<void*>(p)) U;
