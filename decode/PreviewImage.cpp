@@ -1,4 +1,7 @@
 // The 32-bit bottom-up preview image of one texture.
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 #include "decode/Decode.h"
@@ -39,6 +42,20 @@ inline std::uint32_t PixelOf(std::uint32_t v) {
     return (v & 0xF0u) | ((v << 4) & 0xF000u) | ((v << 8) & 0xF00000u) | ((v & 0x0Fu) << 28);
 }
 
+// Texels read and decoded at a time: a strip that stays in the cache.
+constexpr std::size_t kStripTexels = 64 * 1024;
+
+void WidenRow(const std::uint16_t* src, std::uint8_t* dst, std::size_t n) {
+    for (std::size_t j = 0; j < n; ++j) {
+        const std::uint32_t pixel = PixelOf(src[j]);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(dst + j * 4, &pixel, 4);
+        } else {
+            PutLe32(dst + j * 4, pixel);
+        }
+    }
+}
+
 }  // namespace
 
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
@@ -76,11 +93,6 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     const std::size_t w = static_cast<std::size_t>(entry.width);
     const std::size_t h = static_cast<std::size_t>(entry.height);
 
-    Result<Buffer<std::uint16_t>> texels = ReadTexels(set, entry);
-    if (!texels.ok()) {
-        result.error = texels.error;
-        return result;
-    }
     try {
         result.value.resize(kDibHeaderSize + w * h * 4);
     } catch (const std::bad_alloc&) {
@@ -90,17 +102,22 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     }
     std::uint8_t* block = result.value.data();
     WriteDibHeader(block, entry.width, entry.height);
-
     if (w == 0 || h == 0) {
         return result;  // no pixels, however many rows of none
     }
-    // The top source row lands in the last stored row.
+
+    // A strip of rows at a time, read, decoded and widened while it is in
+    // the cache; the top source row lands in the last stored row.
+    const std::size_t stripRows =
+        std::clamp<std::size_t>((kStripTexels / w) & ~std::size_t{3}, 4, (h + 3) & ~std::size_t{3});
+    Buffer<std::uint16_t> strip(stripRows * w);
     std::uint8_t* pixels = block + kDibHeaderSize;
-    for (std::size_t i = 0; i < h; ++i) {
-        const std::uint16_t* src = texels.value.data() + i * w;
-        std::uint8_t* dst = pixels + (h - 1 - i) * w * 4;
-        for (std::size_t j = 0; j < w; ++j) {
-            PutLe32(dst + j * 4, PixelOf(src[j]));
+    for (std::size_t first = 0; first < h; first += stripRows) {
+        const std::size_t rows = std::min(stripRows, h - first);
+        ReadTexelRows(set, entry, static_cast<std::uint32_t>(first),
+                      static_cast<std::uint32_t>(rows), strip.data());
+        for (std::size_t i = 0; i < rows; ++i) {
+            WidenRow(strip.data() + i * w, pixels + (h - 1 - first - i) * w * 4, w);
         }
     }
     return result;

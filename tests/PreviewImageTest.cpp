@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestFiles.h"
 #include "decode/Decode.h"
 
@@ -82,6 +84,45 @@ TEST(BuildPreviewDib, DxtAndEtcOfTheSameImageAgree) {
     ASSERT_TRUE(a.ok() && b.ok());
     EXPECT_EQ(a.value, b.value);
     EXPECT_EQ(a.value[40], 240);
+}
+
+// Built in strips, the image is the whole texel read widened pixel by pixel:
+// textures taller than a strip, heights that end inside a strip and inside
+// a row of blocks, data that ends inside a strip.
+TEST(BuildPreviewDib, StripsGiveTheWholeReadWidened) {
+    std::mt19937 random(5);
+    for (const std::string mode : {"etc", "dxt"}) {
+        for (const auto& [w, h] : std::vector<std::pair<int, int>>{
+                 {7, 100}, {300, 450}, {1000, 77}, {16400, 9}, {3, 70001}}) {
+            TempDir dir;
+            SetFiles files;
+            files.mode = mode;
+            files.listing =
+                "\"t\" width=" + std::to_string(w) + " height=" + std::to_string(h) + "\n";
+            files.table = Le32({0});
+            const TextureEntry e{{}, w, h, 0, 0};
+            // A little more than half the data: the end falls inside a strip.
+            files.data.resize(8 + EntryDataSize(e, mode == "dxt" ? kModeDxt : kModeEtc) / 2 + 3);
+            for (auto& b : files.data) {
+                b = static_cast<std::uint8_t>(random());
+            }
+            auto set = OpenSet(WriteSet(dir, files), mode);
+            const auto texels = ReadTexels(*set, set->GetEntry(0));
+            const auto dib = BuildPreviewDib(*set, 0);
+            ASSERT_TRUE(texels.ok() && dib.ok());
+            const std::uint8_t* pixels = dib.value.data() + kDibHeaderSize;
+            for (int i = 0; i < h; ++i) {
+                for (int j = 0; j < w; ++j) {
+                    const std::uint32_t v = texels.value[std::size_t(i) * w + j];
+                    const std::uint8_t* p = pixels + (std::size_t(h - 1 - i) * w + j) * 4;
+                    ASSERT_EQ(p[0], v & 0xF0) << mode << " " << w << " x " << h;
+                    ASSERT_EQ(p[1], (v >> 4) & 0xF0);
+                    ASSERT_EQ(p[2], (v >> 8) & 0xF0);
+                    ASSERT_EQ(p[3], (v & 0x0F) << 4);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -191,6 +191,12 @@ std::string CheckEntrySize(const TextureEntry& entry);
 // Texels the data file does not hold (absent file, data ending early) are 0.
 Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry);
 
+// Rows firstRow to firstRow + rows - 1 of the same texels into `out` (rows x
+// width texels), reading only the data they come from. For "dxt", firstRow
+// is a multiple of 4. The entry's size must be one CheckEntrySize accepts.
+void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+                   std::uint32_t rows, std::uint16_t* out);
+
 // Bytes of data the entry's texels take after its header: width x height x 2
 // for "etc", its blocks for "dxt". Meant for sizes CheckEntrySize accepts.
 std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode);
