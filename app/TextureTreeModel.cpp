@@ -27,16 +27,20 @@ char16_t LowerAscii(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
-// Whether a zero-terminated name contains `needle` (lower case, not
-// empty), ASCII letters in either case.
-bool NameContains(const char16_t* name, std::u16string_view needle) {
+// Whether a name (each byte one unit of it) contains `needle` (lower case,
+// not empty), ASCII letters in either case.
+bool NameContains(std::string_view name, std::u16string_view needle) {
+    if (needle.size() > name.size()) {
+        return false;
+    }
     const char16_t first = needle.front();
-    for (const char16_t* start = name; *start != 0; ++start) {
-        if (LowerAscii(*start) != first) {
+    for (std::size_t start = 0; start + needle.size() <= name.size(); ++start) {
+        if (LowerAscii(static_cast<unsigned char>(name[start])) != first) {
             continue;
         }
         std::size_t k = 1;
-        while (k < needle.size() && start[k] != 0 && LowerAscii(start[k]) == needle[k]) {
+        while (k < needle.size() &&
+               LowerAscii(static_cast<unsigned char>(name[start + k])) == needle[k]) {
             ++k;
         }
         if (k == needle.size()) {
@@ -84,14 +88,14 @@ void TextureTreeModel::Rebuild(bool narrower) {
         m_matched.clear();
         return;
     }
-    // The names in entry order, which is the order they lie in memory.
-    const std::vector<TextureEntry>& entries = m_set->Entries();
-    if (!narrower || m_matched.size() != entries.size()) {
-        m_matched.assign(entries.size(), 1);
+    // The names in entry order, the order they lie in the name pool.
+    const std::size_t count = m_set->GetEntryCount();
+    if (!narrower || m_matched.size() != count) {
+        m_matched.assign(count, 1);
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (m_matched[i] != 0) {
-            m_matched[i] = NameContains(entries[i].name, m_filter) ? 1 : 0;
+            m_matched[i] = NameContains(m_set->GetEntryNameBytes(i), m_filter) ? 1 : 0;
         }
     }
     const std::size_t categories = m_tree.CategoryCount();
@@ -288,7 +292,9 @@ QVariant TextureTreeModel::data(const QModelIndex& index, int role) const {
             return QStringLiteral("[+] ") +
                    QString::fromStdU16String(m_set->GetCategoryName(position));
         }
-        return QString::fromUtf16(m_set->Entries()[position - categories].name);
+        // Each byte of a name is one unit of it: Latin-1.
+        const std::string_view name = m_set->GetEntryNameBytes(position - categories);
+        return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     }
     if (role == ItemValueRole) {
         return isCategory ? qlonglong{-1} : static_cast<qlonglong>(position - categories);

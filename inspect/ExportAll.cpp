@@ -41,8 +41,8 @@ bool IsReservedName(const std::string& name) {
     return kReserved.count(stem) != 0;
 }
 
-bool Exported(const TextureEntry& e) {
-    return CheckEntrySize(e).empty() && e.width > 0 && e.height > 0;
+bool Exported(const StoredEntry& e) {
+    return CheckEntrySize(e.width, e.height).empty() && e.width > 0 && e.height > 0;
 }
 
 // Names in one folder, unique whatever the ASCII case.
@@ -85,13 +85,13 @@ std::string SafeFileName(std::u16string_view name) {
 }
 
 std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& extension) {
-    const std::vector<TextureEntry>& entries = set.Entries();
+    const std::span<const StoredEntry> entries = set.Entries();
     const std::size_t categories = set.GetCategoryCount();
     // Folders of the categories that have something to export; the root
     // folder's names include them.
     std::vector<std::string> folders(categories);
     std::vector<std::size_t> perFolder(categories + 1, 0);  // the last is the root
-    for (const TextureEntry& e : entries) {
+    for (const StoredEntry& e : entries) {
         if (Exported(e)) {
             ++perFolder[e.category < categories ? e.category : categories];
         }
@@ -119,7 +119,7 @@ std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& 
             continue;
         }
         const std::size_t f = std::min<std::size_t>(entries[i].category, categories);
-        bases[i] = SafeFileName(entries[i].name);
+        bases[i] = SafeFileName(set.GetEntryName(i));
         if (!seen[f].insert(LowerAscii(bases[i])).second) {
             shared[f].insert(LowerAscii(bases[i]));
         }
@@ -157,9 +157,9 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
 
     std::vector<std::size_t> jobs;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const TextureEntry& e = set.Entries()[i];
+        const StoredEntry& e = set.Entries()[i];
         if (paths[i].empty()) {
-            std::string why = CheckEntrySize(e);
+            std::string why = CheckEntrySize(e.width, e.height);
             if (why.empty()) {
                 why = "size " + std::to_string(e.width) + " x " + std::to_string(e.height) +
                       " has no texels";

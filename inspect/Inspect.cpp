@@ -80,11 +80,12 @@ std::string Escaped(std::u16string_view text, bool json) {
     return out;
 }
 
-std::string EntryLine(const TextureEntry& e) {
+std::string EntryLine(const CTextureSet& set, std::size_t i) {
+    const StoredEntry& e = set.Entries()[i];
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "Dimensions: %d x %d  Offset: 0x%X", e.width, e.height,
                   e.offset);
-    std::string name = DisplayName(e.name);
+    std::string name = DisplayName(set.GetEntryName(i));
     if (name.size() < 24) {
         name.resize(24, ' ');
     }
@@ -334,15 +335,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
 void PrintTree(const CTextureSet& set, std::ostream& out) {
     const SetTree tree(set);
-    const std::vector<TextureEntry>& entries = set.Entries();
     for (std::size_t c = 0; c < tree.CategoryCount(); ++c) {
         out << "[+] " << DisplayName(set.GetCategoryName(c)) << '\n';
         for (std::size_t i : tree.Children(c)) {
-            out << "    " << EntryLine(entries[i]) << '\n';
+            out << "    " << EntryLine(set, i) << '\n';
         }
     }
     for (std::size_t i : tree.RootEntries()) {
-        out << EntryLine(entries[i]) << '\n';
+        out << EntryLine(set, i) << '\n';
     }
 }
 
@@ -359,10 +359,10 @@ void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& ou
         out << (c ? "," : "") << JsonString(set.GetCategoryName(c));
     }
     out << "],\"entries\":[";
-    const std::vector<TextureEntry>& entries = set.Entries();
+    const std::span<const StoredEntry> entries = set.Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const TextureEntry& e = entries[i];
-        out << (i ? "," : "") << "{\"index\":" << i << ",\"name\":" << JsonString(e.name)
+        const StoredEntry& e = entries[i];
+        out << (i ? "," : "") << "{\"index\":" << i << ",\"name\":" << JsonString(set.GetEntryName(i))
             << ",\"width\":" << e.width << ",\"height\":" << e.height << ",\"offset\":" << e.offset
             << ",\"category\":" << e.category << '}';
     }

@@ -352,7 +352,7 @@ TEST(BadFiles, DirectoryAndUnreadableListing) {
 // holds some but not all of its `lines` textures and says why.
 [[noreturn, maybe_unused]] void ReadWithLimitedMemory(const std::filesystem::path& listing,
                                                       std::size_t lines) {
-    const rlimit limit{rlim_t{512} << 20, rlim_t{512} << 20};
+    const rlimit limit{rlim_t{128} << 20, rlim_t{128} << 20};
     setrlimit(RLIMIT_AS, &limit);
     auto set = OpenSet(listing);
     const bool partial = set->HasListingFile() && set->GetEntryCount() > 0 &&
@@ -368,7 +368,7 @@ TEST(BadListing, TooLargeForMemoryKeepsWhatWasRead) {
     TempDir dir;
     std::string text;
     for (int i = 0; i < 4000000; ++i) {
-        text += "\"t\"\n";  // 144 bytes of entry for 4 bytes of listing
+        text += "\"t\"\n";  // 25 bytes of entry and name for 4 bytes of listing
     }
     WriteText(dir / "big.txt", text);
     // In a child process whose address space cannot hold all the entries.

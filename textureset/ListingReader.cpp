@@ -161,8 +161,10 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
 
     try {
         // Room for a listing of short lines, so that the entries are rarely moved.
-        set.m_entries.reserve(static_cast<std::size_t>(
-            std::min<std::uint64_t>(set.m_listingFile->Size() / 32, std::uint64_t{1} << 20)));
+        const auto lines = static_cast<std::size_t>(
+            std::min<std::uint64_t>(set.m_listingFile->Size() / 32, std::uint64_t{1} << 20));
+        set.m_entries.reserve(lines);
+        set.m_names.reserve(lines * 16);
         ListingLineReader reader(*set.m_listingFile);
         OffsetTableReader table(set.m_offsetTableFile.get());
         std::uint64_t tablePosition = 0;
@@ -184,9 +186,9 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                 set.m_categories.emplace_back(name);
                 read.isCategory = true;
             } else if (line[0] == u'"') {
-                TextureEntry entry;
+                char16_t name[kNameUnits];
                 std::int32_t category = 0;
-                std::size_t p = ReadTextureName(line.data(), length, entry.name, &read.nameLength);
+                std::size_t p = ReadTextureName(line.data(), length, name, &read.nameLength);
                 read.closingQuote = p;
                 // Every c, h or w starts a scan; the walk advances by the key's
                 // length whether or not the scan matched.
@@ -214,11 +216,20 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                             break;
                     }
                 }
-                entry.width = width;
-                entry.height = height;
-                entry.offset = table.Lookup(tablePosition);
-                entry.category = static_cast<std::uint32_t>(category) & 0xFFFFu;
-                set.m_entries.push_back(entry);
+                // Kept compact: the name's units are the listing's bytes.
+                StoredEntry stored;
+                stored.nameStart = set.m_names.size();
+                stored.nameLength = static_cast<std::uint8_t>(std::min(read.nameLength, kMaxNameLength));
+                stored.width = width;
+                stored.height = height;
+                stored.offset = table.Lookup(tablePosition);
+                stored.category = static_cast<std::uint16_t>(category);
+                const std::size_t pool = set.m_names.size();
+                set.m_names.resize(pool + stored.nameLength);
+                for (std::size_t k = 0; k < stored.nameLength; ++k) {
+                    set.m_names[pool + k] = static_cast<std::uint8_t>(name[k]);
+                }
+                set.m_entries.push_back(stored);
                 read.isTexture = true;
                 read.entry = set.m_entries.size() - 1;
             }

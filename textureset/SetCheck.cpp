@@ -247,12 +247,12 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
 
     const std::string tableName = FileName(set.OffsetTablePath());
     const std::string dataName = FileName(set.DataPath());
-    const std::vector<TextureEntry>& entries = set.Entries();
+    const std::span<const StoredEntry> entries = set.Entries();
     std::vector<DataRange> ranges;
     // Both lists end together, unless memory ran out while the listing was read.
     const std::size_t count = std::min(entries.size(), listing.entryLines.size());
     for (std::size_t i = 0; i < count; ++i) {
-        const TextureEntry& e = entries[i];
+        const StoredEntry& e = entries[i];
         const std::uint64_t line = listing.entryLines[i];
         auto add = [&](const char* kind, std::string message) {
             problems.push_back({kind, i, line, std::nullopt, std::move(message)});
@@ -269,7 +269,7 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
             add("category-missing", "category " + std::to_string(e.category) +
                                         " has no category line; the texture is shown at the root");
         }
-        if (std::string refused = CheckEntrySize(e); !refused.empty()) {
+        if (std::string refused = CheckEntrySize(e.width, e.height); !refused.empty()) {
             add("size-refused", "its image is refused: " + refused);
             continue;
         }
@@ -279,7 +279,8 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
             continue;
         }
         const std::uint64_t start = e.offset;
-        const std::uint64_t end = start + kTextureHeaderBytes + EntryDataSize(e, set.GetMode());
+        const std::uint64_t end =
+            start + kTextureHeaderBytes + EntryDataSize(e.width, e.height, set.GetMode());
         if (const InputFile* data = set.GetDataFile(); data != nullptr && end > data->Size()) {
             add("data-past-end", "data runs " + GroupDigits(end - data->Size()) +
                                      " bytes past the end of " + dataName);

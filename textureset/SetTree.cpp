@@ -4,13 +4,13 @@ namespace marrowix {
 
 SetTree::SetTree(const CTextureSet& set) {
     const std::size_t categories = set.GetCategoryCount();
-    const std::vector<TextureEntry>& entries = set.Entries();
+    const std::span<const StoredEntry> entries = set.Entries();
     // Counting sort by parent; the root takes slot `categories`.
     std::vector<std::size_t> count(categories + 1, 0);
-    auto parentOf = [categories](const TextureEntry& e) {
+    auto parentOf = [categories](const StoredEntry& e) {
         return e.category < categories ? std::size_t{e.category} : categories;
     };
-    for (const TextureEntry& e : entries) {
+    for (const StoredEntry& e : entries) {
         ++count[parentOf(e)];
     }
     m_first.assign(categories + 1, 0);

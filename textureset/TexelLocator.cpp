@@ -13,7 +13,7 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
         result.error = "no such entry (the set has " + std::to_string(set.GetEntryCount()) + ")";
         return result;
     }
-    const TextureEntry& entry = set.Entries()[index];
+    const TextureEntry entry = set.GetEntry(index);
     result.error = CheckEntrySize(entry);
     if (!result.ok()) {
         return result;

@@ -29,6 +29,7 @@ CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
                             const std::u16string& modeWord, ListingObserver* observer) {
     set.m_listingFile.reset();
     set.m_entries.clear();
+    set.m_names.clear();
     set.m_categories.clear();
     if (modeWord == u"etc") {
         set.m_mode = kModeEtc;
@@ -48,23 +49,53 @@ CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
     return set;
 }
 
+TextureEntry CTextureSet::GetEntry(std::size_t i) const {
+    const StoredEntry& stored = m_entries[i];
+    TextureEntry entry;
+    const std::uint8_t* name = m_names.data() + stored.nameStart;
+    for (std::size_t k = 0; k < stored.nameLength; ++k) {
+        entry.name[k] = name[k];
+    }
+    entry.width = stored.width;
+    entry.height = stored.height;
+    entry.offset = stored.offset;
+    entry.category = stored.category;
+    return entry;
+}
+
+std::u16string CTextureSet::GetEntryName(std::size_t i) const {
+    const std::string_view bytes = GetEntryNameBytes(i);
+    std::u16string name(bytes.size(), u'\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        name[k] = static_cast<unsigned char>(bytes[k]);
+    }
+    return name;
+}
+
 std::string CheckEntrySize(const TextureEntry& entry) {
-    if (entry.width < 0 || entry.height < 0) {
-        return "negative size " + std::to_string(entry.width) + " x " +
-               std::to_string(entry.height);
+    return CheckEntrySize(entry.width, entry.height);
+}
+
+std::string CheckEntrySize(std::int32_t width, std::int32_t height) {
+    if (width < 0 || height < 0) {
+        return "negative size " + std::to_string(width) + " x " + std::to_string(height);
     }
     const std::uint64_t texels =
-        static_cast<std::uint64_t>(entry.width) * static_cast<std::uint64_t>(entry.height);
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (texels > kMaxTexels) {
-        return "size " + std::to_string(entry.width) + " x " + std::to_string(entry.height) +
+        return "size " + std::to_string(width) + " x " + std::to_string(height) +
                " is too large (at most " + std::to_string(kMaxTexels) + " texels)";
     }
     return {};
 }
 
 std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode) {
-    const std::uint64_t w = entry.width > 0 ? static_cast<std::uint64_t>(entry.width) : 0;
-    const std::uint64_t h = entry.height > 0 ? static_cast<std::uint64_t>(entry.height) : 0;
+    return EntryDataSize(entry.width, entry.height, mode);
+}
+
+std::uint64_t EntryDataSize(std::int32_t width, std::int32_t height, TextureMode mode) {
+    const std::uint64_t w = width > 0 ? static_cast<std::uint64_t>(width) : 0;
+    const std::uint64_t h = height > 0 ? static_cast<std::uint64_t>(height) : 0;
     if (mode == kModeDxt) {
         return ((w + 3) / 4) * ((h + 3) / 4) * 16;
     }

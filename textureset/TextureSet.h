@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -38,6 +39,20 @@ struct TextureEntry {
     std::uint32_t offset = 0;    // position of the texture's data in the data file
     std::uint32_t category = 0;  // category index, low 16 bits of the listing's number
 };
+
+// An entry as a set keeps it: the fields of TextureEntry, with the name in
+// the set's name pool as the listing's own bytes (each name unit is one
+// byte of the listing), so that a listing of many short lines takes little
+// memory.
+struct StoredEntry {
+    std::uint64_t nameStart = 0;  // where the name begins in the pool
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint32_t offset = 0;
+    std::uint16_t category = 0;
+    std::uint8_t nameLength = 0;  // at most 63
+};
+static_assert(sizeof(StoredEntry) == 24, "an entry takes 24 bytes and its name");
 
 // An allocator for large buffers that are filled right after they are made:
 // new elements of trivial types are left uninitialised, and the memory asks
@@ -117,10 +132,15 @@ public:
     CTextureSet& operator=(const CTextureSet&) = delete;
 
     std::size_t GetEntryCount() const { return m_entries.size(); }
-    TextureEntry GetEntry(std::size_t i) const { return m_entries[i]; }
-    std::u16string GetEntryName(std::size_t i) const { return m_entries[i].name; }
-    // The entries without copying, for views over large sets.
-    const std::vector<TextureEntry>& Entries() const { return m_entries; }
+    TextureEntry GetEntry(std::size_t i) const;
+    std::u16string GetEntryName(std::size_t i) const;
+    // The entries and their names without copying, for views over large
+    // sets: each byte of a name is one unit of it.
+    std::span<const StoredEntry> Entries() const { return m_entries; }
+    std::string_view GetEntryNameBytes(std::size_t i) const {
+        return {reinterpret_cast<const char*>(m_names.data()) + m_entries[i].nameStart,
+                m_entries[i].nameLength};
+    }
 
     std::size_t GetCategoryCount() const { return m_categories.size(); }
     std::u16string GetCategoryName(std::size_t i) const { return m_categories[i]; }
@@ -152,7 +172,8 @@ private:
     std::unique_ptr<InputFile> m_dataFile;
     std::unique_ptr<InputFile> m_offsetTableFile;
     TextureMode m_mode = kModeEtc;
-    std::vector<TextureEntry> m_entries;
+    Buffer<StoredEntry> m_entries;
+    Buffer<std::uint8_t> m_names;  // the entries' names, one after another
     std::vector<std::u16string> m_categories;
 
     std::u16string m_listingPath;
@@ -186,6 +207,7 @@ constexpr std::uint64_t kMaxTexels = (std::uint64_t{1} << 28) - 1;
 
 // Empty when the entry's size can be read and shown; otherwise why not.
 std::string CheckEntrySize(const TextureEntry& entry);
+std::string CheckEntrySize(std::int32_t width, std::int32_t height);
 
 // One texture's texels as RGBA4444, width x height of them, top row first.
 // Texels the data file does not hold (absent file, data ending early) are 0.
@@ -200,6 +222,7 @@ void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint3
 // Bytes of data the entry's texels take after its header: width x height x 2
 // for "etc", its blocks for "dxt". Meant for sizes CheckEntrySize accepts.
 std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode);
+std::uint64_t EntryDataSize(std::int32_t width, std::int32_t height, TextureMode mode);
 
 // Where one texel of an entry comes from in the data file.
 struct TexelLocation {
