@@ -36,18 +36,26 @@ public:
             if (lf != nullptr) {
                 take = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from);
             }
-            const void* cr = std::memchr(from, '\r', take);
-            if (cr != nullptr) {
-                take = static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - from);
-            }
-            if (*zero == std::u16string_view::npos) {
-                if (const void* z = std::memchr(from, 0, take); z != nullptr) {
-                    *zero =
-                        n + static_cast<std::size_t>(static_cast<const unsigned char*>(z) - from);
-                }
-            }
+            // Widened in one pass that also notes a carriage return or a zero,
+            // which are rare; only then are they looked for.
+            unsigned char rare = 0;
             for (std::size_t k = 0; k < take; ++k) {
-                out[n + k] = from[k];
+                const unsigned char c = from[k];
+                out[n + k] = c;
+                rare |= static_cast<unsigned char>((c == '\r') | (c == 0));
+            }
+            const void* cr = nullptr;
+            if (rare != 0) {
+                cr = std::memchr(from, '\r', take);
+                if (cr != nullptr) {
+                    take = static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - from);
+                }
+                if (*zero == std::u16string_view::npos) {
+                    if (const void* z = std::memchr(from, 0, take); z != nullptr) {
+                        *zero = n + static_cast<std::size_t>(static_cast<const unsigned char*>(z) -
+                                                             from);
+                    }
+                }
             }
             n += take;
             m_pos += take;
@@ -195,20 +203,24 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                 while (p < kLineUnits && p < length) {
                     switch (line[p]) {
                         case u'c':
-                            read.scans.set(p);
-                            WideScan(line.data() + p, u"cat=%d", {&category});
+                            if (observer != nullptr) {
+                                read.scans.set(p);
+                            }
+                            ScanKeyNumber(line.data() + p, u"cat=", &category);
                             p += 5;
                             break;
                         case u'h':
-                            read.scans.set(p);
-                            read.heightFound |=
-                                WideScan(line.data() + p, u"height=%d", {&height}) == 1;
+                            if (observer != nullptr) {
+                                read.scans.set(p);
+                            }
+                            read.heightFound |= ScanKeyNumber(line.data() + p, u"height=", &height);
                             p += 9;
                             break;
                         case u'w':
-                            read.scans.set(p);
-                            read.widthFound |=
-                                WideScan(line.data() + p, u"width=%d", {&width}) == 1;
+                            if (observer != nullptr) {
+                                read.scans.set(p);
+                            }
+                            read.widthFound |= ScanKeyNumber(line.data() + p, u"width=", &width);
                             p += 8;
                             break;
                         default:
@@ -219,7 +231,8 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                 // Kept compact: the name's units are the listing's bytes.
                 StoredEntry stored;
                 stored.nameStart = set.m_names.size();
-                stored.nameLength = static_cast<std::uint8_t>(std::min(read.nameLength, kMaxNameLength));
+                stored.nameLength =
+                    static_cast<std::uint8_t>(std::min(read.nameLength, kMaxNameLength));
                 stored.width = width;
                 stored.height = height;
                 stored.offset = table.Lookup(tablePosition);

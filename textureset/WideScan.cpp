@@ -40,6 +40,16 @@ const char16_t* ScanNumber(const char16_t* s, std::int32_t* out) {
 
 }  // namespace
 
+bool ScanKeyNumber(const char16_t* text, std::u16string_view key, std::int32_t* number) {
+    for (char16_t k : key) {
+        if (*text != k) {
+            return false;
+        }
+        ++text;
+    }
+    return ScanNumber(text, number) != nullptr;
+}
+
 int WideScan(const char16_t* text, std::u16string_view pattern, const ScanTarget& target) {
     const char16_t* s = text;
     int stored = 0;

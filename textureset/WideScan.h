@@ -29,4 +29,8 @@ struct ScanTarget {
 // unchanged.
 int WideScan(const char16_t* text, std::u16string_view pattern, const ScanTarget& target);
 
+// The same as WideScan(text, key + "%d", {number}) == 1 for a key without
+// white space or '%' ("width="), without reading the pattern.
+bool ScanKeyNumber(const char16_t* text, std::u16string_view key, std::int32_t* number);
+
 }  // namespace marrowix
