@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 #include "TestFiles.h"
 #include "textureset/TextureSet.h"
@@ -323,6 +324,35 @@ TEST(WideScan, ConversionsAndLiterals) {
         << "a blank in the pattern matches no white space as well";
     EXPECT_EQ(WideScan(u"cat=1 name=abcdefghijk", u"cat=%d name=%s", {&n, text, 4}), 2);
     EXPECT_EQ(std::u16string(text), u"abc") << "cut to the capacity";
+}
+
+}  // namespace
+}  // namespace marrowix::test
+
+namespace marrowix::test {
+namespace {
+
+// The key scanner the reader uses against the general one, on texts made of
+// the characters that matter.
+TEST(ScanKeyNumber, MatchesTheGeneralScanner) {
+    std::mt19937 random(23);
+    const std::u16string alphabet = u"catwidtheg=+- 0123456789\t\n";
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string text;
+        if (random() % 2 == 0) {
+            text = random() % 2 ? u"width=" : u"height=";
+        }
+        for (int k = random() % 8; k > 0; --k) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        for (const std::u16string key : {u"cat=", u"width=", u"height="}) {
+            std::int32_t general = 77;
+            std::int32_t fast = 77;
+            const bool matched = WideScan(text.c_str(), key + u"%d", {&general}) == 1;
+            EXPECT_EQ(ScanKeyNumber(text.c_str(), key, &fast), matched);
+            EXPECT_EQ(fast, general);
+        }
+    }
 }
 
 }  // namespace
