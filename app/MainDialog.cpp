@@ -47,45 +47,6 @@ QString ProgramName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-namespace {
-
-// The block's pixels top row first; the fourth byte kept as alpha or not.
-QImage ImageFromDib(std::span<const std::uint8_t> dib, bool alpha) {
-    const BITMAPINFOHEADER h = ReadDibHeader(dib);
-    if (h.biWidth <= 0 || h.biHeight <= 0 || h.biBitCount != 32) {
-        return {};
-    }
-    const auto w = static_cast<std::size_t>(h.biWidth);
-    const auto rows = static_cast<std::size_t>(h.biHeight);
-    if (dib.size() - kDibHeaderSize != w * rows * 4) {
-        return {};
-    }
-    QImage image(h.biWidth, h.biHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (image.isNull()) {
-        return {};
-    }
-    const std::uint8_t* pixels = dib.data() + kDibHeaderSize;
-    for (std::size_t y = 0; y < rows; ++y) {
-        const std::uint8_t* src = pixels + (rows - 1 - y) * w * 4;
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
-        for (std::size_t x = 0; x < w; ++x) {
-            const std::uint8_t* p = src + x * 4;
-            dst[x] = qRgba(p[2], p[1], p[0], alpha ? p[3] : 255);
-        }
-    }
-    return image;
-}
-
-}  // namespace
-
-QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib) {
-    return ImageFromDib(dib, false);
-}
-
-QImage ImageWithAlphaFromPreviewDib(std::span<const std::uint8_t> dib) {
-    return ImageFromDib(dib, true);
-}
-
 CMarrowix::CMarrowix(QWidget* parent) : QDialog(parent) {
     BuildDialogFromTemplate(*this, res::MainDialogTemplate());
     OnInitDialog();
@@ -240,8 +201,8 @@ void CMarrowix::SaveImage() {
 }
 
 void CMarrowix::CopyImage() {
-    if (!m_pPreview->Image().isNull()) {
-        QGuiApplication::clipboard()->setImage(m_pPreview->Image());
+    if (const QImage image = m_pPreview->Image(); !image.isNull()) {
+        QGuiApplication::clipboard()->setImage(image);
     }
 }
 
@@ -379,10 +340,13 @@ void CMarrowix::ShowPendingPreview() {
     }
     const std::size_t index = *m_pending;
     m_pending.reset();
-    const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+    // The image shown goes first, so that a new one of the same size reuses
+    // its memory rather than touching fresh pages.
+    m_pPreview->ReleaseImageMemory();
+    Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
-    m_pPreview->SetTexture(dib.ok() ? ImageWithAlphaFromPreviewDib(dib.value) : QImage(),
+    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
                            m_pTextureSet.get(), index);
     emit previewShown(index);
 }

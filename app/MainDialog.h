@@ -110,11 +110,4 @@ private:
 // without its extension.
 QString ProgramName();
 
-// A preview block (header and bottom-up 32-bit pixels) as an image, top row
-// first, the fourth byte ignored. Null for an empty or malformed block.
-QImage ImageFromPreviewDib(std::span<const std::uint8_t> dib);
-
-// The same with the fourth byte as alpha (ARGB32, not premultiplied).
-QImage ImageWithAlphaFromPreviewDib(std::span<const std::uint8_t> dib);
-
 }  // namespace marrowix

@@ -1,11 +1,14 @@
 #include "app/PreviewView.h"
 
+#include "decode/Decode.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace marrowix {
@@ -81,8 +84,14 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void PreviewView::SetTexture(const QImage& image, const CTextureSet* set, std::size_t index) {
-    m_image = image;
+void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index) {
+    const BITMAPINFOHEADER h = ReadDibHeader(dib);
+    const bool usable =
+        h.biBitCount == 32 && h.biWidth > 0 && h.biHeight > 0 &&
+        dib.size() - kDibHeaderSize == std::size_t(h.biWidth) * std::size_t(h.biHeight) * 4;
+    m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
+    m_width = usable ? h.biWidth : 0;
+    m_height = usable ? h.biHeight : 0;
     m_set = set;
     m_index = index;
     m_pinned.reset();
@@ -97,6 +106,29 @@ void PreviewView::SetTexture(const QImage& image, const CTextureSet* set, std::s
     }
     viewport()->update();
     UpdateReadout();
+}
+
+const QRgb* PreviewView::Row(int y) const {
+    // The block stores its rows bottom up.
+    return reinterpret_cast<const QRgb*>(m_dib.data() + kDibHeaderSize +
+                                         std::size_t(m_height - 1 - y) * std::size_t(m_width) * 4);
+}
+
+QImage PreviewView::Image() const {
+    if (!HasImage()) {
+        return {};
+    }
+    QImage image(m_width, m_height, QImage::Format_ARGB32);
+    for (int y = 0; y < m_height; ++y) {
+        std::memcpy(image.scanLine(y), Row(y), std::size_t(m_width) * 4);
+    }
+    return image;
+}
+
+void PreviewView::ReleaseImageMemory() {
+    m_dib = Buffer<std::uint8_t>();
+    m_width = 0;
+    m_height = 0;
 }
 
 void PreviewView::ForgetSet() {
@@ -152,10 +184,9 @@ void PreviewView::RealSize() {
 void PreviewView::Fit() {
     m_fit = true;
     double zoom = 1;
-    if (!m_image.isNull()) {
+    if (HasImage()) {
         const QSize room = maximumViewportSize();
-        zoom = std::min(double(room.width()) / m_image.width(),
-                        double(room.height()) / m_image.height());
+        zoom = std::min(double(room.width()) / m_width, double(room.height()) / m_height);
         zoom = std::max(zoom, 1.0 / 4096);
     }
     m_zoom = zoom;
@@ -168,9 +199,8 @@ void PreviewView::Fit() {
 
 void PreviewView::UpdateScrollRanges() {
     const QSize room = viewport()->size();
-    const int width = m_image.isNull() ? 0 : static_cast<int>(std::ceil(m_image.width() * m_zoom));
-    const int height =
-        m_image.isNull() ? 0 : static_cast<int>(std::ceil(m_image.height() * m_zoom));
+    const int width = HasImage() ? static_cast<int>(std::ceil(m_width * m_zoom)) : 0;
+    const int height = HasImage() ? static_cast<int>(std::ceil(m_height * m_zoom)) : 0;
     horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
     verticalScrollBar()->setRange(0, std::max(0, height - room.height()));
     horizontalScrollBar()->setPageStep(room.width());
@@ -180,12 +210,12 @@ void PreviewView::UpdateScrollRanges() {
 }
 
 std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
-    if (m_image.isNull()) {
+    if (!HasImage()) {
         return std::nullopt;
     }
     const double x = std::floor((p.x() + Scroll().x()) / m_zoom);
     const double y = std::floor((p.y() + Scroll().y()) / m_zoom);
-    if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height()) {
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
         return std::nullopt;
     }
     return QPoint(static_cast<int>(x), static_cast<int>(y));
@@ -213,13 +243,12 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QRect exposed = event->rect();
     painter.fillRect(exposed, palette().window());
-    if (m_image.isNull()) {
+    if (!HasImage()) {
         return;
     }
     const QPoint scroll = Scroll();
-    const QRect shown(-scroll.x(), -scroll.y(),
-                      static_cast<int>(std::ceil(m_image.width() * m_zoom)),
-                      static_cast<int>(std::ceil(m_image.height() * m_zoom)));
+    const QRect shown(-scroll.x(), -scroll.y(), static_cast<int>(std::ceil(m_width * m_zoom)),
+                      static_cast<int>(std::ceil(m_height * m_zoom)));
     const QRect area = exposed & shown;
     if (area.isEmpty()) {
         return;
@@ -230,12 +259,11 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     std::vector<int> columns(static_cast<std::size_t>(area.width()));
     for (int x = 0; x < area.width(); ++x) {
         const int texel = static_cast<int>((area.left() + x + scroll.x()) / m_zoom);
-        columns[static_cast<std::size_t>(x)] = std::min(texel, m_image.width() - 1);
+        columns[static_cast<std::size_t>(x)] = std::min(texel, m_width - 1);
     }
     for (int y = 0; y < area.height(); ++y) {
         const int screenY = area.top() + y + scroll.y();
-        const int row = std::min(static_cast<int>(screenY / m_zoom), m_image.height() - 1);
-        const auto* src = reinterpret_cast<const QRgb*>(m_image.constScanLine(row));
+        const QRgb* src = Row(std::min(static_cast<int>(screenY / m_zoom), m_height - 1));
         auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
         if (m_mode == ViewMode::kRgb) {
             for (int x = 0; x < area.width(); ++x) {
@@ -350,7 +378,7 @@ void PreviewView::wheelEvent(QWheelEvent* event) {
 }
 
 QString PreviewView::TexelText(QPoint texel) const {
-    const QRgb pixel = m_image.pixel(texel);
+    const QRgb pixel = Row(texel.y())[texel.x()];
     int value = ((qRed(pixel) >> 4) << 12) | ((qGreen(pixel) >> 4) << 8) |
                 ((qBlue(pixel) >> 4) << 4) | (qAlpha(pixel) >> 4);
     std::optional<TexelLocation> where;
@@ -404,7 +432,7 @@ QString PreviewView::ReadoutText() const {
     QString state = ViewModeName(m_mode) + QStringLiteral("  ") +
                     (m_fit ? QStringLiteral("fit ") : QString()) + ZoomText(m_zoom);
     const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;
-    if (!texel || m_image.isNull()) {
+    if (!texel || !HasImage()) {
         return state;
     }
     return state + QStringLiteral("  |  ") + (m_pinned ? QStringLiteral("pinned ") : QString()) +

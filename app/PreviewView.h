@@ -33,13 +33,19 @@ public:
 
     explicit PreviewView(QWidget* parent = nullptr);
 
-    // Shows `image` (ARGB32: the preview's pixels, top row first, the fourth
-    // byte as alpha) of entry `index` of `set`; a null image shows nothing.
+    // Shows the preview block `dib` (BuildPreviewDib's: header, then
+    // bottom-up pixels blue, green, red, alpha) of entry `index` of `set`,
+    // painting straight from it; an empty or malformed block shows nothing.
     // Mode and zoom stay; the fit mode fits the new image.
-    void SetTexture(const QImage& image, const CTextureSet* set, std::size_t index);
+    void SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index);
     // The set the image came from is going: the image stays, its source goes.
     void ForgetSet();
-    const QImage& Image() const { return m_image; }
+    // Lets go of the image's memory just before the next image is set, so
+    // that the next one can take it over; nothing is painted in between.
+    void ReleaseImageMemory();
+    // A copy of the image shown, top row first, the fourth byte as alpha
+    // (ARGB32, not premultiplied); null when there is none.
+    QImage Image() const;
 
     ViewMode Mode() const { return m_mode; }
     void SetMode(ViewMode mode);
@@ -86,7 +92,13 @@ private:
     void UpdateReadout();
     QString TexelText(QPoint texel) const;
 
-    QImage m_image;
+    bool HasImage() const { return m_width > 0 && m_height > 0; }
+    // Pixels of image row `y` (top row 0), as 0xAARRGGBB values.
+    const QRgb* Row(int y) const;
+
+    Buffer<std::uint8_t> m_dib;
+    int m_width = 0;
+    int m_height = 0;
     const CTextureSet* m_set = nullptr;
     std::size_t m_index = 0;
 

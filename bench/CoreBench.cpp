@@ -194,6 +194,37 @@ BENCHMARK_CAPTURE(BM_CheckTextureSet, sound, &Sound, std::u16string(u"etc"))
 BENCHMARK_CAPTURE(BM_CheckTextureSet, overlapping, &Million, std::u16string(u"dxt"))
     ->Unit(benchmark::kMillisecond);
 
+// A 4096 x 4096 texture in the given encoding.
+std::u16string LargeSet(const std::string& mode) {
+    const auto listing = Dir() / ("large.txt");
+    if (!std::filesystem::exists(listing)) {
+        const std::string text = "\"large\" width=4096 height=4096\n";
+        WriteFile(listing, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    const auto data = Dir() / ("large." + mode + ".dat");
+    if (!std::filesystem::exists(data)) {
+        WriteFile(Dir() / ("large." + mode + ".toc"), {0, 0, 0, 0});
+        const std::size_t bytes =
+            8 + (mode == "dxt" ? BlockDataSize(kSide, kSide) : std::size_t{kSide} * kSide * 2);
+        WriteFile(data, RandomBytes(bytes));
+    }
+    return U16(listing);
+}
+
+void BM_BuildPreviewDib(benchmark::State& state, const std::string& mode) {
+    CTextureSet set;
+    OpenTextureSet(set, LargeSet(mode), FromUtf8(mode));
+    for (auto _ : state) {
+        auto dib = BuildPreviewDib(set, 0);
+        if (!dib.ok()) {
+            state.SkipWithError(dib.error.c_str());
+        }
+        benchmark::DoNotOptimize(dib.value.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_BuildPreviewDib, etc, std::string("etc"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildPreviewDib, dxt, std::string("dxt"))->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace marrowix
 

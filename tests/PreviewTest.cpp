@@ -110,7 +110,7 @@ private slots:
         OpenShown(d, Q(WriteExampleSet(dir)));
         SelectEntry(d, 0, 0);  // road, 4 x 2
         const auto dib = BuildPreviewDib(*d.m_pTextureSet, 0);
-        const QImage expected = ImageFromPreviewDib(dib.value);
+        const QImage expected = ImageOfDib(dib.value);
         const QPoint corner = DialogUnits::For(d).Map(149, 53, 15, 13).topLeft();
         const QImage dialog = d.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(dialog.copy(QRect(corner, expected.size())), expected);

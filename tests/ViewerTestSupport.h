@@ -9,6 +9,7 @@
 
 #include "TestFiles.h"
 #include "app/MainDialog.h"
+#include "decode/Decode.h"
 
 namespace marrowix::test {
 
@@ -90,6 +91,21 @@ inline void OpenShown(ScriptedDialog& d, const QString& listing) {
     d.answerYes = false;
     d.OnBrowse();
     Show(d);
+}
+
+// A preview block (header and bottom-up pixels blue, green, red, fourth
+// byte) as the image it stands for, top row first, the fourth byte ignored.
+inline QImage ImageOfDib(std::span<const std::uint8_t> dib) {
+    const BITMAPINFOHEADER h = ReadDibHeader(dib);
+    QImage image(h.biWidth, h.biHeight, QImage::Format_RGB32);
+    for (int y = 0; y < h.biHeight; ++y) {
+        const std::uint8_t* row = dib.data() + kDibHeaderSize +
+                                  std::size_t(h.biHeight - 1 - y) * std::size_t(h.biWidth) * 4;
+        for (int x = 0; x < h.biWidth; ++x) {
+            image.setPixel(x, y, qRgb(row[4 * x + 2], row[4 * x + 1], row[4 * x]));
+        }
+    }
+    return image;
 }
 
 // An image with its fourth byte set opaque, as the RGB view shows it.

@@ -88,20 +88,34 @@ void FreeLarge(void* p, std::size_t bytes) noexcept {
         return;
     }
     const std::size_t size = RoundUp(bytes);
+    if (size > kKeptBytes) {
+        munmap(p, size);
+        return;
+    }
+    // The newest region is kept; the oldest go back to the system to make
+    // room for it, as the newest is the likeliest to be asked for again.
+    std::vector<std::pair<void*, std::size_t>> given;
     {
         Kept& kept = KeptRegions();
         std::lock_guard<std::mutex> hold(kept.lock);
-        if (kept.bytes + size <= kKeptBytes) {
-            try {
-                kept.regions.emplace_back(p, size);
-                kept.bytes += size;
-                return;
-            } catch (...) {
-                // No room to note it: give it back instead.
-            }
+        try {
+            kept.regions.emplace_back(p, size);
+            kept.bytes += size;
+        } catch (...) {
+            given.emplace_back(p, size);  // no room to note it: give it back
         }
+        std::size_t oldest = 0;
+        while (kept.bytes > kKeptBytes && oldest < kept.regions.size()) {
+            kept.bytes -= kept.regions[oldest].second;
+            munmap(kept.regions[oldest].first, kept.regions[oldest].second);
+            ++oldest;
+        }
+        kept.regions.erase(kept.regions.begin(),
+                           kept.regions.begin() + static_cast<std::ptrdiff_t>(oldest));
     }
-    munmap(p, size);
+    for (const auto& [region, regionSize] : given) {
+        munmap(region, regionSize);
+    }
 }
 
 #else
