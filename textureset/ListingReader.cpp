@@ -1,6 +1,7 @@
 // Reading a texture listing line by line, with the offset-table lookup.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <string>
@@ -13,6 +14,10 @@ namespace marrowix {
 namespace {
 
 constexpr std::size_t kLineUnits = 128;  // one read takes at most 127 characters
+
+constexpr std::u16string_view kCatKey = u"cat=";
+constexpr std::u16string_view kWidthKey = u"width=";
+constexpr std::u16string_view kHeightKey = u"height=";
 
 // Reads a listing the way a text-mode wide line read does: bytes widened one
 // to one, a carriage return directly before a line feed dropped, at most
@@ -125,6 +130,10 @@ public:
         const std::size_t at = static_cast<std::size_t>(position - m_start);
         const std::size_t have = std::min<std::size_t>(4, m_len - std::min(at, m_len));
         std::uint32_t value = 0;
+        if (have == 4 && std::endian::native == std::endian::little) {
+            std::memcpy(&value, m_window.data() + at, 4);
+            return value;
+        }
         for (std::size_t b = 0; b < have; ++b) {
             value |= static_cast<std::uint32_t>(m_window[at + b]) << (8 * b);
         }
@@ -138,22 +147,13 @@ private:
     std::size_t m_len = 0;
 };
 
-// The name after the opening quote, up to the closing quote or the end of the
-// text, cut to the record's capacity; *fullLength gets its length before the
-// cut. Returns the closing quote's position, or the text's length when there
-// is none.
-std::size_t ReadTextureName(const char16_t* line, std::size_t length, char16_t* name,
-                            std::size_t* fullLength) {
+// The position of a texture line's closing quote, or the text's length when
+// there is none: the name lies between it and the opening quote.
+std::size_t ClosingQuote(const char16_t* line, std::size_t length) {
     std::size_t p = 1;
-    std::size_t n = 0;
     while (p < length && line[p] != u'"') {
-        if (n < kMaxNameLength) {
-            name[n++] = line[p];
-        }
         ++p;
     }
-    name[n] = 0;
-    *fullLength = p - 1;
     return p;
 }
 
@@ -194,10 +194,10 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                 set.m_categories.emplace_back(name);
                 read.isCategory = true;
             } else if (line[0] == u'"') {
-                char16_t name[kNameUnits];
                 std::int32_t category = 0;
-                std::size_t p = ReadTextureName(line.data(), length, name, &read.nameLength);
+                std::size_t p = ClosingQuote(line.data(), length);
                 read.closingQuote = p;
+                read.nameLength = p - 1;
                 // Every c, h or w starts a scan; the walk advances by the key's
                 // length whether or not the scan matched.
                 while (p < kLineUnits && p < length) {
@@ -206,21 +206,21 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                             if (observer != nullptr) {
                                 read.scans.set(p);
                             }
-                            ScanKeyNumber(line.data() + p, u"cat=", &category);
+                            ScanKeyNumber(line.data() + p, kCatKey, &category);
                             p += 5;
                             break;
                         case u'h':
                             if (observer != nullptr) {
                                 read.scans.set(p);
                             }
-                            read.heightFound |= ScanKeyNumber(line.data() + p, u"height=", &height);
+                            read.heightFound |= ScanKeyNumber(line.data() + p, kHeightKey, &height);
                             p += 9;
                             break;
                         case u'w':
                             if (observer != nullptr) {
                                 read.scans.set(p);
                             }
-                            read.widthFound |= ScanKeyNumber(line.data() + p, u"width=", &width);
+                            read.widthFound |= ScanKeyNumber(line.data() + p, kWidthKey, &width);
                             p += 8;
                             break;
                         default:
@@ -240,7 +240,7 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
                 const std::size_t pool = set.m_names.size();
                 set.m_names.resize(pool + stored.nameLength);
                 for (std::size_t k = 0; k < stored.nameLength; ++k) {
-                    set.m_names[pool + k] = static_cast<std::uint8_t>(name[k]);
+                    set.m_names[pool + k] = static_cast<std::uint8_t>(line[1 + k]);
                 }
                 set.m_entries.push_back(stored);
                 read.isTexture = true;
