@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "BenchSets.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
 #include "textureset/SetCheck.h"
@@ -74,16 +75,7 @@ BENCHMARK(BM_DecodeBlockImage)->Unit(benchmark::kMillisecond);
 std::filesystem::path MillionLineListing() {
     const auto path = Dir() / "million.txt";
     if (!std::filesystem::exists(path)) {
-        std::string text;
-        std::vector<std::uint8_t> table;
-        for (int i = 0; i < 1000000; ++i) {
-            if (i % 1000 == 0) {
-                text += "cat=" + std::to_string(i / 1000) + " name=category_" +
-                        std::to_string(i / 1000) + "\n";
-            }
-            text += "\"texture_" + std::to_string(i) + "\" cat=" + std::to_string(i / 1000) +
-                    " width=" + std::to_string(4 + i % 500) + " height=64\n";
-        }
+        const std::string text = bench::MillionTextureListing();
         WriteFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
         WriteFile(Dir() / "million.dxt.toc", RandomBytes(1001000 * 4));
     }

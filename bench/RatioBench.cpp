@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSets.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
 #include "textureset/TextureSet.h"
@@ -83,15 +84,7 @@ void Print(const std::vector<Row>& rows) {
 // fresh process takes to open it, to read it and count its lines, and its
 // peak memory.
 fs::path MillionListing(const fs::path& dir) {
-    std::string text;
-    for (int i = 0; i < 1000000; ++i) {
-        if (i % 1000 == 0) {
-            text += "cat=" + std::to_string(i / 1000) + " name=category_" +
-                    std::to_string(i / 1000) + "\n";
-        }
-        text += "\"texture_" + std::to_string(i) + "\" cat=" + std::to_string(i / 1000) +
-                " width=" + std::to_string(4 + i % 500) + " height=64\n";
-    }
+    const std::string text = bench::MillionTextureListing();
     const fs::path path = dir / "million.txt";
     WriteFile(path, text.data(), text.size());
     const auto table = RandomBytes(1001000 * 4);
