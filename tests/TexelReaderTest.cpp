@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "TestFiles.h"
 #include "decode/Decode.h"
@@ -174,6 +176,47 @@ TEST(ReadTexels, OffsetsBeyond2GiBAreReached) {
     auto result = ReadTexels(*set, set->GetEntry(0));
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.value, (Buffer<std::uint16_t>{0x1234, 0x5678}));
+}
+
+}  // namespace
+}  // namespace marrowix::test
+
+namespace marrowix::test {
+namespace {
+
+// Batch export reads one set from several threads: each read must find its
+// own bytes.
+TEST(ReadTexels, ThreadsReadOneSetAtOnce) {
+    TempDir dir;
+    SetFiles files;
+    files.mode = "etc";
+    files.listing = "\"a\" width=64 height=64\n\"b\" width=64 height=64\n";
+    files.table = Le32({0, 8 + 64 * 64 * 2});
+    for (int t = 0; t < 2; ++t) {
+        files.data.insert(files.data.end(), 8, 0);
+        for (int i = 0; i < 64 * 64; ++i) {
+            files.data.push_back(static_cast<std::uint8_t>(t == 0 ? 0x11 : 0xEE));
+            files.data.push_back(static_cast<std::uint8_t>(t == 0 ? 0x11 : 0xEE));
+        }
+    }
+    auto set = OpenSet(WriteSet(dir, files), "etc");
+    std::atomic<int> wrong{0};
+    auto reader = [&](std::size_t index, std::uint16_t expected) {
+        for (int round = 0; round < 2000; ++round) {
+            const auto texels = ReadTexels(*set, set->GetEntry(index));
+            for (std::uint16_t t : texels.value) {
+                if (t != expected) {
+                    ++wrong;
+                    return;
+                }
+            }
+        }
+    };
+    std::thread first(reader, 0, 0x1111);
+    std::thread second(reader, 1, 0xEEEE);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

@@ -103,12 +103,25 @@ bool IdentifyFile(const std::string& nativePath, FileIdentity* identity) {
     return true;
 }
 
+// Positioned reads, which several threads may make on one file at once.
 std::size_t InputFile::ReadAt(std::uint64_t position, void* dst, std::size_t n) {
-    if (n == 0 || position >= m_size ||
-        fseeko(m_file, static_cast<off_t>(position), SEEK_SET) != 0) {
+    if (n == 0 || position >= m_size) {
         return 0;
     }
-    return std::fread(dst, 1, n, m_file);
+    const int fd = fileno(m_file);
+    auto* out = static_cast<unsigned char*>(dst);
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, out + got, n - got, static_cast<off_t>(position + got));
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    return got;
 }
 
 #endif

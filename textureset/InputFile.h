@@ -34,6 +34,7 @@ public:
     const FileIdentity& Identity() const { return m_identity; }
 
     // Reads up to n bytes at the given position; returns how many were read.
+    // Threads may read one file at once.
     std::size_t ReadAt(std::uint64_t position, void* dst, std::size_t n);
 
 private:
