@@ -362,8 +362,9 @@ void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& ou
     const std::span<const StoredEntry> entries = set.Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const StoredEntry& e = entries[i];
-        out << (i ? "," : "") << "{\"index\":" << i << ",\"name\":" << JsonString(set.GetEntryName(i))
-            << ",\"width\":" << e.width << ",\"height\":" << e.height << ",\"offset\":" << e.offset
+        out << (i ? "," : "") << "{\"index\":" << i
+            << ",\"name\":" << JsonString(set.GetEntryName(i)) << ",\"width\":" << e.width
+            << ",\"height\":" << e.height << ",\"offset\":" << e.offset
             << ",\"category\":" << e.category << '}';
     }
     out << "]}\n";
