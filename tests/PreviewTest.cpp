@@ -132,6 +132,16 @@ private slots:
         QCOMPARE(view.horizontalScrollBar()->maximum(), 2048 - view.viewport()->width());
         QCOMPARE(view.verticalScrollBar()->maximum(), 2048 - view.viewport()->height());
 
+        // Dragging with the left button pans, and pins nothing.
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(view.viewport(), QPoint(70, 80));
+        QTest::mouseMove(view.viewport(), QPoint(50, 60));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(50, 60));
+        QCOMPARE(view.horizontalScrollBar()->value(), 50);
+        QCOMPARE(view.verticalScrollBar()->value(), 40);
+        QVERIFY(!view.Pinned());
+        QCOMPARE(view.TexelAt(QPoint(10, 10)), std::optional<QPoint>(QPoint(60, 50)));
+
         const QSize before = view.size();
         d.resize(d.size() + QSize(100, 50));
         QCOMPARE(view.size(), before + QSize(100, 50));
