@@ -412,23 +412,30 @@ void CMarrowix::SelectNextMatch() {
     }
 }
 
-// A file dropped on the dialog loads as Browse would load it.
+// A single file dropped on the dialog loads as Browse would load it; the
+// file's path, or empty for anything else.
+static QString DroppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile() ||
+        !QFileInfo(urls.front().toLocalFile()).isFile()) {
+        return {};
+    }
+    return urls.front().toLocalFile();
+}
+
 void CMarrowix::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile() &&
-        QFileInfo(urls.front().toLocalFile()).isFile()) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void CMarrowix::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile() ||
-        !QFileInfo(urls.front().toLocalFile()).isFile()) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) {
         return;
     }
     event->acceptProposedAction();
-    LoadTextureSet(urls.front().toLocalFile());
+    LoadTextureSet(path);
 }
 
 void CMarrowix::keyPressEvent(QKeyEvent* event) {

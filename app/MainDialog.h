@@ -3,10 +3,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QImage>
 #include <memory>
 #include <optional>
-#include <span>
 
 #include "textureset/TextureSet.h"
 
