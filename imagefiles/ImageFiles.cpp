@@ -1,16 +1,10 @@
 #include "imagefiles/ImageFiles.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <filesystem>
-#include <functional>
 #include <system_error>
 #include <vector>
 
@@ -20,97 +14,8 @@
 namespace marrowix {
 namespace {
 
-std::filesystem::path NativePath(const std::string& bytes) {
-    return std::filesystem::path(bytes);
-}
-
 std::string ErrnoText() {
     return std::generic_category().message(errno);
-}
-
-std::string AbsolutePath(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(NativePath(path), ec);
-    if (ec) {
-        return path;
-    }
-    // Links in the folders are resolved as far as they exist.
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
-    return (ec ? absolute : canonical).lexically_normal().string();
-}
-
-// Creates a new file beside `target` under a name nothing else uses: made
-// exclusively, never through an existing file or link.
-int CreateTemporary(const std::filesystem::path& target, std::filesystem::path* temp) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path name = target;
-        name += ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd =
-            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            *temp = name;
-            return fd;
-        }
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Runs `write` on a temporary file beside `path`, then renames it to `path`.
-std::string WriteAtomically(const std::string& path, const SetFileGuard& guard,
-                            const std::function<std::string(std::FILE*)>& write) {
-    if (std::string refusal = guard.Refusal(path); !refusal.empty()) {
-        return refusal;
-    }
-    const std::filesystem::path target = NativePath(path);
-    std::filesystem::path temp;
-    const int fd = CreateTemporary(target, &temp);
-    if (fd < 0) {
-        return ErrnoText();
-    }
-    std::error_code ec;
-    struct stat st {};
-    std::string error;
-    if (::fstat(fd, &st) != 0) {
-        error = ErrnoText();
-    } else {
-        error = guard.Refusal(FileIdentity{static_cast<std::uint64_t>(st.st_dev),
-                                           static_cast<std::uint64_t>(st.st_ino)});
-    }
-    if (!error.empty()) {
-        ::close(fd);
-        std::filesystem::remove(temp, ec);
-        return error;
-    }
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        error = ErrnoText();
-        ::close(fd);
-        std::filesystem::remove(temp, ec);
-        return error;
-    }
-    error = write(file);
-    if (error.empty() && std::fflush(file) != 0) {
-        error = ErrnoText();
-    }
-    if (std::fclose(file) != 0 && error.empty()) {
-        error = ErrnoText();
-    }
-    if (error.empty()) {
-        // Once more just before the rename, in case the target changed meanwhile.
-        error = guard.Refusal(path);
-    }
-    if (error.empty()) {
-        std::filesystem::rename(temp, target, ec);
-        if (ec) {
-            error = ec.message();
-        }
-    }
-    if (!error.empty()) {
-        std::filesystem::remove(temp, ec);
-    }
-    return error;
 }
 
 std::string CheckDib(std::span<const std::uint8_t> dib, BITMAPINFOHEADER* header) {
@@ -136,6 +41,7 @@ struct PngJob {
     std::uint32_t height;
     const std::uint8_t* pixels;  // bottom-up BGRA
     std::uint8_t* row;           // width x 4 bytes of scratch
+    int writeError;              // errno of a failed write, 0 when none failed
     char message[256];
 };
 
@@ -146,6 +52,25 @@ void OnPngError(png_structp png, png_const_charp message) {
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
+
+// The file's own writes, so that a failure keeps its errno.
+void OnPngWrite(png_structp png, png_bytep data, png_size_t size) {
+    auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
+    errno = 0;
+    if (std::fwrite(data, 1, size, job->file) != size) {
+        job->writeError = errno != 0 ? errno : EIO;
+        png_error(png, "cannot write the PNG");
+    }
+}
+
+void OnPngFlush(png_structp png) {
+    auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
+    errno = 0;
+    if (std::fflush(job->file) != 0) {
+        job->writeError = errno != 0 ? errno : EIO;
+        png_error(png, "cannot write the PNG");
+    }
+}
 
 // Only plain data lives in this frame, as libpng leaves it by longjmp.
 bool RunPng(PngJob* job) {
@@ -159,12 +84,15 @@ bool RunPng(PngJob* job) {
     png_infop info = png_create_info_struct(png);
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        if (job->message[0] == 0) {
+        if (job->writeError != 0) {
+            std::snprintf(job->message, sizeof job->message, "%s",
+                          std::generic_category().message(job->writeError).c_str());
+        } else if (job->message[0] == 0) {
             std::snprintf(job->message, sizeof job->message, "cannot write the PNG");
         }
         return false;
     }
-    png_init_io(png, job->file);
+    png_set_write_fn(png, job, OnPngWrite, OnPngFlush);
     png_set_IHDR(png, info, job->width, job->height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -184,63 +112,21 @@ bool RunPng(PngJob* job) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
-std::string Refused(const std::string& what) {
-    return "refused: it is the set's own " + what + "; the set's files are never written";
+// Runs `write` with the file `path` names: its folder opened, then by name.
+template <class Write>
+std::string AtPath(const std::string& path, Write write) {
+    OutputFolder folder;
+    std::string name;
+    if (std::string error = OpenFolderOf(path, &folder, &name); !error.empty()) {
+        return error;
+    }
+    return write(folder, name);
 }
 
 }  // namespace
 
-SetFileGuard::SetFileGuard(const CTextureSet& set) {
-    const std::pair<const char*, std::pair<const std::u16string*, const InputFile*>> files[] = {
-        {"listing", {&set.ListingPath(), set.GetListingFile()}},
-        {"offset table", {&set.OffsetTablePath(), set.GetOffsetTableFile()}},
-        {"data file", {&set.DataPath(), set.GetDataFile()}}};
-    for (const auto& [what, file] : files) {
-        Guarded g;
-        g.what = what;
-        const std::string native = ToNativePath(*file.first);
-        if (file.second != nullptr) {
-            g.known = true;
-            g.identity = file.second->Identity();
-        } else {
-            g.known = IdentifyFile(native, &g.identity);
-        }
-        g.absolute = AbsolutePath(native);
-        m_files.push_back(std::move(g));
-    }
-}
-
-std::string SetFileGuard::Refusal(const std::string& path) const {
-    FileIdentity identity;
-    if (IdentifyFile(path, &identity)) {
-        if (std::string refusal = Refusal(identity); !refusal.empty()) {
-            return refusal;
-        }
-    }
-    const std::string absolute = AbsolutePath(path);
-    for (const Guarded& g : m_files) {
-        if (g.absolute == absolute) {
-            return Refused(g.what);
-        }
-    }
-    return {};
-}
-
-std::string SetFileGuard::Refusal(const FileIdentity& identity) const {
-    for (const Guarded& g : m_files) {
-        if (g.known && g.identity == identity) {
-            return Refused(g.what);
-        }
-    }
-    return {};
-}
-
-std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib,
-                         const SetFileGuard& guard) {
+std::string WriteBmpFile(const OutputFolder& folder, const std::string& name,
+                         std::span<const std::uint8_t> dib, const SetFileGuard& guard) {
     BITMAPINFOHEADER header;
     if (std::string error = CheckDib(dib, &header); !error.empty()) {
         return error;
@@ -255,7 +141,7 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
     PutLe(fileHeader, static_cast<std::uint32_t>(kFileHeaderSize + dib.size()), 4);  // bfSize
     PutLe(fileHeader, 0, 4);  // bfReserved1, bfReserved2
     PutLe(fileHeader, kFileHeaderSize + static_cast<std::uint32_t>(kDibHeaderSize), 4);
-    return WriteAtomically(path, guard, [&](std::FILE* file) -> std::string {
+    return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) -> std::string {
         if (std::fwrite(fileHeader.data(), 1, fileHeader.size(), file) != fileHeader.size() ||
             std::fwrite(dib.data(), 1, dib.size(), file) != dib.size()) {
             return ErrnoText();
@@ -264,8 +150,8 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
     });
 }
 
-std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib,
-                         const SetFileGuard& guard) {
+std::string WritePngFile(const OutputFolder& folder, const std::string& name,
+                         std::span<const std::uint8_t> dib, const SetFileGuard& guard) {
     BITMAPINFOHEADER header;
     if (std::string error = CheckDib(dib, &header); !error.empty()) {
         return error;
@@ -275,17 +161,32 @@ std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> 
                std::to_string(header.biHeight) + " pixels";
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(header.biWidth) * 4);
-    return WriteAtomically(path, guard, [&](std::FILE* file) -> std::string {
+    return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) -> std::string {
         PngJob job{file,
                    static_cast<std::uint32_t>(header.biWidth),
                    static_cast<std::uint32_t>(header.biHeight),
                    dib.data() + kDibHeaderSize,
                    row.data(),
+                   0,
                    {}};
         if (!RunPng(&job)) {
             return job.message;
         }
         return {};
+    });
+}
+
+std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib,
+                         const SetFileGuard& guard) {
+    return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        return WriteBmpFile(folder, name, dib, guard);
+    });
+}
+
+std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib,
+                         const SetFileGuard& guard) {
+    return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        return WritePngFile(folder, name, dib, guard);
     });
 }
 

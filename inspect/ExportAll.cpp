@@ -5,9 +5,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
+#include <map>
 #include <mutex>
+#include <new>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "decode/Decode.h"
@@ -143,19 +145,79 @@ std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& 
     return paths;
 }
 
+namespace {
+
+// One image to write: the entry, its folder and its name there.
+struct ExportJob {
+    std::size_t entry = 0;
+    const OutputFolder* folder = nullptr;
+    std::string name;
+};
+
+// The folders of the export, each made and opened once, never through a
+// link; a folder that cannot be had is named once and its textures are
+// skipped.
+class ExportFolders {
+public:
+    explicit ExportFolders(OutputFolder top) : m_top(std::move(top)) {}
+
+    // The open folder `name` ("" for the top), or null when it cannot be had.
+    const OutputFolder* Get(const std::string& name, std::ostream& err) {
+        if (name.empty()) {
+            return &m_top;
+        }
+        auto [at, added] = m_folders.try_emplace(name);
+        if (added) {
+            at->second.error = m_top.MakeSubfolder(name, &at->second.folder);
+            if (!at->second.error.empty()) {
+                err << kProgram << ": " << at->second.error << '\n';
+            }
+        }
+        if (!at->second.error.empty()) {
+            ++at->second.skipped;
+            return nullptr;
+        }
+        return &at->second.folder;
+    }
+
+    // One line for each folder whose textures were skipped; how many in all.
+    std::size_t ReportSkipped(std::ostream& err) const {
+        std::size_t skipped = 0;
+        for (const auto& [name, f] : m_folders) {
+            if (f.skipped > 0) {
+                err << kProgram << ": skipping " << f.skipped
+                    << (f.skipped == 1 ? " texture" : " textures") << " of '"
+                    << DisplayPath(m_top.PathOf(name)) << "'\n";
+                skipped += f.skipped;
+            }
+        }
+        return skipped;
+    }
+
+private:
+    struct Folder {
+        OutputFolder folder;
+        std::string error;
+        std::size_t skipped = 0;
+    };
+    OutputFolder m_top;
+    std::map<std::string, Folder> m_folders;
+};
+
+}  // namespace
+
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
               const std::string& format, std::ostream& err, bool progress) {
     const std::vector<std::string> paths = ExportPaths(set, "." + format);
-    const std::filesystem::path top(directory);
-    std::error_code ec;
-    std::filesystem::create_directories(top, ec);
-    if (ec) {
-        err << kProgram << ": cannot make the folder '" << directory << "': " << ec.message()
-            << '\n';
+    // The folder given is taken as it is, links and all: the user chose it.
+    OutputFolder top;
+    if (std::string error = OutputFolder::Make(directory, &top); !error.empty()) {
+        err << kProgram << ": " << error << '\n';
         return 1;
     }
+    ExportFolders folders(std::move(top));
 
-    std::vector<std::size_t> jobs;
+    std::vector<ExportJob> jobs;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const StoredEntry& e = set.Entries()[i];
         if (paths[i].empty()) {
@@ -167,12 +229,13 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
             err << kProgram << ": skipping " << EntryTitle(set, i) << ": " << why << '\n';
             continue;
         }
-        const std::filesystem::path folder = (top / paths[i]).parent_path();
-        if (folder != top) {
-            std::filesystem::create_directory(folder, ec);  // a failure shows in the write
+        const std::size_t slash = paths[i].find('/');
+        const std::string folderName = slash == std::string::npos ? "" : paths[i].substr(0, slash);
+        if (const OutputFolder* folder = folders.Get(folderName, err)) {
+            jobs.push_back({i, folder, paths[i].substr(slash + 1)});
         }
-        jobs.push_back(i);
     }
+    const std::size_t skipped = folders.ReportSkipped(err);
 
     std::mutex lock;
     std::condition_variable changed;
@@ -180,24 +243,33 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     std::size_t failed = 0;
     std::size_t done = 0;
     std::atomic<std::size_t> next{0};
+    auto exportOne = [&](const ExportJob& job) -> std::string {
+        try {
+            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, job.entry);
+            if (!dib.ok()) {
+                return dib.error;
+            }
+            return format == "png" ? WritePngFile(*job.folder, job.name, dib.value, guard)
+                                   : WriteBmpFile(*job.folder, job.name, dib.value, guard);
+        } catch (const std::bad_alloc&) {
+            return "not enough memory to export it";
+        }
+    };
     auto work = [&] {
         for (std::size_t j; (j = next++) < jobs.size();) {
-            const std::size_t i = jobs[j];
-            const std::string target = (top / paths[i]).string();
-            std::string error;
-            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, i);
-            if (!dib.ok()) {
-                error = dib.error;
-            } else {
-                error = format == "png" ? WritePngFile(target, dib.value, guard)
-                                        : WriteBmpFile(target, dib.value, guard);
-            }
+            const ExportJob& job = jobs[j];
+            const std::string error = exportOne(job);
             std::lock_guard<std::mutex> hold(lock);
             ++done;
             if (!error.empty()) {
                 ++failed;
-                failures.push_back(std::string(kProgram) + ": cannot write '" + target + "' (" +
-                                   EntryTitle(set, i) + "): " + error);
+                try {
+                    failures.push_back(std::string(kProgram) + ": cannot write '" +
+                                       DisplayPath(job.folder->PathOf(job.name)) + "' (" +
+                                       EntryTitle(set, job.entry) + "): " + error);
+                } catch (const std::bad_alloc&) {
+                    // Counted in the summary all the same.
+                }
             }
             changed.notify_one();
         }
@@ -206,8 +278,16 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
         1u, std::min<unsigned>(std::thread::hardware_concurrency(),
                                static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1))));
     std::vector<std::thread> workers;
+    workers.reserve(threads);
     for (unsigned t = 0; t < threads; ++t) {
-        workers.emplace_back(work);
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // the threads there are do the work
+        }
+    }
+    if (workers.empty()) {
+        work();
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -245,8 +325,8 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     if (progressShown) {
         err << '\n';
     }
-    if (failed > 0) {
-        err << kProgram << ": " << failed << " of " << jobs.size()
+    if (failed + skipped > 0) {
+        err << kProgram << ": " << failed + skipped << " of " << jobs.size() + skipped
             << " textures could not be written\n";
         return 1;
     }

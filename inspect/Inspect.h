@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "textureset/DisplayText.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix::inspect {
@@ -41,18 +42,16 @@ struct ParsedArguments {
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 std::string UsageText();
+std::string HelpText();
+// Whether `text` ends in `suffix` (lower case), ASCII letters in either case.
+bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 
 // The set as the tree shows it, one node a line.
 void PrintTree(const CTextureSet& set, std::ostream& out);
 // The set as one JSON object.
 void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& out);
-// A JSON string literal of a UTF-16 text, each unit written as the character
-// of that value; control characters (C0, DEL and C1) and unpaired surrogates
-// escaped.
-std::string JsonString(std::u16string_view text);
-// A name on one line of a terminal: control characters (C0, DEL and C1)
-// written as escapes.
-std::string DisplayName(std::u16string_view name);
+using marrowix::DisplayName;
+using marrowix::JsonString;
 
 // "entry 3 \"road\"": an entry as messages name it.
 std::string EntryTitle(const CTextureSet& set, std::size_t index);

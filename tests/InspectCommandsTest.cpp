@@ -172,13 +172,17 @@ TEST(InspectExportAll, WritesEveryTextureByCategory) {
     EXPECT_EQ(Inspect(dir, {"--export-all", bmps.string(), "--format", "gif", listing}).code, 2);
     EXPECT_EQ(Inspect(dir, {"--format", "bmp", listing}).code, 2);
 
-    // A failure names its file and the rest go on.
+    // A folder that cannot be had is named once, its textures skipped with
+    // one line, and the rest go on.
     const fs::path blocked = dir / "blocked";
     fs::create_directories(blocked);
     WriteText(blocked / "streets", "a file where a folder should be");
     o = Inspect(dir, {"--mode", "etc", "--export-all", blocked.string(), listing});
     EXPECT_EQ(o.code, 1);
-    EXPECT_TRUE(Has(o.err, "streets/road-0.png")) << o.err;
+    EXPECT_TRUE(Has(o.err, "blocked/streets is not a folder\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "skipping 2 textures of '" + (blocked / "streets").string() + "'\n"))
+        << o.err;
+    EXPECT_FALSE(Has(o.err, "road-0.png")) << o.err;
     EXPECT_TRUE(Has(o.err, "2 of 6 textures could not be written")) << o.err;
     EXPECT_TRUE(fs::exists(blocked / "stray.png"));
 }

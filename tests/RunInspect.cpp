@@ -1,6 +1,7 @@
 #include "RunInspect.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -18,8 +19,11 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args,
-                const std::string& stdoutTo) {
+                const std::string& stdoutTo, bool unprivileged) {
     std::string command = Quote(MARROWIX_INSPECT_PATH);
+    if (unprivileged && ::geteuid() == 0) {
+        command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + command;
+    }
     for (const std::string& a : args) {
         command += " " + Quote(a);
     }

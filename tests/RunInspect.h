@@ -16,7 +16,9 @@ struct Outcome {
 
 // Runs the program with `args`; its stderr goes through a file in `dir`.
 // `stdoutTo`, when given, is where standard output goes instead of the pipe.
+// `unprivileged`: run as the user nobody when the tests run as root, so
+// that permissions hold.
 Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args,
-                const std::string& stdoutTo = {});
+                const std::string& stdoutTo = {}, bool unprivileged = false);
 
 }  // namespace marrowix::test

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 
 #include "TestFiles.h"
@@ -44,6 +46,29 @@ TEST(SampleSet, BothEncodingsReadBackCloseToTheSource) {
             EXPECT_LE(mean, mode == "etc" ? 0 : 1.0) << mode << " " << images[i].name;
         }
     }
+}
+
+// Runs the sample tool in `dir`; its exit code.
+int MakeSample(const TempDir& dir, const std::string& arg) {
+    const std::string command = "cd '" + dir.Path().string() +
+                                "' && '" MARROWIX_MAKE_SAMPLE_PATH "' '" + arg +
+                                "' >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SampleSet, TheToolTakesNoOptionForAFolder) {
+    TempDir dir;
+    EXPECT_EQ(MakeSample(dir, "--help"), 0);
+    const auto help = ReadBytes(dir / "out.txt");
+    EXPECT_EQ(std::string(help.begin(), help.end()).rfind("usage: marrowix-make-sample DIR", 0),
+              0u);
+    EXPECT_EQ(MakeSample(dir, "--bogus"), 2);
+    EXPECT_EQ(MakeSample(dir, "-x"), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "--help"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "--bogus"));
+    EXPECT_EQ(MakeSample(dir, "./-x"), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "-x" / "world.txt"));
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// Where image files are written: a folder held open, so that every name in
+// it is resolved relative to the folder itself and nothing inside it is
+// reached through a link, and a guard that knows the set's own files so that
+// no write ever reaches them.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+class OutputFolder {
+public:
+    OutputFolder() = default;
+    ~OutputFolder();
+    OutputFolder(OutputFolder&& other) noexcept;
+    OutputFolder& operator=(OutputFolder&& other) noexcept;
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+
+    // Opens the folder at the native path `path`, following links: a path
+    // the user gives is the user's choice. Empty on success, else the reason.
+    static std::string Open(const std::string& path, OutputFolder* folder);
+    // The same, making the folder and its parents first where they are
+    // missing.
+    static std::string Make(const std::string& path, OutputFolder* folder);
+
+    // Makes (where missing) and opens the folder `name` inside this one,
+    // never through a link: a name that is a symbolic link or anything but
+    // a folder is refused. Empty on success, else the whole message.
+    std::string MakeSubfolder(const std::string& name, OutputFolder* folder) const;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
+    // The folder as messages name it: the path it was opened by.
+    const std::string& Path() const { return m_path; }
+    // The path of a name inside the folder, as messages name it.
+    std::string PathOf(const std::string& name) const;
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// The three files of a set, known by identity where they exist and by their
+// folder and name where they do not, so that no name, hard link or symbolic
+// link can make a write reach them.
+class SetFileGuard {
+public:
+    SetFileGuard() = default;
+    explicit SetFileGuard(const CTextureSet& set);
+
+    // Empty when `name` in `folder` is none of the set's files, whether
+    // followed as a link or not; otherwise why it may not be written.
+    std::string Refusal(const OutputFolder& folder, const std::string& name) const;
+    std::string Refusal(const FileIdentity& identity) const;
+
+private:
+    struct Guarded {
+        std::string what;  // "listing", "offset table", "data file"
+        bool known = false;
+        FileIdentity identity;
+        bool folderKnown = false;
+        FileIdentity folder;  // the folder it lies in
+        std::string name;     // its name there
+    };
+    std::vector<Guarded> m_files;
+};
+
+// How many fresh names a temporary file is tried under before giving up.
+constexpr int kTemporaryAttempts = 100;
+
+// The name the temporary of `name` takes at attempt `attempt`.
+std::string TemporaryName(const std::string& name, int attempt);
+
+// Writes the file `name` inside `folder`: `write` fills a new temporary file
+// beside it (made exclusively, never through a link), which is then renamed
+// to `name` within the same folder. A name that is a link is replaced as a
+// name, never written through. On failure nothing is left behind. Empty on
+// success, else the reason.
+std::string WriteFileAtomically(const OutputFolder& folder, const std::string& name,
+                                const SetFileGuard& guard,
+                                const std::function<std::string(std::FILE*)>& write);
+
+// Splits a native path into its folder (opened, links followed) and its
+// final name. Empty on success, else the reason.
+std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name);
+
+}  // namespace marrowix

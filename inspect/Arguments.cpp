@@ -1,0 +1,198 @@
+// marrowix-inspect's command line: the options, the usage and the help.
+#include <cstdint>
+#include <limits>
+
+#include "inspect/Inspect.h"
+
+namespace marrowix::inspect {
+namespace {
+
+template <class T>
+bool ParseNumber(const std::string& text, T max, T* number) {
+    if (text.empty() || text.size() > 18) {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > max) {
+        return false;
+    }
+    *number = static_cast<T>(value);
+    return true;
+}
+
+}  // namespace
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        char c = text[text.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UsageText() {
+    return "usage: marrowix-inspect [--mode dxt|etc] [--json] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --export INDEX --output FILE.bmp|FILE.png "
+           "LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --texel INDEX X Y LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --check [--json] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] LISTING\n"
+           "       marrowix-inspect --help | --version\n";
+}
+
+std::string HelpText() {
+    return UsageText() +
+           "\n"
+           "Shows a texture set (LISTING, its offset table and data file beside it) as the\n"
+           "viewer's tree does, and exports, locates and checks its textures.\n"
+           "\n"
+           "options:\n"
+           "  --mode dxt|etc         the encoding to read (default dxt)\n"
+           "  --json                 print the set, or the check, as one JSON object\n"
+           "  --export INDEX         write the preview image of entry INDEX (needs --output)\n"
+           "  --output FILE          the image file of --export: .bmp or .png\n"
+           "  --texel INDEX X Y      print where texel X, Y of entry INDEX comes from, as JSON\n"
+           "  --check                report every problem of the set, one per line\n"
+           "  --export-all DIR       write every texture's image into DIR, by category\n"
+           "  --format png|bmp       the image format of --export-all (default png)\n"
+           "  --help                 print this help\n"
+           "  --version              print the version\n"
+           "\n"
+           "exit codes:\n"
+           "  0  done (--check: no problem found)\n"
+           "  1  failed, named on stderr (--check: at least one problem found)\n"
+           "  2  usage error\n";
+}
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+    ParsedArguments parsed;
+    Options& o = parsed.options;
+    bool haveListing = false;
+    bool haveOutput = false;
+    bool haveFormat = false;
+    int commands = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= args.size()) {
+                parsed.error = "option " + a + " needs an argument";
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "-h" || a == "--help") {
+            parsed.help = true;
+            return parsed;
+        } else if (a == "--version") {
+            parsed.version = true;
+            return parsed;
+        } else if (a == "--mode") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            if (v != "dxt" && v != "etc") {
+                parsed.error = "--mode must be dxt or etc, not '" + v + "'";
+                return parsed;
+            }
+            o.mode = v;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--export" || a == "--texel") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            if (!ParseNumber(v, std::numeric_limits<std::size_t>::max(), &o.index)) {
+                parsed.error = a + " takes an entry index, not '" + v + "'";
+                return parsed;
+            }
+            o.command = a == "--export" ? Command::kExport : Command::kTexel;
+            ++commands;
+            if (o.command == Command::kTexel) {
+                for (std::uint32_t* coordinate : {&o.x, &o.y}) {
+                    if (!value(&v)) {
+                        return parsed;
+                    }
+                    if (!ParseNumber(v, std::numeric_limits<std::uint32_t>::max(), coordinate)) {
+                        parsed.error = "--texel takes INDEX X Y, not '" + v + "'";
+                        return parsed;
+                    }
+                }
+            }
+        } else if (a == "--check") {
+            o.command = Command::kCheck;
+            ++commands;
+        } else if (a == "--export-all") {
+            if (!value(&o.directory)) {
+                return parsed;
+            }
+            o.command = Command::kExportAll;
+            ++commands;
+        } else if (a == "--format") {
+            if (!value(&o.format)) {
+                return parsed;
+            }
+            if (o.format != "png" && o.format != "bmp") {
+                parsed.error = "--format must be png or bmp, not '" + o.format + "'";
+                return parsed;
+            }
+            haveFormat = true;
+        } else if (a == "--output") {
+            if (!value(&o.output)) {
+                return parsed;
+            }
+            haveOutput = true;
+        } else if (a.size() > 1 && a[0] == '-' && a != "--") {
+            parsed.error = "unknown option '" + a + "'";
+            return parsed;
+        } else {
+            if (a == "--") {
+                if (i + 1 >= args.size()) {
+                    break;
+                }
+                ++i;
+            }
+            if (haveListing) {
+                parsed.error = "more than one listing given";
+                return parsed;
+            }
+            o.listing = args[i];
+            haveListing = true;
+        }
+    }
+    const bool exportImage = o.command == Command::kExport;
+    if (!haveListing) {
+        parsed.error = "no listing given";
+    } else if (commands > 1) {
+        parsed.error = "--export, --texel, --check and --export-all cannot be combined";
+    } else if (exportImage != haveOutput) {
+        parsed.error = "--export and --output go together";
+    } else if (o.json && o.command != Command::kList && o.command != Command::kCheck) {
+        parsed.error = "--json goes only with listing the set or --check";
+    } else if (haveFormat && o.command != Command::kExportAll) {
+        parsed.error = "--format goes only with --export-all";
+    } else if (o.command == Command::kExportAll && o.directory.empty()) {
+        parsed.error = "--export-all needs a folder";
+    } else if (haveOutput && !EndsWithNoCase(o.output, ".bmp") &&
+               !EndsWithNoCase(o.output, ".png")) {
+        parsed.error = "--output must name a .bmp or .png file";
+    }
+    return parsed;
+}
+
+}  // namespace marrowix::inspect

@@ -1,0 +1,110 @@
+#include "textureset/DisplayText.h"
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+namespace {
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+void AppendHex(std::string& out, const char* prefix, unsigned value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        out += kDigits[(value >> shift) & 15];
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool IsHigh(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLow(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::u16string_view text, bool json) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (json && (c == u'"' || c == u'\\')) {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == u'\n') {
+            out += "\\n";
+        } else if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\t') {
+            out += "\\t";
+        } else if (IsControl(c)) {
+            AppendHex(out, json ? "\\u" : "\\x", c, json ? 4 : 2);
+        } else if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
+            const char32_t full = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            AppendUtf8(out, full);
+            ++i;
+        } else if (IsHigh(c) || IsLow(c)) {
+            if (json) {
+                AppendHex(out, "\\u", c, 4);
+            } else {
+                AppendUtf8(out, 0xFFFD);
+            }
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+}
+
+std::string DisplayName(std::u16string_view name) {
+    std::string out;
+    AppendEscaped(out, name, false);
+    return out;
+}
+
+std::string JsonString(std::u16string_view text) {
+    std::string out = "\"";
+    AppendEscaped(out, text, true);
+    out += '"';
+    return out;
+}
+
+std::string DisplayPath(std::string_view bytes) {
+    const std::u16string path = FromNativePath(bytes);
+    std::string out;
+    std::size_t start = 0;
+    // Bytes that are not UTF-8 came through as U+DC80-U+DCFF, never as the
+    // second half of a pair.
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        const bool byte = i < path.size() && path[i] >= 0xDC80 && path[i] <= 0xDCFF &&
+                          !(i > 0 && IsHigh(path[i - 1]));
+        if (i == path.size() || byte) {
+            AppendEscaped(out, std::u16string_view(path).substr(start, i - start), false);
+            if (i < path.size()) {
+                AppendHex(out, "\\x", path[i] - 0xDC00, 2);
+            }
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+}  // namespace marrowix
