@@ -340,14 +340,6 @@ TEST(BadFiles, DirectoryAndUnreadableListing) {
     EXPECT_NE(locked->ListingError().find("ermission"), std::string::npos);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define MARROWIX_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MARROWIX_ASAN 1
-#endif
-#endif
-
 // Reads the listing with 512 MiB of address space and exits 0 when the set
 // holds some but not all of its `lines` textures and says why.
 [[noreturn, maybe_unused]] void ReadWithLimitedMemory(const std::filesystem::path& listing,

@@ -19,10 +19,13 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 Outcome Inspect(const TempDir& dir, const std::vector<std::string>& args,
-                const std::string& stdoutTo, bool unprivileged) {
+                const std::string& stdoutTo, bool unprivileged, std::uint64_t memoryLimit) {
     std::string command = Quote(MARROWIX_INSPECT_PATH);
     if (unprivileged && ::geteuid() == 0) {
         command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + command;
+    }
+    if (memoryLimit != 0) {
+        command = "ulimit -v " + std::to_string(memoryLimit >> 10) + " && exec " + command;
     }
     for (const std::string& a : args) {
         command += " " + Quote(a);

@@ -9,6 +9,16 @@
 
 #include "textureset/TextureSet.h"
 
+// Builds with AddressSanitizer reserve more address space than any memory
+// limit a test sets, so such tests do not run there.
+#if defined(__SANITIZE_ADDRESS__)
+#define MARROWIX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MARROWIX_ASAN 1
+#endif
+#endif
+
 namespace marrowix::test {
 
 // A fresh folder, removed with everything in it when the object goes.
