@@ -2,46 +2,25 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QClipboard>
 #include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
-#include <QUrl>
 
 #include "app/DialogBuilder.h"
+#include "app/NativePaths.h"
 #include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
 #include "decode/Decode.h"
-#include "imagefiles/ImageFiles.h"
 
 namespace marrowix {
-namespace {
-
-std::u16string ToU16(const QString& text) {
-    return text.toStdU16String();
-}
-// Paths reach the file system as the bytes Qt would use for them.
-std::u16string PathToU16(const QString& path) {
-    return FromNativePath(QFile::encodeName(path).toStdString());
-}
-QString PathFromU16(const std::u16string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(ToNativePath(path)));
-}
-
-}  // namespace
 
 QString ProgramName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -163,49 +142,6 @@ void CMarrowix::resizeEvent(QResizeEvent* event) {
     LayoutPreview();
 }
 
-QString CMarrowix::PromptSavePath(const QString& suggestedName) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
-                                        QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));
-}
-
-void CMarrowix::SaveImage() {
-    if (!m_pTextureSet || !m_selected) {
-        return;
-    }
-    const std::size_t index = *m_selected;
-    QString path =
-        PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) + ".png");
-    if (path.isEmpty()) {
-        return;
-    }
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix.isEmpty()) {
-        path += QStringLiteral(".png");
-    }
-    QString error;
-    if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
-        error = QStringLiteral("choose a .png or a .bmp file");
-    } else {
-        const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
-        const std::string native = QFile::encodeName(path).toStdString();
-        const SetFileGuard guard(*m_pTextureSet);
-        const std::string written = !dib.ok() ? dib.error
-                                    : suffix == QLatin1String("bmp")
-                                        ? WriteBmpFile(native, dib.value, guard)
-                                        : WritePngFile(native, dib.value, guard);
-        error = QString::fromStdString(written);
-    }
-    if (!error.isEmpty()) {
-        ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
-    }
-}
-
-void CMarrowix::CopyImage() {
-    if (const QImage image = m_pPreview->Image(); !image.isNull()) {
-        QGuiApplication::clipboard()->setImage(image);
-    }
-}
-
 QWidget* CMarrowix::GetDlgItem(int id) const {
     return FindControl(*this, id);
 }
@@ -244,6 +180,10 @@ void CMarrowix::OnBrowse() {
 }
 
 int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureMode> mode) {
+    return LoadTextureSet(PathToU16(listingPath), mode);
+}
+
+int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<TextureMode> mode) {
     // Discard the previous set and every node; selection changes sent while
     // the tree empties find no set.
     if (m_pTextureSet) {
@@ -258,10 +198,10 @@ int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureM
     auto set = std::make_unique<CTextureSet>();
     const bool dxt = mode ? *mode == kModeDxt : AskLoadDxt();
     const QString modeWord = dxt ? QStringLiteral("dxt") : QStringLiteral("etc");
-    OpenTextureSet(*set, PathToU16(listingPath), ToU16(modeWord));
+    OpenTextureSet(*set, listingPath, modeWord.toStdU16String());
     m_pTextureSet = std::move(set);
 
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(listingPath);
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
     m_pModel->SetTextureSet(m_pTextureSet.get());
     if (m_pModel->Filtering()) {
         m_pTree->expandAll();
@@ -349,93 +289,6 @@ void CMarrowix::ShowPendingPreview() {
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
                            m_pTextureSet.get(), index);
     emit previewShown(index);
-}
-
-void CMarrowix::CreateFind() {
-    m_pFind = new QLineEdit(this);
-    m_pFind->setPlaceholderText(QStringLiteral("Find textures"));
-    m_pFind->setClearButtonEnabled(true);
-    m_pFind->hide();
-    connect(m_pFind, &QLineEdit::textChanged, this, &CMarrowix::ApplyFilter);
-    connect(m_pFind, &QLineEdit::returnPressed, this, &CMarrowix::SelectNextMatch);
-    auto* find = new QAction(QStringLiteral("Find"), this);
-    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    find->setShortcutContext(Qt::WindowShortcut);
-    connect(find, &QAction::triggered, this, &CMarrowix::ShowFind);
-    addAction(find);
-}
-
-// Over the bottom edge of the tree, which keeps its place.
-void CMarrowix::LayoutFind() {
-    const QRect tree = m_pTree->geometry();
-    const int height = m_pFind->sizeHint().height();
-    m_pFind->setGeometry(tree.left(), tree.bottom() + 1 - height, tree.width(), height);
-}
-
-void CMarrowix::ShowFind() {
-    LayoutFind();
-    m_pFind->show();
-    m_pFind->raise();
-    m_pFind->setFocus();
-    m_pFind->selectAll();
-}
-
-void CMarrowix::HideFind() {
-    m_pFind->hide();
-    m_pFind->clear();
-    m_pTree->setFocus();
-}
-
-void CMarrowix::ApplyFilter(const QString& text) {
-    // The node the user chose stays current wherever it shows.
-    m_restoringSelection = true;
-    m_pModel->SetFilter(text.toStdU16String());
-    if (m_pModel->Filtering()) {
-        m_pTree->expandAll();
-    }
-    QModelIndex again;
-    if (m_lastChoice) {
-        again = m_lastChoice->isCategory ? m_pModel->IndexOfCategory(m_lastChoice->index)
-                                         : m_pModel->IndexOfEntry(m_lastChoice->index);
-    }
-    if (again.isValid()) {
-        m_pTree->setCurrentIndex(again);
-        m_pTree->scrollTo(again);
-    }
-    m_restoringSelection = false;
-}
-
-void CMarrowix::SelectNextMatch() {
-    const QModelIndex next = m_pModel->NextTexture(m_pTree->currentIndex());
-    if (next.isValid()) {
-        m_pTree->setCurrentIndex(next);
-    }
-}
-
-// A single file dropped on the dialog loads as Browse would load it; the
-// file's path, or empty for anything else.
-static QString DroppedFile(const QMimeData* data) {
-    const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile() ||
-        !QFileInfo(urls.front().toLocalFile()).isFile()) {
-        return {};
-    }
-    return urls.front().toLocalFile();
-}
-
-void CMarrowix::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFile(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
-    }
-}
-
-void CMarrowix::dropEvent(QDropEvent* event) {
-    const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty()) {
-        return;
-    }
-    event->acceptProposedAction();
-    LoadTextureSet(path);
 }
 
 void CMarrowix::keyPressEvent(QKeyEvent* event) {

@@ -1,0 +1,88 @@
+// The main dialog's files: the image saved or copied, a listing dropped.
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/MainDialog.h"
+#include "app/PreviewView.h"
+#include "decode/Decode.h"
+#include "imagefiles/ImageFiles.h"
+
+namespace marrowix {
+
+QString CMarrowix::PromptSavePath(const QString& suggestedName) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
+                                        QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));
+}
+
+void CMarrowix::SaveImage() {
+    if (!m_pTextureSet || !m_selected) {
+        return;
+    }
+    const std::size_t index = *m_selected;
+    QString path =
+        PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) + ".png");
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty()) {
+        path += QStringLiteral(".png");
+    }
+    QString error;
+    if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
+        error = QStringLiteral("choose a .png or a .bmp file");
+    } else {
+        const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+        const std::string native = QFile::encodeName(path).toStdString();
+        const SetFileGuard guard(*m_pTextureSet);
+        const std::string written = !dib.ok() ? dib.error
+                                    : suffix == QLatin1String("bmp")
+                                        ? WriteBmpFile(native, dib.value, guard)
+                                        : WritePngFile(native, dib.value, guard);
+        error = QString::fromStdString(written);
+    }
+    if (!error.isEmpty()) {
+        ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
+    }
+}
+
+void CMarrowix::CopyImage() {
+    if (const QImage image = m_pPreview->Image(); !image.isNull()) {
+        QGuiApplication::clipboard()->setImage(image);
+    }
+}
+
+// A single file dropped on the dialog loads as Browse would load it; the
+// file's path, or empty for anything else.
+static QString DroppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile() ||
+        !QFileInfo(urls.front().toLocalFile()).isFile()) {
+        return {};
+    }
+    return urls.front().toLocalFile();
+}
+
+void CMarrowix::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMarrowix::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    LoadTextureSet(path);
+}
+
+}  // namespace marrowix
