@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace marrowix {
 namespace {
@@ -34,6 +36,13 @@ std::string ViewerHelp() {
            "exit codes:\n"
            "  0  the viewer was closed\n"
            "  2  usage error\n";
+}
+
+std::u16string StartListingPath(const std::string& bytes) {
+    std::error_code ec;
+    // On POSIX systems a path is its bytes: nothing is decoded here.
+    const std::filesystem::path absolute = std::filesystem::absolute(bytes, ec);
+    return FromNativePath(ec ? bytes : absolute.string());
 }
 
 ViewerArguments ParseViewerArguments(const std::vector<std::string>& args) {

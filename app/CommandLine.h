@@ -24,4 +24,9 @@ ViewerArguments ParseViewerArguments(const std::vector<std::string>& args);
 std::string ViewerUsage();
 std::string ViewerHelp();
 
+// The listing named on the command line, as the bytes given, made absolute
+// against the working folder: the lossless form the set's paths are kept in
+// (FromNativePath), so that the very file named is opened.
+std::u16string StartListingPath(const std::string& bytes);
+
 }  // namespace marrowix

@@ -28,8 +28,12 @@ public:
 
     // Replaces the current set and the tree's content with the set at
     // `listingPath`, asking which encoding to load unless `mode` says it.
-    // Returns the number of entries.
+    // Returns the number of entries. The path is either as Qt names files or,
+    // as the set's paths are kept, the file system's bytes without loss
+    // (FromNativePath).
     int LoadTextureSet(const QString& listingPath, std::optional<TextureMode> mode = std::nullopt);
+    int LoadTextureSet(const std::u16string& listingPath,
+                       std::optional<TextureMode> mode = std::nullopt);
 
     TextureTreeModel* TreeModel() const { return m_pModel; }
     PreviewView* Preview() const { return m_pPreview; }

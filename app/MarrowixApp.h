@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "textureset/TextureSet.h"
 
@@ -24,7 +25,9 @@ public:
     virtual std::unique_ptr<CMarrowix> CreateMainDialog();
 
     QWidget* m_pMainWnd = nullptr;
-    QString m_startListing;                  // empty: none
+    // The listing given on the command line, absolute, as the file system's
+    // bytes without loss (FromNativePath); empty: none.
+    std::u16string m_startListing;
     std::optional<TextureMode> m_startMode;  // unset: ask
 };
 

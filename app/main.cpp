@@ -1,6 +1,4 @@
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -30,8 +28,7 @@ int main(int argc, char** argv) {
     marrowix::KeepFreedMemoryForReuse();
     QApplication application(argc, argv);
     if (arguments.listing) {
-        const QString path = QFile::decodeName(QByteArray::fromStdString(*arguments.listing));
-        marrowix::theApp.m_startListing = QFileInfo(path).absoluteFilePath();
+        marrowix::theApp.m_startListing = marrowix::StartListingPath(*arguments.listing);
         marrowix::theApp.m_startMode = arguments.mode;
     }
     return marrowix::theApp.InitInstance() ? 0 : 1;

@@ -79,7 +79,7 @@ private slots:
         const QString listing = Q(WriteExampleSet(dir));
         {
             TestApp app;
-            app.m_startListing = listing;
+            app.m_startListing = listing.toStdU16String();
             app.m_startMode = kModeEtc;  // --mode etc: no question
             QVERIFY(app.InitInstance());
             QCOMPARE(app.questions, 0);
@@ -88,7 +88,7 @@ private slots:
         }
         {
             TestApp app;
-            app.m_startListing = listing;  // the question, answered Yes
+            app.m_startListing = listing.toStdU16String();  // the question, answered Yes
             QVERIFY(app.InitInstance());
             QCOMPARE(app.questions, 1);
             QCOMPARE(app.mode, kModeDxt);
@@ -99,6 +99,28 @@ private slots:
             QCOMPARE(app.questions, 0);
             QCOMPARE(app.rows, 0);
         }
+    }
+
+    void aListingWhosePathIsNotUtf8() {
+        // The bytes w, 0xFF, 0xFE name the listing; a decoded and re-encoded
+        // name (U+FFFD twice) would be another file.
+        TempDir dir;
+        WriteExampleSet(dir);
+        const std::string name = "w\xFF\xFE";
+        for (const char* suffix : {"", ".etc.toc", ".etc.dat"}) {
+            const std::string from = suffix[0] ? std::string("world") + suffix : "world.txt";
+            std::filesystem::rename(dir / from, dir / (name + suffix));
+        }
+        WriteText(dir / "w\xEF\xBF\xBD\xEF\xBF\xBD", "\"impostor\" width=1 height=1\n");
+        const std::filesystem::path cwd = std::filesystem::current_path();
+        std::filesystem::current_path(dir.Path());
+        const std::u16string path = StartListingPath(name);
+        std::filesystem::current_path(cwd);
+        QCOMPARE(ToNativePath(path), (dir / name).string());
+        ScriptedDialog d;
+        QCOMPARE(d.LoadTextureSet(path, kModeEtc), 5);
+        QVERIFY2(d.warnings.isEmpty(), qPrintable(d.warnings.join('\n')));
+        QCOMPARE(d.m_pTextureSet->GetEntryName(0), std::u16string(u"road"));
     }
 
     void theCommandLineIsReadBeforeAnyWindow() {
