@@ -29,6 +29,18 @@ QString Hex(std::uint64_t value, int digits) {
            QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
 }
 
+// The largest extent, in viewport pixels, the image is ever drawn at: well
+// within what an int and Qt's scroll bars hold, with room for the viewport.
+constexpr double kMaxExtent = double(1 << 30);
+
+// A scaled size or position as an int, clamped to the drawable range.
+int ClampToInt(double value) {
+    if (!(value > -kMaxExtent)) {  // also NaN
+        return -static_cast<int>(kMaxExtent);
+    }
+    return static_cast<int>(std::min(value, kMaxExtent));
+}
+
 QString ZoomText(double zoom) {
     return QString::number(zoom * 100, 'g', 4) + QLatin1Char('%');
 }
@@ -96,6 +108,7 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     m_index = index;
     m_pinned.reset();
     m_hover.reset();
+    m_zoom = std::min(m_zoom, MaxZoom());
     if (m_fit) {
         Fit();
     }
@@ -146,14 +159,33 @@ QPoint PreviewView::Scroll() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
+double PreviewView::MaxZoom() const {
+    // The whole image stays reachable: its scaled extent fits the drawable
+    // range, so a very wide texture zooms in less far.
+    double zoom = kMaxZoom;
+    const double longest = std::max(m_width, m_height);
+    while (zoom > kMinZoom && longest * zoom > kMaxExtent) {
+        zoom /= 2;
+    }
+    return zoom;
+}
+
+int PreviewView::ScaledWidth() const {
+    return HasImage() ? ClampToInt(std::ceil(m_width * m_zoom)) : 0;
+}
+
+int PreviewView::ScaledHeight() const {
+    return HasImage() ? ClampToInt(std::ceil(m_height * m_zoom)) : 0;
+}
+
 void PreviewView::SetZoom(double zoom, QPoint about) {
     // The texel under `about` stays under it.
     const double sx = (about.x() + Scroll().x()) / m_zoom;
     const double sy = (about.y() + Scroll().y()) / m_zoom;
-    m_zoom = zoom;
+    m_zoom = std::min(zoom, MaxZoom());
     UpdateScrollRanges();
-    horizontalScrollBar()->setValue(static_cast<int>(std::lround(sx * m_zoom - about.x())));
-    verticalScrollBar()->setValue(static_cast<int>(std::lround(sy * m_zoom - about.y())));
+    horizontalScrollBar()->setValue(ClampToInt(std::round(sx * m_zoom - about.x())));
+    verticalScrollBar()->setValue(ClampToInt(std::round(sy * m_zoom - about.y())));
     if (m_hover) {
         m_hover = TexelAt(viewport()->mapFromGlobal(QCursor::pos()));
     }
@@ -165,7 +197,7 @@ void PreviewView::ZoomIn(QPoint about) {
     // The next power of two above the current zoom, which may be a fit.
     const double step = std::floor(std::log2(m_zoom) + 1e-9) + 1;
     m_fit = false;
-    SetZoom(std::min(kMaxZoom, std::exp2(step)), about);
+    SetZoom(std::min(MaxZoom(), std::exp2(step)), about);
 }
 
 void PreviewView::ZoomOut(QPoint about) {
@@ -199,14 +231,13 @@ void PreviewView::Fit() {
 
 void PreviewView::UpdateScrollRanges() {
     const QSize room = viewport()->size();
-    const int width = HasImage() ? static_cast<int>(std::ceil(m_width * m_zoom)) : 0;
-    const int height = HasImage() ? static_cast<int>(std::ceil(m_height * m_zoom)) : 0;
-    horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
-    verticalScrollBar()->setRange(0, std::max(0, height - room.height()));
+    horizontalScrollBar()->setRange(0, std::max(0, ScaledWidth() - room.width()));
+    verticalScrollBar()->setRange(0, std::max(0, ScaledHeight() - room.height()));
     horizontalScrollBar()->setPageStep(room.width());
     verticalScrollBar()->setPageStep(room.height());
-    horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(m_zoom)) * 8);
-    verticalScrollBar()->setSingleStep(std::max(1, static_cast<int>(m_zoom)) * 8);
+    const int step = std::max(1, static_cast<int>(m_zoom)) * 8;
+    horizontalScrollBar()->setSingleStep(step);
+    verticalScrollBar()->setSingleStep(step);
 }
 
 std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
@@ -222,9 +253,8 @@ std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
 }
 
 QPoint PreviewView::ViewportPointOf(QPoint texel) const {
-    return QPoint(static_cast<int>(std::floor(texel.x() * m_zoom)),
-                  static_cast<int>(std::floor(texel.y() * m_zoom))) -
-           Scroll();
+    return QPoint(ClampToInt(std::floor(texel.x() * m_zoom) - Scroll().x()),
+                  ClampToInt(std::floor(texel.y() * m_zoom) - Scroll().y()));
 }
 
 void PreviewView::Pin(QPoint texel) {
@@ -247,8 +277,7 @@ void PreviewView::paintEvent(QPaintEvent* event) {
         return;
     }
     const QPoint scroll = Scroll();
-    const QRect shown(-scroll.x(), -scroll.y(), static_cast<int>(std::ceil(m_width * m_zoom)),
-                      static_cast<int>(std::ceil(m_height * m_zoom)));
+    const QRect shown(-scroll.x(), -scroll.y(), ScaledWidth(), ScaledHeight());
     const QRect area = exposed & shown;
     if (area.isEmpty()) {
         return;

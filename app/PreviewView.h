@@ -87,6 +87,11 @@ protected:
 
 private:
     QPoint Scroll() const;
+    // The largest zoom at which the whole image can be scrolled to.
+    double MaxZoom() const;
+    // The image's size at the current zoom, in viewport pixels.
+    int ScaledWidth() const;
+    int ScaledHeight() const;
     void SetZoom(double zoom, QPoint about);
     void UpdateScrollRanges();
     void UpdateReadout();

@@ -204,6 +204,61 @@ private slots:
         QCOMPARE(e.Preview()->Zoom(), 32.0);
     }
 
+    void aVeryWideTextureZoomsWithinWhatScrollBarsHold() {
+        // The most texels an entry may have, in one row: at 32 times it
+        // would be 8.6 billion pixels across. Its block is never touched but
+        // for the header and the pixels painted.
+        const int width = 268435455;
+        auto wide = [&] {
+            Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * 4);
+            BITMAPINFOHEADER h{};
+            h.biSize = kDibHeaderSize;
+            h.biWidth = width;
+            h.biHeight = 1;
+            h.biPlanes = 1;
+            h.biBitCount = 32;
+            std::memcpy(dib.data(), &h, sizeof h);
+            return dib;
+        };
+        PreviewView view;
+        view.resize(400, 300);
+        view.show();
+        for (int i = 0; i < 5; ++i) {
+            view.ZoomIn();
+        }
+        QCOMPARE(view.Zoom(), 32.0);
+        // Selected at every zoom step, out and in again.
+        for (int step = 0; step < 20; ++step) {
+            view.SetTexture(wide(), nullptr, 0);
+            QScrollBar& bar = *view.horizontalScrollBar();
+            QVERIFY(bar.maximum() > 0);
+            // Every texel can be reached: the last one shows at the far end.
+            bar.setValue(bar.maximum());
+            const QPoint end(view.viewport()->width() - 1, 0);
+            // Zoomed out, one pixel shows several texels; TexelAt names the first.
+            const int perPixel = std::max(1, static_cast<int>(1 / view.Zoom()));
+            const int last = view.TexelAt(end)->x();
+            QVERIFY2(last <= width - 1 && last >= width - perPixel,
+                     qPrintable(QString::number(last)));
+            QVERIFY(!Shown(view).isNull());
+            if (step < 10) {
+                view.ZoomOut();
+            } else {
+                view.ZoomIn(end);
+            }
+        }
+        QVERIFY(view.Zoom() <= 4.0);
+        // The next texture of ordinary size zooms in as far as ever.
+        Buffer<std::uint8_t> small = wide();
+        reinterpret_cast<BITMAPINFOHEADER*>(small.data())->biWidth = 4;
+        small.resize(kDibHeaderSize + 16);
+        view.SetTexture(std::move(small), nullptr, 0);
+        for (int i = 0; i < 10; ++i) {
+            view.ZoomIn();
+        }
+        QCOMPARE(view.Zoom(), 32.0);
+    }
+
     void fitFollowsResizeAndSelection() {
         TempDir dir;
         ScriptedDialog d;
