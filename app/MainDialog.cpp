@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include "app/DialogBuilder.h"
+#include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
 #include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
@@ -195,23 +196,52 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
     m_selected.reset();
     m_pending.reset();  // a preview still to come was of the old set
     m_lastChoice.reset();
-    auto set = std::make_unique<CTextureSet>();
     const bool dxt = mode ? *mode == kModeDxt : AskLoadDxt();
     const QString modeWord = dxt ? QStringLiteral("dxt") : QStringLiteral("etc");
-    OpenTextureSet(*set, listingPath, modeWord.toStdU16String());
-    m_pTextureSet = std::move(set);
+    try {
+        auto set = std::make_unique<CTextureSet>();
+        OpenTextureSet(*set, listingPath, modeWord.toStdU16String());
+        m_pTextureSet = std::move(set);
+    } catch (const std::bad_alloc&) {
+        qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
+        ShowWarning(QStringLiteral("not enough memory to load the texture set"));
+        return 0;
+    }
 
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
-    m_pModel->SetTextureSet(m_pTextureSet.get());
+    // The tree shows what memory allows: fewer textures, never a crash.
+    const std::size_t count = m_pTextureSet->GetEntryCount();
+    std::size_t shown = ShowableTextures(count);
+    for (;;) {
+        try {
+            m_pModel->SetTextureSet(m_pTextureSet.get(), shown);
+            break;
+        } catch (const std::bad_alloc&) {
+            if (shown == 0) {
+                break;
+            }
+            shown /= 2;
+        }
+    }
+    shown = m_pModel->ShownTextures();
     if (m_pModel->Filtering()) {
         m_pTree->expandAll();
     }
 
-    WarnOfMissingFiles();
-    return static_cast<int>(m_pTextureSet->GetEntryCount());
+    WarnOfMissingFiles(shown < count
+                           ? QStringLiteral("not enough memory to show all %1 textures; showing "
+                                            "the first %2")
+                                 .arg(count)
+                                 .arg(shown)
+                           : QString());
+    return static_cast<int>(count);
 }
 
-void CMarrowix::WarnOfMissingFiles() {
+std::size_t CMarrowix::ShowableTextures(std::size_t count) {
+    return TexturesThatFit(count);
+}
+
+void CMarrowix::WarnOfMissingFiles(const QString& more) {
     const CTextureSet& set = *m_pTextureSet;
     QStringList lines;
     // A file with a reason was not opened, or not read in full.
@@ -226,6 +256,9 @@ void CMarrowix::WarnOfMissingFiles() {
     add("Offset table", set.OffsetTablePath(), set.OffsetTableError());
     add("Data file", set.DataPath(), set.DataError());
     if (lines.isEmpty()) {
+        if (!more.isEmpty()) {
+            ShowWarning(more);
+        }
         return;
     }
     QString text =
@@ -235,6 +268,9 @@ void CMarrowix::WarnOfMissingFiles() {
         text += QStringLiteral(
             "\n\nWithout an offset table every texture is read at offset 0; without a data "
             "file its texels are shown as 0.");
+    }
+    if (!more.isEmpty()) {
+        text += QStringLiteral("\n\n") + more;
     }
     ShowWarning(text);
 }
@@ -289,6 +325,10 @@ void CMarrowix::ShowPendingPreview() {
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
                            m_pTextureSet.get(), index);
     emit previewShown(index);
+    if (dib.error.rfind("not enough memory", 0) == 0) {
+        ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")
+                        .arg(QString::fromStdString(dib.error)));
+    }
 }
 
 void CMarrowix::keyPressEvent(QKeyEvent* event) {

@@ -74,6 +74,9 @@ protected:
     virtual void ShowWarning(const QString& text);
     // Where to save an image; empty when the user cancels.
     virtual QString PromptSavePath(const QString& suggestedName);
+    // How many of `count` textures the tree can show with the memory there
+    // is; replaced in tests.
+    virtual std::size_t ShowableTextures(std::size_t count);
 
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,7 +92,9 @@ private:
     void LayoutFind();
     void ApplyFilter(const QString& text);
     void ShowPendingPreview();
-    void WarnOfMissingFiles();
+    // One warning of the files that could not be opened or read, with
+    // `more` to say as well.
+    void WarnOfMissingFiles(const QString& more = {});
 
     TextureTreeModel* m_pModel = nullptr;
     PreviewView* m_pPreview = nullptr;

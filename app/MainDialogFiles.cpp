@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QUrl>
+#include <new>
 
 #include "app/MainDialog.h"
 #include "app/PreviewView.h"
@@ -39,14 +40,18 @@ void CMarrowix::SaveImage() {
     if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
         error = QStringLiteral("choose a .png or a .bmp file");
     } else {
-        const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
-        const std::string native = QFile::encodeName(path).toStdString();
-        const SetFileGuard guard(*m_pTextureSet);
-        const std::string written = !dib.ok() ? dib.error
-                                    : suffix == QLatin1String("bmp")
-                                        ? WriteBmpFile(native, dib.value, guard)
-                                        : WritePngFile(native, dib.value, guard);
-        error = QString::fromStdString(written);
+        try {
+            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+            const std::string native = QFile::encodeName(path).toStdString();
+            const SetFileGuard guard(*m_pTextureSet);
+            const std::string written = !dib.ok() ? dib.error
+                                        : suffix == QLatin1String("bmp")
+                                            ? WriteBmpFile(native, dib.value, guard)
+                                            : WritePngFile(native, dib.value, guard);
+            error = QString::fromStdString(written);
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("not enough memory to save this texture");
+        }
     }
     if (!error.isEmpty()) {
         ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
@@ -54,8 +59,13 @@ void CMarrowix::SaveImage() {
 }
 
 void CMarrowix::CopyImage() {
+    if (!m_pPreview->HasImage()) {
+        return;
+    }
     if (const QImage image = m_pPreview->Image(); !image.isNull()) {
         QGuiApplication::clipboard()->setImage(image);
+    } else {
+        ShowWarning(QStringLiteral("not enough memory to copy this texture"));
     }
 }
 

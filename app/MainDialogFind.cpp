@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QTreeView>
+#include <new>
 
 #include "app/MainDialog.h"
 #include "app/TextureTreeModel.h"
@@ -46,7 +47,12 @@ void CMarrowix::HideFind() {
 void CMarrowix::ApplyFilter(const QString& text) {
     // The node the user chose stays current wherever it shows.
     m_restoringSelection = true;
-    m_pModel->SetFilter(text.toStdU16String());
+    try {
+        m_pModel->SetFilter(text.toStdU16String());
+    } catch (const std::bad_alloc&) {
+        ShowWarning(QStringLiteral("not enough memory to find among all %1 textures")
+                        .arg(m_pModel->ShownTextures()));
+    }
     if (m_pModel->Filtering()) {
         m_pTree->expandAll();
     }

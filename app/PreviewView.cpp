@@ -132,6 +132,9 @@ QImage PreviewView::Image() const {
         return {};
     }
     QImage image(m_width, m_height, QImage::Format_ARGB32);
+    if (image.isNull()) {
+        return image;  // no memory for the copy
+    }
     for (int y = 0; y < m_height; ++y) {
         std::memcpy(image.scanLine(y), Row(y), std::size_t(m_width) * 4);
     }
@@ -285,6 +288,9 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     // Only the pixels on the screen: each looks up its texel (nearest), so
     // no zoom step ever makes a scaled copy of the whole image.
     QImage pixels(area.size(), QImage::Format_RGB32);
+    if (pixels.isNull()) {
+        return;  // no memory for this paint; the next one tries again
+    }
     std::vector<int> columns(static_cast<std::size_t>(area.width()));
     for (int x = 0; x < area.width(); ++x) {
         const int texel = static_cast<int>((area.left() + x + scroll.x()) / m_zoom);

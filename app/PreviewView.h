@@ -46,6 +46,7 @@ public:
     // A copy of the image shown, top row first, the fourth byte as alpha
     // (ARGB32, not premultiplied); null when there is none.
     QImage Image() const;
+    bool HasImage() const { return m_width > 0 && m_height > 0; }
 
     ViewMode Mode() const { return m_mode; }
     void SetMode(ViewMode mode);
@@ -97,7 +98,6 @@ private:
     void UpdateReadout();
     QString TexelText(QPoint texel) const;
 
-    bool HasImage() const { return m_width > 0 && m_height > 0; }
     // Pixels of image row `y` (top row 0), as 0xAARRGGBB values.
     const QRgb* Row(int y) const;
 

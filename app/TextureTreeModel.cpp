@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 
 namespace marrowix {
 namespace {
@@ -60,11 +61,21 @@ int RowIn(std::span<const std::size_t> list, std::size_t entry) {
 
 TextureTreeModel::TextureTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void TextureTreeModel::SetTextureSet(const CTextureSet* set) {
+void TextureTreeModel::SetTextureSet(const CTextureSet* set, std::size_t shown) {
     beginResetModel();
-    m_set = set;
-    m_tree = set != nullptr ? SetTree(*set) : SetTree();
-    Rebuild(false);
+    Clear();
+    try {
+        if (set != nullptr) {
+            m_tree = SetTree(*set, shown);
+            m_set = set;
+            m_shown = std::min(shown, set->GetEntryCount());
+        }
+        Rebuild(false);
+    } catch (const std::bad_alloc&) {
+        Clear();
+        endResetModel();
+        throw;
+    }
     endResetModel();
 }
 
@@ -75,8 +86,27 @@ void TextureTreeModel::SetFilter(const std::u16string& text) {
     // A text that contains the last one can only match what that matched.
     const bool narrower = !m_filter.empty() && lower.find(m_filter) != std::u16string::npos;
     m_filter = std::move(lower);
-    Rebuild(narrower);
+    try {
+        Rebuild(narrower);
+    } catch (const std::bad_alloc&) {
+        m_filter.clear();
+        Rebuild(false);  // without a filter nothing is allocated
+        endResetModel();
+        throw;
+    }
     endResetModel();
+}
+
+// An empty tree, letting go of every list.
+void TextureTreeModel::Clear() {
+    m_set = nullptr;
+    m_shown = 0;
+    m_tree = SetTree();
+    m_shownCategories = {};
+    m_categoryRow = {};
+    m_first = {};
+    m_matches = {};
+    m_matched = {};
 }
 
 void TextureTreeModel::Rebuild(bool narrower) {
@@ -89,7 +119,7 @@ void TextureTreeModel::Rebuild(bool narrower) {
         return;
     }
     // The names in entry order, the order they lie in the name pool.
-    const std::size_t count = m_set->GetEntryCount();
+    const std::size_t count = m_shown;
     if (!narrower || m_matched.size() != count) {
         m_matched.assign(count, 1);
     }
@@ -171,7 +201,7 @@ std::optional<std::size_t> TextureTreeModel::CategoryOf(const QModelIndex& index
 }
 
 QModelIndex TextureTreeModel::IndexOfEntry(std::size_t entry) const {
-    if (m_set == nullptr || entry >= m_set->GetEntryCount()) {
+    if (m_set == nullptr || entry >= m_shown) {
         return {};
     }
     const std::size_t categories = m_tree.CategoryCount();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,13 +25,18 @@ public:
 
     explicit TextureTreeModel(QObject* parent = nullptr);
 
-    // Shows `set` (not owned; null for an empty tree). Every node of the
-    // previous set is gone when this returns. A filter in force stays.
-    void SetTextureSet(const CTextureSet* set);
+    // Shows `set` (not owned; null for an empty tree), or of its textures
+    // only the first `shown`. Every node of the previous set is gone when
+    // this returns. A filter in force stays. Throws std::bad_alloc when
+    // memory runs out, leaving the tree empty.
+    void SetTextureSet(const CTextureSet* set, std::size_t shown = SIZE_MAX);
+    // How many of the set's textures the tree shows.
+    std::size_t ShownTextures() const { return m_shown; }
 
     // Shows only the textures whose name contains `text` (ASCII letters
     // matched in either case), under their categories; categories without
-    // one are left out. An empty text shows everything.
+    // one are left out. An empty text shows everything. Throws
+    // std::bad_alloc when memory runs out, leaving no filter in force.
     void SetFilter(const std::u16string& text);
     bool Filtering() const { return !m_filter.empty(); }
 
@@ -59,6 +65,7 @@ private:
     static std::size_t PositionOf(quintptr id);
     QModelIndex CategoryIndex(std::size_t category) const;
     void Rebuild(bool narrower);
+    void Clear();
 
     // What is shown: the categories in order (all, or those with a match)
     // and, for each category and the root, its textures in entry order.
@@ -69,6 +76,7 @@ private:
     std::span<const std::size_t> RootTextures() const;
 
     const CTextureSet* m_set = nullptr;
+    std::size_t m_shown = 0;  // the first entries of the set that are shown
     SetTree m_tree;
     std::u16string m_filter;                     // lower case; empty: no filter
     std::vector<std::size_t> m_shownCategories;  // category of each root row

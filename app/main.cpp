@@ -1,11 +1,31 @@
 #include <QApplication>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/MarrowixApp.h"
 #include "platform/ProcessMemory.h"
+
+namespace {
+
+// The last line of defence: an allocation that fails in an event handler
+// drops that event, and the viewer goes on with what it has.
+class ViewerApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            std::fputs("marrowix: not enough memory to handle an event; going on\n", stderr);
+            return false;
+        }
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before any window can open.
@@ -26,7 +46,7 @@ int main(int argc, char** argv) {
     }
 
     marrowix::KeepFreedMemoryForReuse();
-    QApplication application(argc, argv);
+    ViewerApplication application(argc, argv);
     if (arguments.listing) {
         marrowix::theApp.m_startListing = marrowix::StartListingPath(*arguments.listing);
         marrowix::theApp.m_startMode = arguments.mode;

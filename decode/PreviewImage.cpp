@@ -93,11 +93,15 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     const std::size_t w = static_cast<std::size_t>(entry.width);
     const std::size_t h = static_cast<std::size_t>(entry.height);
 
+    auto outOfMemory = [&] {
+        result.value = Buffer<std::uint8_t>();
+        result.error = "not enough memory for the " + std::to_string(w) + " x " +
+                       std::to_string(h) + " preview";
+    };
     try {
         result.value.resize(kDibHeaderSize + w * h * 4);
     } catch (const std::bad_alloc&) {
-        result.error = "not enough memory for the " + std::to_string(w) + " x " +
-                       std::to_string(h) + " preview";
+        outOfMemory();
         return result;
     }
     std::uint8_t* block = result.value.data();
@@ -110,15 +114,19 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     // the cache; the top source row lands in the last stored row.
     const std::size_t stripRows =
         std::clamp<std::size_t>((kStripTexels / w) & ~std::size_t{3}, 4, (h + 3) & ~std::size_t{3});
-    Buffer<std::uint16_t> strip(stripRows * w);
-    std::uint8_t* pixels = block + kDibHeaderSize;
-    for (std::size_t first = 0; first < h; first += stripRows) {
-        const std::size_t rows = std::min(stripRows, h - first);
-        ReadTexelRows(set, entry, static_cast<std::uint32_t>(first),
-                      static_cast<std::uint32_t>(rows), strip.data());
-        for (std::size_t i = 0; i < rows; ++i) {
-            WidenRow(strip.data() + i * w, pixels + (h - 1 - first - i) * w * 4, w);
+    try {
+        Buffer<std::uint16_t> strip(stripRows * w);
+        std::uint8_t* pixels = block + kDibHeaderSize;
+        for (std::size_t first = 0; first < h; first += stripRows) {
+            const std::size_t rows = std::min(stripRows, h - first);
+            ReadTexelRows(set, entry, static_cast<std::uint32_t>(first),
+                          static_cast<std::uint32_t>(rows), strip.data());
+            for (std::size_t i = 0; i < rows; ++i) {
+                WidenRow(strip.data() + i * w, pixels + (h - 1 - first - i) * w * 4, w);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        outOfMemory();
     }
     return result;
 }

@@ -1,10 +1,13 @@
 #include "textureset/SetTree.h"
 
+#include <algorithm>
+
 namespace marrowix {
 
-SetTree::SetTree(const CTextureSet& set) {
+SetTree::SetTree(const CTextureSet& set, std::size_t shown) {
     const std::size_t categories = set.GetCategoryCount();
-    const std::span<const StoredEntry> entries = set.Entries();
+    const std::span<const StoredEntry> entries =
+        set.Entries().first(std::min(shown, set.GetEntryCount()));
     // Counting sort by parent; the root takes slot `categories`.
     std::vector<std::size_t> count(categories + 1, 0);
     auto parentOf = [categories](const StoredEntry& e) {

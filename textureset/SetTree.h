@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace marrowix {
 
 class SetTree {
 public:
-    explicit SetTree(const CTextureSet& set);
+    // The tree of the set's first `entries` entries (all by default).
+    explicit SetTree(const CTextureSet& set, std::size_t entries = SIZE_MAX);
     SetTree() = default;
 
     std::size_t CategoryCount() const { return m_first.size() - 1; }
