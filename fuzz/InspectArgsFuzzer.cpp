@@ -1,5 +1,6 @@
 // marrowix-inspect's own parsing: argument vectors (the input split at zero
-// bytes) and the JSON strings it writes names as.
+// bytes), the JSON strings it writes names as, and paths as messages show
+// them.
 #include <string>
 #include <vector>
 
@@ -46,5 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         escaped = !escaped && c == '\\';
     }
     MARROWIX_FUZZ_CHECK(!escaped);
+
+    // A path's bytes as messages show them: no control character, C0, DEL
+    // or C1, reaches the terminal raw, and the text is UTF-8.
+    const std::string shown =
+        DisplayPath(std::string_view(reinterpret_cast<const char*>(data), size));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto c = static_cast<unsigned char>(shown[i]);
+        MARROWIX_FUZZ_CHECK(c >= 0x20 && c != 0x7F);
+        MARROWIX_FUZZ_CHECK(!(c == 0xC2 && i + 1 < shown.size() &&
+                              static_cast<unsigned char>(shown[i + 1]) < 0xA0));
+    }
+    MARROWIX_FUZZ_CHECK(FromNativePath(shown) == FromUtf8(shown));
     return 0;
 }

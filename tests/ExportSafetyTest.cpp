@@ -112,6 +112,25 @@ TEST(ExportSafety, LinksPlantedInsideTheFolderAreNotFollowed) {
     EXPECT_TRUE(fs::is_symlink(out / "gradients"));
 }
 
+TEST(ExportSafety, AnOutputNameThatIsALinkIsReplacedNotWrittenThrough) {
+    TempDir dir;
+    SetFiles files;
+    files.mode = "etc";
+    files.listing = "\"t\" width=1 height=1\n";
+    files.table = Le32({0});
+    files.data = std::vector<std::uint8_t>(10, 0);
+    const auto listing = WriteSet(dir, files).string();
+    WriteText(dir / "keep.txt", "someone's notes");
+    fs::create_symlink("keep.txt", dir / "shot.png");
+    const Outcome o = Inspect(
+        dir, {"--mode", "etc", "--export", "0", "--output", (dir / "shot.png").string(), listing});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_FALSE(fs::is_symlink(dir / "shot.png"));
+    const auto kept = ReadBytes(dir / "keep.txt");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "someone's notes");
+    EXPECT_FALSE(HasTemporaries(dir.Path()));
+}
+
 TEST(ExportSafety, AFolderSwappedWhileTheExportRunsNeverLeadsToTheSet) {
     TempDir dir;
     const fs::path listing = SetNamedLikeItsExport(dir);
