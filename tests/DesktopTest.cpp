@@ -47,18 +47,6 @@ public:
     }
 };
 
-QStringList Rows(const TextureTreeModel& m, const QModelIndex& parent = {}) {
-    QStringList rows;
-    for (int r = 0; r < m.rowCount(parent); ++r) {
-        const QModelIndex i = m.index(r, 0, parent);
-        rows << i.data().toString();
-        for (const QString& child : Rows(m, i)) {
-            rows << "  " + child;
-        }
-    }
-    return rows;
-}
-
 void Drop(CMarrowix& d, QMimeData* data) {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&d, &enter);

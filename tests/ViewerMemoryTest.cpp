@@ -25,18 +25,6 @@ protected:
     std::size_t ShowableTextures(std::size_t count) override { return std::min(count, room); }
 };
 
-QStringList Rows(const TextureTreeModel& m, const QModelIndex& parent = {}) {
-    QStringList rows;
-    for (int r = 0; r < m.rowCount(parent); ++r) {
-        const QModelIndex i = m.index(r, 0, parent);
-        rows << i.data().toString();
-        for (const QString& child : Rows(m, i)) {
-            rows << "  " + child;
-        }
-    }
-    return rows;
-}
-
 }  // namespace
 
 class ViewerMemoryTest : public QObject {

@@ -9,6 +9,7 @@
 
 #include "TestFiles.h"
 #include "app/MainDialog.h"
+#include "app/TextureTreeModel.h"
 #include "decode/Decode.h"
 
 namespace marrowix::test {
@@ -106,6 +107,19 @@ inline QImage ImageOfDib(std::span<const std::uint8_t> dib) {
         }
     }
     return image;
+}
+
+// The tree's rows as text, children indented under their category.
+inline QStringList Rows(const TextureTreeModel& m, const QModelIndex& parent = {}) {
+    QStringList rows;
+    for (int r = 0; r < m.rowCount(parent); ++r) {
+        const QModelIndex i = m.index(r, 0, parent);
+        rows << i.data().toString();
+        for (const QString& child : Rows(m, i)) {
+            rows << "  " + child;
+        }
+    }
+    return rows;
 }
 
 // An image with its fourth byte set opaque, as the RGB view shows it.

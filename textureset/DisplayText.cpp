@@ -17,24 +17,6 @@ void AppendHex(std::string& out, const char* prefix, unsigned value, int digits)
     }
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsHigh(char16_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
@@ -47,6 +29,7 @@ bool IsLow(char16_t c) {
 void AppendEscaped(std::string& out, std::u16string_view text, bool json) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
+        const bool paired = IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1]);
         if (json && (c == u'"' || c == u'\\')) {
             out += '\\';
             out += static_cast<char>(c);
@@ -58,18 +41,13 @@ void AppendEscaped(std::string& out, std::u16string_view text, bool json) {
             out += "\\t";
         } else if (IsControl(c)) {
             AppendHex(out, json ? "\\u" : "\\x", c, json ? 4 : 2);
-        } else if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            const char32_t full = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            AppendUtf8(out, full);
-            ++i;
-        } else if (IsHigh(c) || IsLow(c)) {
-            if (json) {
-                AppendHex(out, "\\u", c, 4);
-            } else {
-                AppendUtf8(out, 0xFFFD);
-            }
+        } else if (json && (IsHigh(c) || IsLow(c)) && !paired) {
+            AppendHex(out, "\\u", c, 4);
         } else {
-            AppendUtf8(out, c);
+            // One character (a pair where it is one): short enough that its
+            // conversion needs no memory of its own.
+            out += ToUtf8(text.substr(i, paired ? 2 : 1));
+            i += paired ? 1 : 0;
         }
     }
 }
