@@ -1,4 +1,5 @@
-// DXT5 block decoding into packed 16-bit texels.
+// DXT5 block decoding into packed 16-bit texels, or 32-bit texels of 8
+// bits a channel.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -55,39 +56,50 @@ inline void MakeTables(const std::uint8_t* b, BlockTables& t, std::uint32_t layo
     }
 }
 
-inline std::uint16_t TexelOf(const BlockTables& t, unsigned k) {
-    return static_cast<std::uint16_t>(t.colour[(t.colourIndices >> (2 * k)) & 3] |
-                                      t.alpha[(t.alphaIndices >> (3 * k)) & 7]);
+// Texel k of the block, as a texel of type T: only the low bits that T
+// holds are stored.
+template <class T>
+inline T TexelOf(const BlockTables& t, unsigned k) {
+    return static_cast<T>(t.colour[(t.colourIndices >> (2 * k)) & 3] |
+                          t.alpha[(t.alphaIndices >> (3 * k)) & 7]);
 }
 
 // Stores the texels of a block that may reach past the image's right or
 // bottom edge.
+template <class T>
 inline void StoreClipped(const BlockTables& t, std::uint32_t x, std::uint32_t y,
-                         std::uint32_t width, std::uint32_t height, std::uint16_t* out) {
+                         std::uint32_t width, std::uint32_t height, T* out) {
     for (unsigned k = 0; k < 16; ++k) {
         const std::uint32_t col = x + (k & 3);
         const std::uint32_t row = y + (k >> 2);
         if (col < width && row < height) {
-            out[std::size_t{row} * width + col] = TexelOf(t, k);
+            out[std::size_t{row} * width + col] = TexelOf<T>(t, k);
         }
     }
 }
 
 // Stores the texels of a block that lies wholly inside the image.
+template <class T>
 inline void StoreFull(const BlockTables& t, std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                      std::uint16_t* out) {
-    std::uint16_t* row = out + std::size_t{y} * width + x;
+                      T* out) {
+    T* row = out + std::size_t{y} * width + x;
     for (unsigned r = 0; r < 4; ++r, row += width) {
         const unsigned k = r * 4;
-        row[0] = TexelOf(t, k);
-        row[1] = TexelOf(t, k + 1);
-        row[2] = TexelOf(t, k + 2);
-        row[3] = TexelOf(t, k + 3);
+        row[0] = TexelOf<T>(t, k);
+        row[1] = TexelOf<T>(t, k + 1);
+        row[2] = TexelOf<T>(t, k + 2);
+        row[3] = TexelOf<T>(t, k + 3);
     }
 }
 
-using Kernel = void (*)(const std::uint8_t*, std::size_t, std::uint16_t*, std::size_t,
-                        const kernels::PaletteTables&);
+// A vector kernel for whole blocks, and the tables it looks them up in.
+template <class T, class Tables>
+struct Kernel {
+    void (*decode)(const std::uint8_t*, std::size_t, T*, std::size_t, const Tables&) = nullptr;
+    const Tables& (*tables)() = nullptr;
+};
+using Kernel16 = Kernel<std::uint16_t, kernels::PaletteTables>;
+using Kernel32 = Kernel<std::uint32_t, kernels::PaletteTables8>;
 
 #if MARROWIX_X86_KERNELS
 bool Supports(DecodePath path) {
@@ -105,24 +117,40 @@ bool Supports(DecodePath path) {
     return false;
 }
 
-Kernel KernelOf(DecodePath path) {
+Kernel16 KernelOf(DecodePath path, std::uint16_t*) {
     switch (path) {
         case DecodePath::kSse41:
-            return kernels::DecodeBlocksSse41;
+            return {kernels::DecodeBlocksSse41, kernels::Palettes};
         case DecodePath::kAvx2:
-            return kernels::DecodeBlocksAvx2;
+            return {kernels::DecodeBlocksAvx2, kernels::Palettes};
         case DecodePath::kAvx512:
-            return kernels::DecodeBlocksAvx512;
+            return {kernels::DecodeBlocksAvx512, kernels::Palettes};
         default:
-            return nullptr;
+            return {};
+    }
+}
+
+Kernel32 KernelOf(DecodePath path, std::uint32_t*) {
+    switch (path) {
+        case DecodePath::kSse41:
+            return {kernels::DecodeBlocks8Sse41, kernels::Palettes8};
+        case DecodePath::kAvx2:
+            return {kernels::DecodeBlocks8Avx2, kernels::Palettes8};
+        case DecodePath::kAvx512:
+            return {kernels::DecodeBlocks8Avx512, kernels::Palettes8};
+        default:
+            return {};
     }
 }
 #else
 bool Supports(DecodePath path) {
     return path == DecodePath::kScalar;
 }
-Kernel KernelOf(DecodePath) {
-    return nullptr;
+Kernel16 KernelOf(DecodePath, std::uint16_t*) {
+    return {};
+}
+Kernel32 KernelOf(DecodePath, std::uint32_t*) {
+    return {};
 }
 #endif
 
@@ -153,25 +181,25 @@ std::atomic<DecodePath>& CurrentPath() {
     return path;
 }
 
-template <std::uint32_t Layout>
+template <std::uint32_t Layout, class T, class Tables>
 void DecodeImage(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> blocks,
-                 std::uint16_t* out, std::uint32_t layout, Kernel kernel) {
+                 T* out, std::uint32_t layout, Kernel<T, Tables> kernel) {
     const std::uint32_t across = static_cast<std::uint32_t>((std::uint64_t{width} + 3) / 4);
     const std::uint32_t down = static_cast<std::uint32_t>((std::uint64_t{height} + 3) / 4);
     const std::size_t whole = blocks.size() / kBlockBytes;
     std::size_t number = 0;
     BlockTables t;
-    const kernels::PaletteTables* tables = kernel != nullptr ? &kernels::Palettes() : nullptr;
+    const Tables* tables = kernel.decode != nullptr ? &kernel.tables() : nullptr;
     for (std::uint32_t r = 0; r < down; ++r) {
         const std::uint32_t y = r * 4;
         const bool fullRows = height - y >= 4;
         std::uint32_t c = 0;
-        if (kernel != nullptr && fullRows && number < whole) {
+        if (kernel.decode != nullptr && fullRows && number < whole) {
             // The row's whole blocks that the data holds in full, at once;
             // the ragged edge and blocks past the data as below.
             const std::size_t vector = std::min<std::size_t>(width / 4, whole - number);
-            kernel(blocks.data() + number * kBlockBytes, vector, out + std::size_t{y} * width,
-                   width, *tables);
+            kernel.decode(blocks.data() + number * kBlockBytes, vector,
+                          out + std::size_t{y} * width, width, *tables);
             c = static_cast<std::uint32_t>(vector);
             number += vector;
         }
@@ -216,10 +244,24 @@ bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
         return true;
     }
     if (layout == kLayoutRgba4444) {
-        DecodeImage<kLayoutRgba4444>(width, height, blocks, out.data(), layout,
-                                     KernelOf(CurrentPath().load(std::memory_order_relaxed)));
+        DecodeImage<kLayoutRgba4444>(
+            width, height, blocks, out.data(), layout,
+            KernelOf(CurrentPath().load(std::memory_order_relaxed), out.data()));
     } else {
-        DecodeImage<0>(width, height, blocks, out.data(), layout, nullptr);
+        DecodeImage<0>(width, height, blocks, out.data(), layout, Kernel16());
+    }
+    return true;
+}
+
+bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
+                      std::span<const std::uint8_t> blocks, std::span<std::uint32_t> out) {
+    if (std::uint64_t{width} * height > out.size()) {
+        return false;
+    }
+    if (width != 0 && height != 0) {
+        DecodeImage<kLayoutArgb8888>(
+            width, height, blocks, out.data(), kLayoutArgb8888,
+            KernelOf(CurrentPath().load(std::memory_order_relaxed), out.data()));
     }
     return true;
 }

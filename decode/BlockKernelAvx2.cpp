@@ -78,4 +78,42 @@ void DecodeBlocksAvx2(const std::uint8_t* blocks, std::size_t count, std::uint16
     }
 }
 
+void DecodeBlocks8Avx2(const std::uint8_t* blocks, std::size_t count, std::uint32_t* out,
+                       std::size_t stride, const PaletteTables8& tables) {
+    std::size_t n = 0;
+    for (; n + 2 <= count; n += 2, blocks += 32, out += 8) {
+        const BlockTable8 t0 = LookUpBlock8(blocks, tables);
+        const BlockTable8 t1 = LookUpBlock8(blocks + 16, tables);
+        const __m256i colours =
+            _mm256_set_epi64x(static_cast<long long>(t1.red), static_cast<long long>(t1.blueGreen),
+                              static_cast<long long>(t0.red), static_cast<long long>(t0.blueGreen));
+        const __m256i alphas = _mm256_set_epi64x(0, static_cast<long long>(t1.alphas), 0,
+                                                 static_cast<long long>(t0.alphas));
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(blocks));
+        const __m256i colour = ColourIndices(x);
+        const __m256i blue = _mm256_shuffle_epi8(colours, colour);
+        const __m256i green =
+            _mm256_shuffle_epi8(colours, _mm256_or_si256(colour, _mm256_set1_epi8(4)));
+        const __m256i red =
+            _mm256_shuffle_epi8(colours, _mm256_or_si256(colour, _mm256_set1_epi8(8)));
+        const __m256i alpha = _mm256_shuffle_epi8(alphas, AlphaIndices(x));
+        // Per half as in the 128-bit kernel; row r of the two blocks is then
+        // eight texels side by side.
+        const __m256i bg01 = _mm256_unpacklo_epi8(blue, green);
+        const __m256i ra01 = _mm256_unpacklo_epi8(red, alpha);
+        const __m256i bg23 = _mm256_unpackhi_epi8(blue, green);
+        const __m256i ra23 = _mm256_unpackhi_epi8(red, alpha);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_unpacklo_epi16(bg01, ra01));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + stride),
+                            _mm256_unpackhi_epi16(bg01, ra01));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * stride),
+                            _mm256_unpacklo_epi16(bg23, ra23));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * stride),
+                            _mm256_unpackhi_epi16(bg23, ra23));
+    }
+    if (n < count) {
+        DecodeBlocks8Sse41(blocks, count - n, out, stride, tables);
+    }
+}
+
 }  // namespace marrowix::kernels

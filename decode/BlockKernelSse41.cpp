@@ -62,4 +62,32 @@ void DecodeBlocksSse41(const std::uint8_t* blocks, std::size_t count, std::uint1
     }
 }
 
+void DecodeBlocks8Sse41(const std::uint8_t* blocks, std::size_t count, std::uint32_t* out,
+                        std::size_t stride, const PaletteTables8& tables) {
+    for (std::size_t n = 0; n < count; ++n, blocks += 16, out += 4) {
+        const BlockTable8 t = LookUpBlock8(blocks, tables);
+        const __m128i colours =
+            _mm_set_epi64x(static_cast<long long>(t.red), static_cast<long long>(t.blueGreen));
+        const __m128i alphas = _mm_set_epi64x(0, static_cast<long long>(t.alphas));
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks));
+        const __m128i colour = ColourIndices(x);
+        const __m128i blue = _mm_shuffle_epi8(colours, colour);
+        const __m128i green = _mm_shuffle_epi8(colours, _mm_or_si128(colour, _mm_set1_epi8(4)));
+        const __m128i red = _mm_shuffle_epi8(colours, _mm_or_si128(colour, _mm_set1_epi8(8)));
+        const __m128i alpha = _mm_shuffle_epi8(alphas, AlphaIndices(x));
+        // Texels 0-7 and 8-15 as blue, green pairs and red, alpha pairs,
+        // then each texel's four bytes: rows 0 to 3.
+        const __m128i bg01 = _mm_unpacklo_epi8(blue, green);
+        const __m128i ra01 = _mm_unpacklo_epi8(red, alpha);
+        const __m128i bg23 = _mm_unpackhi_epi8(blue, green);
+        const __m128i ra23 = _mm_unpackhi_epi8(red, alpha);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(bg01, ra01));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + stride), _mm_unpackhi_epi16(bg01, ra01));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * stride),
+                         _mm_unpacklo_epi16(bg23, ra23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * stride),
+                         _mm_unpackhi_epi16(bg23, ra23));
+    }
+}
+
 }  // namespace marrowix::kernels

@@ -1,5 +1,6 @@
 // Inside the block decoder: the vector kernels for whole blocks of the
-// layout 0x4444, and the tables they look a block's palette up in.
+// layouts 0x4444 and 0x8888, and the tables they look a block's palette up
+// in.
 //
 // A block's colours depend on its two end points channel by channel, and its
 // alphas on its two alpha end points, so each kernel looks them up rather
@@ -25,8 +26,19 @@ struct PaletteTables {
     std::uint64_t alpha[256 * 256];
 };
 
+// The same for texels of 8 bits a channel (the layout 0x8888): byte k of
+// each colour entry is palette entry k's channel, byte i of each alpha entry
+// the alpha of index i.
+struct PaletteTables8 {
+    std::uint32_t red[32 * 32];
+    std::uint32_t green[64 * 64];
+    std::uint32_t blue[32 * 32];
+    std::uint64_t alpha[256 * 256];
+};
+
 // Made on first use; safe to call from any thread.
 const PaletteTables& Palettes();
+const PaletteTables8& Palettes8();
 
 // Each kernel is built for its own processor features, so what they share
 // has internal linkage: no copy built for one processor can stand in for
@@ -49,6 +61,22 @@ inline BlockTable LookUpBlock(const std::uint8_t* b, const PaletteTables& t) {
     return {low | (std::uint64_t{high} << 32), t.alpha[b[0] | (std::uint32_t{b[1]} << 8)]};
 }
 
+// A block's tables for 8-bit texels: bytes 0-3 its colours' blue, 4-7
+// their green, 8-11 their red; bytes 0-7 of `alphas` its eight alphas.
+struct BlockTable8 {
+    std::uint64_t blueGreen;
+    std::uint64_t red;
+    std::uint64_t alphas;
+};
+
+inline BlockTable8 LookUpBlock8(const std::uint8_t* b, const PaletteTables8& t) {
+    const std::uint32_t c0 = b[8] | (std::uint32_t{b[9]} << 8);
+    const std::uint32_t c1 = b[10] | (std::uint32_t{b[11]} << 8);
+    const std::uint64_t green = t.green[(((c0 >> 5) & 63) << 6) | ((c1 >> 5) & 63)];
+    return {t.blue[((c0 & 31) << 5) | (c1 & 31)] | (green << 32),
+            t.red[((c0 >> 11) << 5) | (c1 >> 11)], t.alpha[b[0] | (std::uint32_t{b[1]} << 8)]};
+}
+
 }  // namespace
 
 // Decode `count` whole blocks that follow each other in one row of blocks
@@ -60,5 +88,13 @@ void DecodeBlocksAvx2(const std::uint8_t* blocks, std::size_t count, std::uint16
                       std::size_t stride, const PaletteTables& tables);
 void DecodeBlocksAvx512(const std::uint8_t* blocks, std::size_t count, std::uint16_t* out,
                         std::size_t stride, const PaletteTables& tables);
+
+// The same into texels of 8 bits a channel, 0xAARRGGBB.
+void DecodeBlocks8Sse41(const std::uint8_t* blocks, std::size_t count, std::uint32_t* out,
+                        std::size_t stride, const PaletteTables8& tables);
+void DecodeBlocks8Avx2(const std::uint8_t* blocks, std::size_t count, std::uint32_t* out,
+                       std::size_t stride, const PaletteTables8& tables);
+void DecodeBlocks8Avx512(const std::uint8_t* blocks, std::size_t count, std::uint32_t* out,
+                         std::size_t stride, const PaletteTables8& tables);
 
 }  // namespace marrowix::kernels

@@ -97,8 +97,15 @@ bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
                       std::span<const std::uint8_t> blocks, std::span<std::uint16_t> out,
                       std::uint32_t layout);
 
-// Ways DecodeBlockImage can decode whole blocks of the layout 0x4444: the
-// scalar reference, and vector paths for processors that have them.
+// The same at full precision: each texel 0xAARRGGBB (the layout 0x8888),
+// 8 bits a channel, by the very arithmetic of the 16-bit decode but without
+// packing to 4 bits. Takes the fastest path the processor has too.
+bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
+                      std::span<const std::uint8_t> blocks, std::span<std::uint32_t> out);
+
+// Ways DecodeBlockImage can decode whole blocks of the layouts 0x4444 and
+// 0x8888: the scalar reference, and vector paths for processors that have
+// them.
 enum class DecodePath { kScalar, kSse41, kAvx2, kAvx512 };
 
 const char* DecodePathName(DecodePath path);  // "scalar", "sse4.1", "avx2", "avx512"

@@ -1,6 +1,7 @@
 // Arbitrary block data and image sizes through DecodeBlockImage, on every
-// decoding path, checked against decoding every block alone with DecodeBlock. The buffers are of
-// exactly their size, so any read or write outside them is caught.
+// decoding path and at both precisions, checked against decoding every
+// block alone with DecodeBlock. The buffers are of exactly their size, so
+// any read or write outside them is caught.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -41,14 +42,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     MARROWIX_FUZZ_CHECK(out == expected);
 
-    // Every decoding path the processor has gives the same texels.
+    // Every decoding path the processor has gives the same texels, and the
+    // full-precision texels narrowed to 4 bits a channel are the 0x4444 ones.
     if (layout == kLayoutRgba4444) {
         const DecodePath before = ActiveDecodePath();
+        std::vector<std::uint32_t> reference;
         for (DecodePath path : AvailableDecodePaths()) {
             MARROWIX_FUZZ_CHECK(ForceDecodePath(path));
             std::vector<std::uint16_t> again(texels, 0x3C3C);
             MARROWIX_FUZZ_CHECK(DecodeBlockImage(width, height, blocks, again, layout));
             MARROWIX_FUZZ_CHECK(again == expected);
+            std::vector<std::uint32_t> full(texels, 0xC3C3C3C3);
+            MARROWIX_FUZZ_CHECK(
+                DecodeBlockImage(width, height, blocks, std::span<std::uint32_t>(full)));
+            if (path == DecodePath::kScalar) {
+                reference = full;
+            }
+            MARROWIX_FUZZ_CHECK(full == reference);
+            for (std::size_t i = 0; i < texels; ++i) {
+                const std::uint32_t t = full[i];
+                MARROWIX_FUZZ_CHECK((((t >> 20) & 15) << 12 | ((t >> 12) & 15) << 8 |
+                                     ((t >> 4) & 15) << 4 | t >> 28) == expected[i]);
+            }
         }
         ForceDecodePath(before);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "decode/Decode.h"
 
@@ -16,25 +17,39 @@ class DecodePaths : public ::testing::Test {
 protected:
     void TearDown() override { ForceDecodePath(m_before); }
 
-    static std::vector<std::uint16_t> Decode(DecodePath path, std::uint32_t width,
-                                             std::uint32_t height,
-                                             const std::vector<std::uint8_t>& blocks) {
+    // The 16-bit texels (layout 0x4444), or with T 32 bits the 8-bit ones.
+    template <class T = std::uint16_t>
+    static std::vector<T> Decode(DecodePath path, std::uint32_t width, std::uint32_t height,
+                                 const std::vector<std::uint8_t>& blocks) {
         EXPECT_TRUE(ForceDecodePath(path));
-        std::vector<std::uint16_t> out(std::size_t{width} * height, 0xA5A5);
-        EXPECT_TRUE(DecodeBlockImage(width, height, blocks, out, kLayoutRgba4444));
+        std::vector<T> out(std::size_t{width} * height, static_cast<T>(0xA5A5A5A5u));
+        if constexpr (sizeof(T) == 2) {
+            EXPECT_TRUE(DecodeBlockImage(width, height, blocks, out, kLayoutRgba4444));
+        } else {
+            EXPECT_TRUE(DecodeBlockImage(width, height, blocks, std::span<std::uint32_t>(out)));
+        }
         return out;
     }
 
+    // Both precisions: every path gives the scalar path's texels.
     static void ExpectSameOnEveryPath(std::uint32_t width, std::uint32_t height,
                                       const std::vector<std::uint8_t>& blocks) {
-        const auto reference = Decode(DecodePath::kScalar, width, height, blocks);
+        ExpectSameOnEveryPathOf<std::uint16_t>(width, height, blocks);
+        ExpectSameOnEveryPathOf<std::uint32_t>(width, height, blocks);
+    }
+
+    template <class T>
+    static void ExpectSameOnEveryPathOf(std::uint32_t width, std::uint32_t height,
+                                        const std::vector<std::uint8_t>& blocks) {
+        const auto reference = Decode<T>(DecodePath::kScalar, width, height, blocks);
         for (DecodePath path : AvailableDecodePaths()) {
-            const auto out = Decode(path, width, height, blocks);
+            const auto out = Decode<T>(path, width, height, blocks);
             ASSERT_EQ(out.size(), reference.size());
             for (std::size_t i = 0; i < out.size(); ++i) {
                 ASSERT_EQ(out[i], reference[i])
-                    << DecodePathName(path) << ": " << width << " x " << height << ", texel "
-                    << i % width << ", " << i / width << ", block data " << blocks.size();
+                    << DecodePathName(path) << " (" << 8 * sizeof(T) << "-bit texels): " << width
+                    << " x " << height << ", texel " << i % width << ", " << i / width
+                    << ", block data " << blocks.size();
             }
         }
     }
@@ -115,6 +130,74 @@ TEST_F(DecodePaths, ColourEndPointsEqualZeroFullAndOneApart) {
         }
     }
     ExpectSameOnEveryPath(2048, 640 * 4, blocks);
+}
+
+// Texel k of a block at 8 bits a channel, 0xAARRGGBB, worked out from the
+// format's formulas on their own: end points widened by
+// (t + (t >> 5)) >> 5 with t = v * 255 + 16 (six bits: 32 and 6), the two
+// thirds and the alpha sevenths or fifths truncated, four colours always.
+std::uint32_t ModelTexel(const std::uint8_t* b, unsigned k) {
+    const auto widen = [](std::uint32_t v, int bits) {
+        const std::uint32_t t = v * 255 + (1u << (bits - 1));
+        return (t + (t >> bits)) >> bits;
+    };
+    const std::uint32_t c[2] = {b[8] | (std::uint32_t{b[9]} << 8),
+                                b[10] | (std::uint32_t{b[11]} << 8)};
+    const unsigned ci = (b[12 + k / 4] >> (2 * (k % 4))) & 3;
+    std::uint32_t texel = 0;
+    for (const auto& [shift, bits, at] : {std::tuple{11, 5, 16}, {5, 6, 8}, {0, 5, 0}}) {
+        const std::uint32_t e0 = widen((c[0] >> shift) & ((1u << bits) - 1), bits);
+        const std::uint32_t e1 = widen((c[1] >> shift) & ((1u << bits) - 1), bits);
+        const std::uint32_t v[4] = {e0, e1, (2 * e0 + e1) / 3, (e0 + 2 * e1) / 3};
+        texel |= v[ci] << at;
+    }
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 6; ++i) {
+        bits |= std::uint64_t{b[2 + i]} << (8 * i);
+    }
+    const std::uint32_t ai = (bits >> (3 * k)) & 7;
+    const std::uint32_t a0 = b[0];
+    const std::uint32_t a1 = b[1];
+    std::uint32_t alpha;
+    if (ai < 2) {
+        alpha = ai == 0 ? a0 : a1;
+    } else if (a0 > a1) {
+        alpha = ((8 - ai) * a0 + (ai - 1) * a1) / 7;
+    } else {
+        alpha = ai < 6 ? ((6 - ai) * a0 + (ai - 1) * a1) / 5 : (ai == 6 ? 0 : 255);
+    }
+    return texel | (alpha << 24);
+}
+
+TEST_F(DecodePaths, FullPrecisionFollowsTheFormulasAndNarrowsToTheNibbles) {
+    std::mt19937 random(29);
+    for (const auto& [width, height] : {std::pair{64u, 64u}, {13u, 7u}, {4u, 4u}, {1u, 9u}}) {
+        const std::uint32_t across = (width + 3) / 4;
+        const auto blocks = RandomBlocks(std::size_t{across} * ((height + 3) / 4), random);
+        for (DecodePath path : AvailableDecodePaths()) {
+            const auto full = Decode<std::uint32_t>(path, width, height, blocks);
+            const auto nibbles = Decode<std::uint16_t>(path, width, height, blocks);
+            for (std::uint32_t y = 0; y < height; ++y) {
+                for (std::uint32_t x = 0; x < width; ++x) {
+                    const std::uint8_t* block = &blocks[((y / 4) * across + x / 4) * kBlockBytes];
+                    const std::uint32_t t = full[std::size_t{y} * width + x];
+                    ASSERT_EQ(t, ModelTexel(block, (y % 4) * 4 + x % 4))
+                        << DecodePathName(path) << " at " << x << ", " << y;
+                    const std::uint32_t narrowed = ((t >> 20) & 15) << 12 | ((t >> 12) & 15) << 8 |
+                                                   ((t >> 4) & 15) << 4 | t >> 28;
+                    ASSERT_EQ(narrowed, nibbles[std::size_t{y} * width + x]);
+                }
+            }
+        }
+    }
+    // Data cut short: the missing bytes are 0, as for the nibbles.
+    const std::uint8_t zero[kBlockBytes] = {};
+    const auto none = Decode<std::uint32_t>(DecodePath::kScalar, 5, 5, {});
+    for (std::uint32_t t : none) {
+        ASSERT_EQ(t, ModelTexel(zero, 0));
+    }
+    std::vector<std::uint32_t> small(3);
+    EXPECT_FALSE(DecodeBlockImage(2, 2, {}, std::span<std::uint32_t>(small)));
 }
 
 }  // namespace
