@@ -38,8 +38,9 @@ public:
     TextureTreeModel* TreeModel() const { return m_pModel; }
     PreviewView* Preview() const { return m_pPreview; }
 
-    // The selected texture's image into a file (PNG with alpha, or BMP: the
-    // preview block as it is), asking where; or onto the clipboard.
+    // The selected texture's image into a file (PNG with alpha, each nibble
+    // widened exactly; or BMP: the preview block as it is), asking where; or
+    // onto the clipboard, widened as PNG files are.
     void SaveImage();
     void CopyImage();
 

@@ -62,7 +62,14 @@ void CMarrowix::CopyImage() {
     if (!m_pPreview->HasImage()) {
         return;
     }
-    if (const QImage image = m_pPreview->Image(); !image.isNull()) {
+    if (QImage image = m_pPreview->Image(); !image.isNull()) {
+        // As PNG files hold it: each nibble widened exactly.
+        for (int y = 0; y < image.height(); ++y) {
+            std::uint8_t* row = image.scanLine(y);
+            for (qsizetype i = 0; i < image.bytesPerLine(); ++i) {
+                row[i] = ExactFromPreviewByte(row[i]);
+            }
+        }
         QGuiApplication::clipboard()->setImage(image);
     } else {
         ShowWarning(QStringLiteral("not enough memory to copy this texture"));

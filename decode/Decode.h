@@ -136,6 +136,14 @@ static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must be 40 bytes
 
 constexpr std::size_t kDibHeaderSize = sizeof(BITMAPINFOHEADER);
 
+// A channel byte of the preview block (a nibble n in the high half, n x 16)
+// widened exactly to 8 bits: n x 17, so that 0 stays 0 and 15 becomes 255.
+// What PNG files and copied images hold; the preview block itself keeps
+// n x 16.
+constexpr std::uint8_t ExactFromPreviewByte(std::uint8_t byte) {
+    return static_cast<std::uint8_t>(byte | (byte >> 4));
+}
+
 // Reads the header at the start of a block made by BuildPreviewDib.
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 

@@ -120,15 +120,16 @@ TEST(Inspect, ExportsPngTopRowFirstWithAlpha) {
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
     ASSERT_EQ(image.width, 4u);
     ASSERT_EQ(image.height, 2u);
-    // Top-left texel 0xF00F: red 240, alpha 240. Bottom-right 0xDEF1.
-    EXPECT_EQ(pixels[0], 240);
+    // Each nibble widened exactly, n x 17: top-left texel 0xF00F is opaque
+    // red, 255 and 255. Bottom-right 0xDEF1.
+    EXPECT_EQ(pixels[0], 255);
     EXPECT_EQ(pixels[1], 0);
-    EXPECT_EQ(pixels[3], 240);
+    EXPECT_EQ(pixels[3], 255);
     const std::size_t last = pixels.size() - 4;
-    EXPECT_EQ(pixels[last + 0], 0xD0);
-    EXPECT_EQ(pixels[last + 1], 0xE0);
-    EXPECT_EQ(pixels[last + 2], 0xF0);
-    EXPECT_EQ(pixels[last + 3], 0x10);
+    EXPECT_EQ(pixels[last + 0], 0xDD);
+    EXPECT_EQ(pixels[last + 1], 0xEE);
+    EXPECT_EQ(pixels[last + 2], 0xFF);
+    EXPECT_EQ(pixels[last + 3], 0x11);
 }
 
 TEST(Inspect, FailuresNameTheCauseAndLeaveNoFile) {

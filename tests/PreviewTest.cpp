@@ -429,8 +429,21 @@ private slots:
         QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
         const QImage copied = QGuiApplication::clipboard()->image();
         QVERIFY(copied.hasAlphaChannel());
-        QCOMPARE(copied.convertToFormat(QImage::Format_ARGB32), d.Preview()->Image());
-        QCOMPARE(qAlpha(copied.pixel(0, 1)), 0x40);  // texel 0x1234
+        // The preview's image with each nibble widened exactly, as in PNG
+        // files: opaque stays 255.
+        const QImage shown = d.Preview()->Image();
+        const QImage argb = copied.convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(argb.size(), shown.size());
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb p = shown.pixel(x, y);
+                QCOMPARE(argb.pixel(x, y),
+                         qRgba(qRed(p) | qRed(p) >> 4, qGreen(p) | qGreen(p) >> 4,
+                               qBlue(p) | qBlue(p) >> 4, qAlpha(p) | qAlpha(p) >> 4));
+            }
+        }
+        QCOMPARE(qAlpha(copied.pixel(0, 1)), 0x44);           // texel 0x1234
+        QCOMPARE(copied.pixel(0, 0), qRgba(255, 0, 0, 255));  // texel 0xF00F
     }
 };
 
