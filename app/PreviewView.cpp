@@ -14,21 +14,6 @@
 namespace marrowix {
 namespace {
 
-constexpr int kCheckerSize = 8;  // pixels of a checkerboard square
-constexpr int kCheckerLight = 0xC0;
-constexpr int kCheckerDark = 0x80;
-
-// A preview channel (a nibble in the high half of its byte) widened to the
-// full range: 0xF0 becomes 0xFF.
-int Widen(int byte) {
-    return byte | (byte >> 4);
-}
-
-QString Hex(std::uint64_t value, int digits) {
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
 // The largest extent, in viewport pixels, the image is ever drawn at: well
 // within what an int and Qt's scroll bars hold, with room for the viewport.
 constexpr double kMaxExtent = double(1 << 30);
@@ -41,50 +26,7 @@ int ClampToInt(double value) {
     return static_cast<int>(std::min(value, kMaxExtent));
 }
 
-QString ZoomText(double zoom) {
-    return QString::number(zoom * 100, 'g', 4) + QLatin1Char('%');
-}
-
 }  // namespace
-
-QString ViewModeName(ViewMode mode) {
-    switch (mode) {
-        case ViewMode::kRgb:
-            return QStringLiteral("RGB");
-        case ViewMode::kRgba:
-            return QStringLiteral("RGBA");
-        case ViewMode::kRed:
-            return QStringLiteral("R");
-        case ViewMode::kGreen:
-            return QStringLiteral("G");
-        case ViewMode::kBlue:
-            return QStringLiteral("B");
-        case ViewMode::kAlpha:
-            return QStringLiteral("A");
-    }
-    return {};
-}
-
-QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker) {
-    switch (mode) {
-        case ViewMode::kRgb:
-            return pixel | 0xFF000000u;  // the fourth byte plays no part
-        case ViewMode::kRgba: {
-            const int a = Widen(qAlpha(pixel));
-            auto blend = [&](int c) { return (c * a + checker * (255 - a) + 127) / 255; };
-            return qRgb(blend(qRed(pixel)), blend(qGreen(pixel)), blend(qBlue(pixel)));
-        }
-        case ViewMode::kRed:
-            return qRgb(Widen(qRed(pixel)), Widen(qRed(pixel)), Widen(qRed(pixel)));
-        case ViewMode::kGreen:
-            return qRgb(Widen(qGreen(pixel)), Widen(qGreen(pixel)), Widen(qGreen(pixel)));
-        case ViewMode::kBlue:
-            return qRgb(Widen(qBlue(pixel)), Widen(qBlue(pixel)), Widen(qBlue(pixel)));
-        case ViewMode::kAlpha:
-            return qRgb(Widen(qAlpha(pixel)), Widen(qAlpha(pixel)), Widen(qAlpha(pixel)));
-    }
-    return pixel;
-}
 
 PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
@@ -272,61 +214,6 @@ void PreviewView::Unpin() {
     UpdateReadout();
 }
 
-void PreviewView::paintEvent(QPaintEvent* event) {
-    QPainter painter(viewport());
-    const QRect exposed = event->rect();
-    painter.fillRect(exposed, palette().window());
-    if (!HasImage()) {
-        return;
-    }
-    const QPoint scroll = Scroll();
-    const QRect shown(-scroll.x(), -scroll.y(), ScaledWidth(), ScaledHeight());
-    const QRect area = exposed & shown;
-    if (area.isEmpty()) {
-        return;
-    }
-    // Only the pixels on the screen: each looks up its texel (nearest), so
-    // no zoom step ever makes a scaled copy of the whole image.
-    QImage pixels(area.size(), QImage::Format_RGB32);
-    if (pixels.isNull()) {
-        return;  // no memory for this paint; the next one tries again
-    }
-    std::vector<int> columns(static_cast<std::size_t>(area.width()));
-    for (int x = 0; x < area.width(); ++x) {
-        const int texel = static_cast<int>((area.left() + x + scroll.x()) / m_zoom);
-        columns[static_cast<std::size_t>(x)] = std::min(texel, m_width - 1);
-    }
-    for (int y = 0; y < area.height(); ++y) {
-        const int screenY = area.top() + y + scroll.y();
-        const QRgb* src = Row(std::min(static_cast<int>(screenY / m_zoom), m_height - 1));
-        auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
-        if (m_mode == ViewMode::kRgb) {
-            for (int x = 0; x < area.width(); ++x) {
-                dst[x] = src[columns[static_cast<std::size_t>(x)]] | 0xFF000000u;
-            }
-            continue;
-        }
-        for (int x = 0; x < area.width(); ++x) {
-            const int screenX = area.left() + x + scroll.x();
-            const bool light = ((screenX / kCheckerSize) + (screenY / kCheckerSize)) % 2 == 0;
-            dst[x] = ShowPixel(src[columns[static_cast<std::size_t>(x)]], m_mode,
-                               light ? kCheckerLight : kCheckerDark);
-        }
-    }
-    painter.drawImage(area.topLeft(), pixels);
-
-    if (m_pinned) {
-        // A marker around the pinned texel, visible on light and dark texels.
-        const QPoint corner = ViewportPointOf(*m_pinned);
-        const int side = std::max(1, static_cast<int>(std::ceil(m_zoom)));
-        const QRect texel(corner, QSize(side, side));
-        painter.setPen(QPen(Qt::black, 1));
-        painter.drawRect(texel.adjusted(-2, -2, 1, 1));
-        painter.setPen(QPen(Qt::yellow, 1));
-        painter.drawRect(texel.adjusted(-1, -1, 0, 0));
-    }
-}
-
 void PreviewView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     if (m_fit) {
@@ -410,72 +297,6 @@ void PreviewView::wheelEvent(QWheelEvent* event) {
         ZoomOut(about);
     }
     event->accept();
-}
-
-QString PreviewView::TexelText(QPoint texel) const {
-    const QRgb pixel = Row(texel.y())[texel.x()];
-    int value = ((qRed(pixel) >> 4) << 12) | ((qGreen(pixel) >> 4) << 8) |
-                ((qBlue(pixel) >> 4) << 4) | (qAlpha(pixel) >> 4);
-    std::optional<TexelLocation> where;
-    if (m_set != nullptr) {
-        Result<TexelLocation> found =
-            LocateTexel(*m_set, m_index, static_cast<std::uint32_t>(texel.x()),
-                        static_cast<std::uint32_t>(texel.y()));
-        if (found.ok()) {
-            where = std::move(found.value);
-            value = where->texel;
-        }
-    }
-    QString text = QStringLiteral("x %1, y %2  %3 (R %4 G %5 B %6 A %7)")
-                       .arg(texel.x())
-                       .arg(texel.y())
-                       .arg(Hex(static_cast<std::uint64_t>(value), 4))
-                       .arg(value >> 12)
-                       .arg((value >> 8) & 15)
-                       .arg((value >> 4) & 15)
-                       .arg(value & 15);
-    if (!where) {
-        return text;
-    }
-    const bool missing = where->bytes.empty();
-    const bool partly = !missing && where->bytes.size() < where->size;
-    if (!where->hasBlock) {
-        text += QStringLiteral("  at %1").arg(Hex(where->offset, 1));
-    } else {
-        text += QStringLiteral("  block %1,%2 at %3")
-                    .arg(where->blockColumn)
-                    .arg(where->blockRow)
-                    .arg(Hex(where->offset, 1));
-        if (!missing) {
-            text += QStringLiteral("  c0 %1 c1 %2  a0 %3 a1 %4  colour %5 alpha %6")
-                        .arg(Hex(where->colour0, 4), Hex(where->colour1, 4))
-                        .arg(where->alpha0)
-                        .arg(where->alpha1)
-                        .arg(where->colourIndex)
-                        .arg(where->alphaIndex);
-        }
-    }
-    if (missing) {
-        text += QStringLiteral(", beyond the end of the data file");
-    } else if (partly) {
-        text += QStringLiteral(", partly beyond the end of the data file");
-    }
-    return text;
-}
-
-QString PreviewView::ReadoutText() const {
-    QString state = ViewModeName(m_mode) + QStringLiteral("  ") +
-                    (m_fit ? QStringLiteral("fit ") : QString()) + ZoomText(m_zoom);
-    const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;
-    if (!texel || !HasImage()) {
-        return state;
-    }
-    return state + QStringLiteral("  |  ") + (m_pinned ? QStringLiteral("pinned ") : QString()) +
-           TexelText(*texel);
-}
-
-void PreviewView::UpdateReadout() {
-    emit readoutChanged(ReadoutText());
 }
 
 }  // namespace marrowix
