@@ -111,6 +111,10 @@ void CMarrowix::AddPreviewActions() {
     add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
         [this] { m_pPreview->RealSize(); });
     add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
+    QAction* precision = add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
+                             [this](bool on) { SetPrecision(on ? Precision::kFull
+                                                               : Precision::kNibbles); });
+    precision->setCheckable(true);
     auto* separator2 = new QAction(this);
     separator2->setSeparator(true);
     m_pPreview->addAction(separator2);
@@ -237,6 +241,21 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
     return static_cast<int>(count);
 }
 
+void CMarrowix::SetPrecision(Precision precision) {
+    if (precision == m_pPreview->GetPrecision()) {
+        return;
+    }
+    m_pPreview->SetPrecision(precision);
+    // The texture shown, again at the new precision.
+    if (m_selected && !m_pending) {
+        m_pending = m_selected;
+        if (!m_previewQueued) {
+            m_previewQueued = true;
+            QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
+        }
+    }
+}
+
 std::size_t CMarrowix::ShowableTextures(std::size_t count) {
     return TexturesThatFit(count);
 }
@@ -319,7 +338,11 @@ void CMarrowix::ShowPendingPreview() {
     // The image shown goes first, so that a new one of the same size reuses
     // its memory rather than touching fresh pages.
     m_pPreview->ReleaseImageMemory();
-    Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+    // At 4-bit precision the preview block itself; at 8-bit the full one.
+    Result<Buffer<std::uint8_t>> dib =
+        m_pPreview->GetPrecision() == Precision::kFull
+            ? BuildImageDib(*m_pTextureSet, index, Precision::kFull)
+            : BuildPreviewDib(*m_pTextureSet, index);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
 class QLabel;
@@ -38,9 +39,14 @@ public:
     TextureTreeModel* TreeModel() const { return m_pModel; }
     PreviewView* Preview() const { return m_pPreview; }
 
-    // The selected texture's image into a file (PNG with alpha, each nibble
-    // widened exactly; or BMP: the preview block as it is), asking where; or
-    // onto the clipboard, widened as PNG files are.
+    // The precision the preview shows: 4-bit (the preview block, the
+    // default) or 8-bit (the full precision of "dxt" blocks).
+    void SetPrecision(Precision precision);
+
+    // The selected texture's image into a file (PNG with alpha at the
+    // precision shown, each nibble widened exactly at 4-bit; or BMP: the
+    // preview block as it is), asking where; or onto the clipboard as a PNG
+    // would hold it.
     void SaveImage();
     void CopyImage();
 

@@ -41,13 +41,15 @@ void CMarrowix::SaveImage() {
         error = QStringLiteral("choose a .png or a .bmp file");
     } else {
         try {
-            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(*m_pTextureSet, index);
+            const bool bmp = suffix == QLatin1String("bmp");
+            const Result<Buffer<std::uint8_t>> dib =
+                bmp ? BuildPreviewDib(*m_pTextureSet, index)
+                    : BuildImageDib(*m_pTextureSet, index, m_pPreview->GetPrecision());
             const std::string native = QFile::encodeName(path).toStdString();
             const SetFileGuard guard(*m_pTextureSet);
             const std::string written = !dib.ok() ? dib.error
-                                        : suffix == QLatin1String("bmp")
-                                            ? WriteBmpFile(native, dib.value, guard)
-                                            : WritePngFile(native, dib.value, guard);
+                                        : bmp     ? WriteBmpFile(native, dib.value, guard)
+                                                  : WritePngFile(native, dib.value, guard);
             error = QString::fromStdString(written);
         } catch (const std::bad_alloc&) {
             error = QStringLiteral("not enough memory to save this texture");
@@ -63,8 +65,9 @@ void CMarrowix::CopyImage() {
         return;
     }
     if (QImage image = m_pPreview->Image(); !image.isNull()) {
-        // As PNG files hold it: each nibble widened exactly.
-        for (int y = 0; y < image.height(); ++y) {
+        // As PNG files hold it: at 4-bit each nibble widened exactly.
+        const bool nibbles = m_pPreview->GetPrecision() == Precision::kNibbles;
+        for (int y = 0; nibbles && y < image.height(); ++y) {
             std::uint8_t* row = image.scanLine(y);
             for (qsizetype i = 0; i < image.bytesPerLine(); ++i) {
                 row[i] = ExactFromPreviewByte(row[i]);

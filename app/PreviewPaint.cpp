@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/PreviewView.h"
+#include "decode/Decode.h"
 
 namespace marrowix {
 namespace {
@@ -15,10 +16,12 @@ constexpr int kCheckerSize = 8;  // pixels of a checkerboard square
 constexpr int kCheckerLight = 0xC0;
 constexpr int kCheckerDark = 0x80;
 
-// A preview channel (a nibble in the high half of its byte) widened to the
-// full range: 0xF0 becomes 0xFF.
-int Widen(int byte) {
-    return byte | (byte >> 4);
+// A channel as shown alone or as an alpha: from the preview block (a nibble
+// in the high half of its byte) widened to the full range, 0xF0 becoming
+// 0xFF; at full precision as it is.
+int Widen(int byte, Precision precision) {
+    return precision == Precision::kNibbles ? ExactFromPreviewByte(static_cast<std::uint8_t>(byte))
+                                            : byte;
 }
 
 }  // namespace
@@ -41,23 +44,28 @@ QString ViewModeName(ViewMode mode) {
     return {};
 }
 
-QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker) {
+QString PrecisionName(Precision precision) {
+    return precision == Precision::kNibbles ? QStringLiteral("4-bit") : QStringLiteral("8-bit");
+}
+
+QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision) {
+    auto grey = [](int v) { return qRgb(v, v, v); };
     switch (mode) {
         case ViewMode::kRgb:
             return pixel | 0xFF000000u;  // the fourth byte plays no part
         case ViewMode::kRgba: {
-            const int a = Widen(qAlpha(pixel));
+            const int a = Widen(qAlpha(pixel), precision);
             auto blend = [&](int c) { return (c * a + checker * (255 - a) + 127) / 255; };
             return qRgb(blend(qRed(pixel)), blend(qGreen(pixel)), blend(qBlue(pixel)));
         }
         case ViewMode::kRed:
-            return qRgb(Widen(qRed(pixel)), Widen(qRed(pixel)), Widen(qRed(pixel)));
+            return grey(Widen(qRed(pixel), precision));
         case ViewMode::kGreen:
-            return qRgb(Widen(qGreen(pixel)), Widen(qGreen(pixel)), Widen(qGreen(pixel)));
+            return grey(Widen(qGreen(pixel), precision));
         case ViewMode::kBlue:
-            return qRgb(Widen(qBlue(pixel)), Widen(qBlue(pixel)), Widen(qBlue(pixel)));
+            return grey(Widen(qBlue(pixel), precision));
         case ViewMode::kAlpha:
-            return qRgb(Widen(qAlpha(pixel)), Widen(qAlpha(pixel)), Widen(qAlpha(pixel)));
+            return grey(Widen(qAlpha(pixel), precision));
     }
     return pixel;
 }
@@ -100,7 +108,7 @@ void PreviewView::paintEvent(QPaintEvent* event) {
             const int screenX = area.left() + x + scroll.x();
             const bool light = ((screenX / kCheckerSize) + (screenY / kCheckerSize)) % 2 == 0;
             dst[x] = ShowPixel(src[columns[static_cast<std::size_t>(x)]], m_mode,
-                               light ? kCheckerLight : kCheckerDark);
+                               light ? kCheckerLight : kCheckerDark, m_precision);
         }
     }
     painter.drawImage(area.topLeft(), pixels);

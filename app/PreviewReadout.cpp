@@ -1,6 +1,7 @@
 // The preview's readout: the view mode and zoom, and for the texel under
 // the pointer its value and where it comes from in the data file.
 #include "app/PreviewView.h"
+#include "decode/Decode.h"
 
 namespace marrowix {
 namespace {
@@ -38,6 +39,16 @@ QString PreviewView::TexelText(QPoint texel) const {
                        .arg((value >> 8) & 15)
                        .arg((value >> 4) & 15)
                        .arg(value & 15);
+    const bool full = m_precision == Precision::kFull;
+    if (full) {
+        // At full precision, the 8-bit values beside the nibbles.
+        const std::uint32_t rgba = where ? where->full : pixel;
+        text += QStringLiteral("  8-bit R %1 G %2 B %3 A %4")
+                    .arg((rgba >> 16) & 255)
+                    .arg((rgba >> 8) & 255)
+                    .arg(rgba & 255)
+                    .arg(rgba >> 24);
+    }
     if (!where) {
         return text;
     }
@@ -50,9 +61,21 @@ QString PreviewView::TexelText(QPoint texel) const {
                     .arg(where->blockColumn)
                     .arg(where->blockRow)
                     .arg(Hex(where->offset, 1));
+        // An end point's 5:6:5 fields, and at full precision its colour
+        // widened to 8 bits.
+        auto endPoint = [&](std::uint16_t c) {
+            QString t = Hex(c, 4);
+            if (full) {
+                t += QStringLiteral(" (%1 %2 %3)")
+                         .arg(Expand5(c >> 11))
+                         .arg(Expand6((c >> 5) & 63))
+                         .arg(Expand5(c & 31));
+            }
+            return t;
+        };
         if (!missing) {
             text += QStringLiteral("  c0 %1 c1 %2  a0 %3 a1 %4  colour %5 alpha %6")
-                        .arg(Hex(where->colour0, 4), Hex(where->colour1, 4))
+                        .arg(endPoint(where->colour0), endPoint(where->colour1))
                         .arg(where->alpha0)
                         .arg(where->alpha1)
                         .arg(where->colourIndex)
@@ -68,8 +91,9 @@ QString PreviewView::TexelText(QPoint texel) const {
 }
 
 QString PreviewView::ReadoutText() const {
-    QString state = ViewModeName(m_mode) + QStringLiteral("  ") +
-                    (m_fit ? QStringLiteral("fit ") : QString()) + ZoomText(m_zoom);
+    QString state = ViewModeName(m_mode) + QLatin1Char(' ') + PrecisionName(m_precision) +
+                    QStringLiteral("  ") + (m_fit ? QStringLiteral("fit ") : QString()) +
+                    ZoomText(m_zoom);
     const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;
     if (!texel || !HasImage()) {
         return state;

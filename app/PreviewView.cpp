@@ -46,9 +46,12 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
+    const bool same = set == m_set && index == m_index;
     m_set = set;
     m_index = index;
-    m_pinned.reset();
+    if (!same || !usable || (m_pinned && (m_pinned->x() >= m_width || m_pinned->y() >= m_height))) {
+        m_pinned.reset();
+    }
     m_hover.reset();
     m_zoom = std::min(m_zoom, MaxZoom());
     if (m_fit) {
@@ -91,6 +94,12 @@ void PreviewView::ReleaseImageMemory() {
 
 void PreviewView::ForgetSet() {
     m_set = nullptr;
+    UpdateReadout();
+}
+
+void PreviewView::SetPrecision(Precision precision) {
+    m_precision = precision;
+    viewport()->update();
     UpdateReadout();
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -20,10 +21,16 @@ enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha };
 
 // "RGB", "RGBA", "R", "G", "B", "A".
 QString ViewModeName(ViewMode mode);
+// "4-bit", "8-bit".
+QString PrecisionName(Precision precision);
 
-// One source pixel (0xAARRGGBB, the preview's bytes with the fourth as
-// alpha) as the mode shows it; `checker` is the checkerboard's grey under it.
-QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker);
+// One source pixel (0xAARRGGBB, the image's bytes with the fourth as alpha)
+// as the mode shows it; `checker` is the checkerboard's grey under it. At
+// kNibbles the pixel is the preview block's, each nibble n held as n x 16,
+// and a channel shown alone or as an alpha is widened to n x 17; at kFull
+// its bytes are 8-bit values as they are.
+QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker,
+               Precision precision = Precision::kNibbles);
 
 class PreviewView : public QAbstractScrollArea {
     Q_OBJECT
@@ -33,10 +40,12 @@ public:
 
     explicit PreviewView(QWidget* parent = nullptr);
 
-    // Shows the preview block `dib` (BuildPreviewDib's: header, then
-    // bottom-up pixels blue, green, red, alpha) of entry `index` of `set`,
+    // Shows the image `dib` of entry `index` of `set` at the view's
+    // precision (BuildPreviewDib's block at kNibbles, BuildImageDib's at
+    // kFull: header, then bottom-up pixels blue, green, red, alpha),
     // painting straight from it; an empty or malformed block shows nothing.
-    // Mode and zoom stay; the fit mode fits the new image.
+    // Mode and zoom stay; the fit mode fits the new image; the pin stays
+    // when it is the same texture again.
     void SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index);
     // The set the image came from is going: the image stays, its source goes.
     void ForgetSet();
@@ -50,6 +59,11 @@ public:
 
     ViewMode Mode() const { return m_mode; }
     void SetMode(ViewMode mode);
+    // How the images given are to be read: 4-bit (the preview block, the
+    // default) or 8-bit (the full-precision image). Whoever sets it gives
+    // the texture's image again at that precision.
+    Precision GetPrecision() const { return m_precision; }
+    void SetPrecision(Precision precision);
     double Zoom() const { return m_zoom; }
     bool Fitting() const { return m_fit; }
     // One power of two in or out, about a point of the viewport.
@@ -108,6 +122,7 @@ private:
     std::size_t m_index = 0;
 
     ViewMode m_mode = ViewMode::kRgb;
+    Precision m_precision = Precision::kNibbles;
     double m_zoom = 1;
     bool m_fit = false;
 

@@ -152,4 +152,16 @@ BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 // with the reason, for an index out of range or an entry of unusable size.
 Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index);
 
+// How exactly an image holds a texture's channels: the RGBA4444 nibbles, or
+// for "dxt" the full precision of its blocks (for "etc" the same nibbles).
+enum class Precision { kNibbles, kFull };
+
+// The image of entry `index` at 8 bits a channel, in the preview block's
+// form (the same header, then bottom-up pixels blue, green, red, alpha):
+// at kNibbles each nibble widened exactly (n x 17), at kFull the texels as
+// ReadTexelRows gives them at 8 bits. What PNG files, copied images and the
+// 8-bit view hold; refused as BuildPreviewDib refuses.
+Result<Buffer<std::uint8_t>> BuildImageDib(const CTextureSet& set, std::size_t index,
+                                           Precision precision);
+
 }  // namespace marrowix

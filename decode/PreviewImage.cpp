@@ -45,40 +45,25 @@ inline std::uint32_t PixelOf(std::uint32_t v) {
 // Texels read and decoded at a time: a strip that stays in the cache.
 constexpr std::size_t kStripTexels = 64 * 1024;
 
-void WidenRow(const std::uint16_t* src, std::uint8_t* dst, std::size_t n) {
+// A row of pixels, each made from its texel by `pixel`, as little-endian
+// 32-bit values: the bytes blue, green, red, alpha.
+template <class Texel, class Pixel>
+void StoreRow(const Texel* src, std::uint8_t* dst, std::size_t n, Pixel pixel) {
     for (std::size_t j = 0; j < n; ++j) {
-        const std::uint32_t pixel = PixelOf(src[j]);
+        const std::uint32_t value = pixel(src[j]);
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(dst + j * 4, &pixel, 4);
+            std::memcpy(dst + j * 4, &value, 4);
         } else {
-            PutLe32(dst + j * 4, pixel);
+            PutLe32(dst + j * 4, value);
         }
     }
 }
 
-}  // namespace
-
-BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
-    BITMAPINFOHEADER h{};
-    if (dib.size() < kDibHeaderSize) {
-        return h;
-    }
-    const std::uint8_t* p = dib.data();
-    h.biSize = GetLe32(p);
-    h.biWidth = static_cast<std::int32_t>(GetLe32(p + 4));
-    h.biHeight = static_cast<std::int32_t>(GetLe32(p + 8));
-    h.biPlanes = static_cast<std::uint16_t>(p[12] | (p[13] << 8));
-    h.biBitCount = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
-    h.biCompression = GetLe32(p + 16);
-    h.biSizeImage = GetLe32(p + 20);
-    h.biXPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 24));
-    h.biYPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 28));
-    h.biClrUsed = GetLe32(p + 32);
-    h.biClrImportant = GetLe32(p + 36);
-    return h;
-}
-
-Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
+// An image of the entry in the preview block's form: its texels of type
+// Texel (as ReadTexelRows gives them) read a strip at a time, each made a
+// pixel by `pixel`; the top source row lands in the last stored row.
+template <class Texel, class Pixel>
+Result<Buffer<std::uint8_t>> BuildDib(const CTextureSet& set, std::size_t index, Pixel pixel) {
     Result<Buffer<std::uint8_t>> result;
     if (index >= set.GetEntryCount()) {
         result.error = "no entry " + std::to_string(index) + " (the set has " +
@@ -111,24 +96,58 @@ Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t
     }
 
     // A strip of rows at a time, read, decoded and widened while it is in
-    // the cache; the top source row lands in the last stored row.
+    // the cache.
     const std::size_t stripRows =
         std::clamp<std::size_t>((kStripTexels / w) & ~std::size_t{3}, 4, (h + 3) & ~std::size_t{3});
     try {
-        Buffer<std::uint16_t> strip(stripRows * w);
+        Buffer<Texel> strip(stripRows * w);
         std::uint8_t* pixels = block + kDibHeaderSize;
         for (std::size_t first = 0; first < h; first += stripRows) {
             const std::size_t rows = std::min(stripRows, h - first);
             ReadTexelRows(set, entry, static_cast<std::uint32_t>(first),
                           static_cast<std::uint32_t>(rows), strip.data());
             for (std::size_t i = 0; i < rows; ++i) {
-                WidenRow(strip.data() + i * w, pixels + (h - 1 - first - i) * w * 4, w);
+                StoreRow(strip.data() + i * w, pixels + (h - 1 - first - i) * w * 4, w, pixel);
             }
         }
     } catch (const std::bad_alloc&) {
         outOfMemory();
     }
     return result;
+}
+
+}  // namespace
+
+BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
+    BITMAPINFOHEADER h{};
+    if (dib.size() < kDibHeaderSize) {
+        return h;
+    }
+    const std::uint8_t* p = dib.data();
+    h.biSize = GetLe32(p);
+    h.biWidth = static_cast<std::int32_t>(GetLe32(p + 4));
+    h.biHeight = static_cast<std::int32_t>(GetLe32(p + 8));
+    h.biPlanes = static_cast<std::uint16_t>(p[12] | (p[13] << 8));
+    h.biBitCount = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
+    h.biCompression = GetLe32(p + 16);
+    h.biSizeImage = GetLe32(p + 20);
+    h.biXPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 24));
+    h.biYPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 28));
+    h.biClrUsed = GetLe32(p + 32);
+    h.biClrImportant = GetLe32(p + 36);
+    return h;
+}
+
+Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
+    return BuildDib<std::uint16_t>(set, index, [](std::uint16_t t) { return PixelOf(t); });
+}
+
+Result<Buffer<std::uint8_t>> BuildImageDib(const CTextureSet& set, std::size_t index,
+                                           Precision precision) {
+    if (precision == Precision::kFull) {
+        return BuildDib<std::uint32_t>(set, index, [](std::uint32_t t) { return t; });
+    }
+    return BuildDib<std::uint16_t>(set, index, [](std::uint16_t t) { return WidenTexel(t); });
 }
 
 }  // namespace marrowix

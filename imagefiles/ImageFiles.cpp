@@ -100,10 +100,10 @@ bool RunPng(PngJob* job) {
     for (std::uint32_t y = 0; y < job->height; ++y) {
         const std::uint8_t* src = job->pixels + std::size_t{job->height - 1 - y} * stride;
         for (std::size_t x = 0; x < stride; x += 4) {
-            job->row[x + 0] = ExactFromPreviewByte(src[x + 2]);
-            job->row[x + 1] = ExactFromPreviewByte(src[x + 1]);
-            job->row[x + 2] = ExactFromPreviewByte(src[x + 0]);
-            job->row[x + 3] = ExactFromPreviewByte(src[x + 3]);
+            job->row[x + 0] = src[x + 2];
+            job->row[x + 1] = src[x + 1];
+            job->row[x + 2] = src[x + 0];
+            job->row[x + 3] = src[x + 3];
         }
         png_write_row(png, job->row);
     }

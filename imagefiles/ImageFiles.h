@@ -21,8 +21,9 @@ std::string WriteBmpFile(const OutputFolder& folder, const std::string& name,
                          std::span<const std::uint8_t> dib, const SetFileGuard& guard = {});
 
 // A PNG of the block's pixels, top row first, with the fourth byte as
-// alpha, each channel widened exactly from its nibble (n x 17: 15 is 255, so
-// an opaque texture stays opaque and white is white).
+// alpha: meant for BuildImageDib's images, whose channels are 8-bit values
+// (each nibble widened exactly, n x 17, so that an opaque texture stays
+// opaque and white is white; or at full precision).
 std::string WritePngFile(const OutputFolder& folder, const std::string& name,
                          std::span<const std::uint8_t> dib, const SetFileGuard& guard = {});
 

@@ -47,10 +47,11 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
 std::string UsageText() {
     return "usage: marrowix-inspect [--mode dxt|etc] [--json] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --export INDEX --output FILE.bmp|FILE.png "
-           "LISTING\n"
+           "[--depth 4|8] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --texel INDEX X Y LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --check [--json] LISTING\n"
-           "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] "
+           "[--depth 4|8] LISTING\n"
            "       marrowix-inspect --help | --version\n";
 }
 
@@ -69,6 +70,8 @@ std::string HelpText() {
            "  --check                report every problem of the set, one per line\n"
            "  --export-all DIR       write every texture's image into DIR, by category\n"
            "  --format png|bmp       the image format of --export-all (default png)\n"
+           "  --depth 4|8            a PNG's channels: each nibble widened exactly (4, the\n"
+           "                         default) or dxt's full precision (8)\n"
            "  --help                 print this help\n"
            "  --version              print the version\n"
            "\n"
@@ -84,6 +87,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     bool haveListing = false;
     bool haveOutput = false;
     bool haveFormat = false;
+    bool haveDepth = false;
     int commands = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -152,6 +156,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
                 return parsed;
             }
             haveFormat = true;
+        } else if (a == "--depth") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            if (v != "4" && v != "8") {
+                parsed.error = "--depth must be 4 or 8, not '" + v + "'";
+                return parsed;
+            }
+            o.precision = v == "8" ? Precision::kFull : Precision::kNibbles;
+            haveDepth = true;
         } else if (a == "--output") {
             if (!value(&o.output)) {
                 return parsed;
@@ -191,6 +205,13 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (haveOutput && !EndsWithNoCase(o.output, ".bmp") &&
                !EndsWithNoCase(o.output, ".png")) {
         parsed.error = "--output must name a .bmp or .png file";
+    } else if (haveDepth && o.command != Command::kExport && o.command != Command::kExportAll) {
+        parsed.error = "--depth goes only with --export or --export-all";
+    } else if (o.precision == Precision::kFull &&
+               (EndsWithNoCase(o.output, ".bmp") ||
+                (o.command == Command::kExportAll && o.format == "bmp"))) {
+        parsed.error =
+            "--depth 8 needs PNG images: a BMP file holds the preview block, 4 bits a channel";
     }
     return parsed;
 }

@@ -207,7 +207,7 @@ private:
 }  // namespace
 
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
-              const std::string& format, std::ostream& err, bool progress) {
+              const std::string& format, Precision precision, std::ostream& err, bool progress) {
     const std::vector<std::string> paths = ExportPaths(set, "." + format);
     // The folder given is taken as it is, links and all: the user chose it.
     OutputFolder top;
@@ -245,12 +245,14 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     std::atomic<std::size_t> next{0};
     auto exportOne = [&](const ExportJob& job) -> std::string {
         try {
-            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, job.entry);
-            if (!dib.ok()) {
-                return dib.error;
+            if (format == "png") {
+                const Result<Buffer<std::uint8_t>> image =
+                    BuildImageDib(set, job.entry, precision);
+                return image.ok() ? WritePngFile(*job.folder, job.name, image.value, guard)
+                                  : image.error;
             }
-            return format == "png" ? WritePngFile(*job.folder, job.name, dib.value, guard)
-                                   : WriteBmpFile(*job.folder, job.name, dib.value, guard);
+            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, job.entry);
+            return dib.ok() ? WriteBmpFile(*job.folder, job.name, dib.value, guard) : dib.error;
         } catch (const std::bad_alloc&) {
             return "not enough memory to export it";
         }

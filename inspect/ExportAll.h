@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "textureset/TextureSet.h"
 
@@ -22,8 +23,9 @@ std::string SafeFileName(std::u16string_view name);
 std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& extension);
 
 // Writes every texture's image into `directory` (made if missing) as "png"
-// or "bmp". Returns the exit code: 0 done, 1 when anything failed.
+// (at `precision`) or "bmp" (the preview block). Returns the exit code: 0
+// done, 1 when anything failed.
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
-              const std::string& format, std::ostream& err, bool progress);
+              const std::string& format, Precision precision, std::ostream& err, bool progress);
 
 }  // namespace marrowix::inspect

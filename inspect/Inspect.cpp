@@ -96,7 +96,9 @@ int PrintTexel(const CTextureSet& set, const Options& o, std::ostream& out, std:
     }
     const TexelLocation& t = found.value;
     out << "{\"index\":" << o.index << ",\"x\":" << o.x << ",\"y\":" << o.y
-        << ",\"texel\":" << t.texel << ",\"source\":{\"offset\":" << t.offset
+        << ",\"texel\":" << t.texel << ",\"rgba8\":[" << ((t.full >> 16) & 255) << ','
+        << ((t.full >> 8) & 255) << ',' << (t.full & 255) << ',' << (t.full >> 24)
+        << "],\"source\":{\"offset\":" << t.offset
         << ",\"size\":" << t.size << ",\"bytes\":\"" << Hex(t.bytes) << "\"}";
     if (t.hasBlock) {
         out << ",\"block\":{\"column\":" << t.blockColumn << ",\"row\":" << t.blockRow
@@ -178,14 +180,16 @@ int ExportOne(const CTextureSet& set, const Options& o, std::ostream& err) {
         return 1;
     }
     const std::string entryName = EntryTitle(set, o.index);
-    const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, o.index);
+    const bool png = EndsWithNoCase(o.output, ".png");
+    // A PNG holds 8-bit values; a BMP the preview block as it is.
+    const Result<Buffer<std::uint8_t>> dib =
+        png ? BuildImageDib(set, o.index, o.precision) : BuildPreviewDib(set, o.index);
     if (!dib.ok()) {
         err << kProgram << ": " << entryName << ": " << dib.error << '\n';
         return 1;
     }
     const SetFileGuard guard(set);
-    const std::string error = EndsWithNoCase(o.output, ".png")
-                                  ? WritePngFile(o.output, dib.value, guard)
+    const std::string error = png ? WritePngFile(o.output, dib.value, guard)
                                   : WriteBmpFile(o.output, dib.value, guard);
     if (!error.empty()) {
         err << kProgram << ": cannot write '" << DisplayPath(o.output) << "' (" << entryName
@@ -240,7 +244,8 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errI
             return PrintTexel(set, o, out, err);
         case Command::kExportAll:
             *doing = "export the set";
-            code = ExportAll(set, SetFileGuard(set), o.directory, o.format, err, errIsTerminal);
+            code = ExportAll(set, SetFileGuard(set), o.directory, o.format, o.precision, err,
+                             errIsTerminal);
             break;
         default:
             *doing = "export the texture";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/Decode.h"
 #include "textureset/DisplayText.h"
 #include "textureset/TextureSet.h"
 
@@ -30,6 +31,7 @@ struct Options {
     std::string output;          // --export: the image file
     std::string directory;       // --export-all
     std::string format = "png";  // --export-all
+    Precision precision = Precision::kNibbles;  // --depth: of PNG images
     std::string listing;
 };
 

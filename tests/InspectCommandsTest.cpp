@@ -47,7 +47,8 @@ TEST(InspectTexel, PrintsTheTexelAndItsSource) {
     Outcome o = Inspect(dir, {"--texel", "0", "5", "1", dxt});
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out,
-              "{\"index\":0,\"x\":5,\"y\":1,\"texel\":41042,\"source\":{\"offset\":24,\"size\":16,"
+              "{\"index\":0,\"x\":5,\"y\":1,\"texel\":41042,\"rgba8\":[170,0,85,36],"
+              "\"source\":{\"offset\":24,\"size\":16,"
               "\"bytes\":\"ff0000800300000000f81f0000080000\"},\"block\":{\"column\":1,\"row\":0,"
               "\"alpha0\":255,\"alpha1\":0,\"colour0\":63488,\"colour1\":31,\"colourIndex\":2,"
               "\"alphaIndex\":7}}\n");
@@ -61,7 +62,8 @@ TEST(InspectTexel, PrintsTheTexelAndItsSource) {
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "1", "0", "0", etc});
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out,
-              "{\"index\":1,\"x\":0,\"y\":0,\"texel\":61455,\"source\":{\"offset\":48,"
+              "{\"index\":1,\"x\":0,\"y\":0,\"texel\":61455,\"rgba8\":[255,0,0,255],"
+              "\"source\":{\"offset\":48,"
               "\"size\":2,\"bytes\":\"0ff0\"}}\n");
     o = Inspect(etcDir, {"--mode", "etc", "--texel", "1", "1", "0", etc});
     EXPECT_TRUE(Has(o.out, "\"texel\":171,") && Has(o.out, "\"bytes\":\"ab\"")) << o.out;

@@ -52,6 +52,7 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
 
     if (!dxt) {
         where.texel = static_cast<std::uint16_t>(stretch[0] | (stretch[1] << 8));
+        where.full = WidenTexel(where.texel);
         return result;
     }
     where.hasBlock = true;
@@ -73,6 +74,9 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
     std::uint16_t square[16] = {};
     DecodeBlock(stretch, 0, 0, 4, 4, square, kLayoutRgba4444);
     where.texel = square[k];
+    std::uint32_t full[16] = {};
+    DecodeBlockImage(4, 4, stretch, full);
+    where.full = full[k];
     return result;
 }
 

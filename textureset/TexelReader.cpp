@@ -69,6 +69,29 @@ void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint3
     DecodeBlockImage(width, rows, blocks, std::span<std::uint16_t>(out, texels), kLayoutRgba4444);
 }
 
+void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+                   std::uint32_t rows, std::uint32_t* out) {
+    const auto width = static_cast<std::uint32_t>(entry.width);
+    const std::size_t texels = std::size_t{width} * rows;
+    if (texels == 0) {
+        return;
+    }
+    if (set.GetMode() == kModeEtc) {
+        Buffer<std::uint16_t> nibbles(texels);
+        ReadTexelRows(set, entry, firstRow, rows, nibbles.data());
+        for (std::size_t i = 0; i < texels; ++i) {
+            out[i] = WidenTexel(nibbles[i]);
+        }
+        return;
+    }
+    const std::uint64_t rowBytes = BlockDataSize(width, 4);
+    const std::uint64_t at = std::uint64_t{firstRow / 4} * rowBytes;
+    InputFile* file = set.GetDataFile();
+    Buffer<std::uint8_t> blocks(AvailableBytes(file, entry, at, BlockDataSize(width, rows)));
+    blocks.resize(ReadEntryBytes(file, entry, at, blocks.data(), blocks.size()));
+    DecodeBlockImage(width, rows, blocks, std::span<std::uint32_t>(out, texels));
+}
+
 Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEntry& entry) {
     Result<Buffer<std::uint16_t>> result;
     result.error = CheckEntrySize(entry);

@@ -219,6 +219,21 @@ Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEn
 void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
                    std::uint32_t rows, std::uint16_t* out);
 
+// The same rows at 8 bits a channel, 0xAARRGGBB: for "dxt" the blocks
+// decoded at full precision, for "etc" each nibble widened exactly (n x 17).
+void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+                   std::uint32_t rows, std::uint32_t* out);
+
+// An RGBA4444 texel at 8 bits a channel, 0xAARRGGBB, each nibble n widened
+// exactly to n x 17.
+constexpr std::uint32_t WidenTexel(std::uint16_t texel) {
+    const std::uint32_t r = (texel >> 12) & 15;
+    const std::uint32_t g = (texel >> 8) & 15;
+    const std::uint32_t b = (texel >> 4) & 15;
+    const std::uint32_t a = texel & 15;
+    return (a * 17) << 24 | (r * 17) << 16 | (g * 17) << 8 | b * 17;
+}
+
 // Bytes of data the entry's texels take after its header: width x height x 2
 // for "etc", its blocks for "dxt". Meant for sizes CheckEntrySize accepts.
 std::uint64_t EntryDataSize(const TextureEntry& entry, TextureMode mode);
@@ -227,6 +242,7 @@ std::uint64_t EntryDataSize(std::int32_t width, std::int32_t height, TextureMode
 // Where one texel of an entry comes from in the data file.
 struct TexelLocation {
     std::uint16_t texel = 0;          // RGBA4444, as ReadTexels gives it
+    std::uint32_t full = 0;           // 0xAARRGGBB at full precision
     std::uint64_t offset = 0;         // first byte of the stretch it is decoded from
     std::uint32_t size = 0;           // 2 for "etc", 16 (its block) for "dxt"
     std::vector<std::uint8_t> bytes;  // what the data file holds of the stretch
