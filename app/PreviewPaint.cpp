@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <vector>
 
 #include "app/PreviewView.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr int kCheckerSize = 8;  // pixels of a checkerboard square
 constexpr int kCheckerLight = 0xC0;
 constexpr int kCheckerDark = 0x80;
+constexpr int kBeyondGrey = 0x80;  // beyond the image: neither white nor the dialog's grey
+constexpr int kFrameGrey = 0x40;   // the line along the image's edges
 
 // A channel as shown alone or as an alpha: from the preview block (a nibble
 // in the high half of its byte) widened to the full range, 0xF0 becoming
@@ -70,58 +73,128 @@ QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision) {
     return pixel;
 }
 
+namespace {
+
+// At most this many source pixels along each axis are averaged for one
+// screen pixel: evenly spread where it covers more.
+constexpr int kMaxSamples = 4;
+// Images up to this many texels keep halved levels for zooming out (a third
+// more memory); larger ones are sampled.
+constexpr std::uint64_t kMipTexels = std::uint64_t{64} << 20;
+
+// The source pixels one screen pixel covers along one axis, as up to
+// kMaxSamples of them `step` apart.
+struct Span {
+    int first;
+    int count;
+    int step;
+};
+
+// For each of `n` device pixels from `start` (in device pixels from the
+// image's edge), the source pixels it covers in a level `size` pixels long
+// that holds `perPixel` device pixels per pixel: one pixel when magnified or
+// at an exact power of two, the pixels under it otherwise.
+std::vector<Span> Spans(double start, int n, double perPixel, int size) {
+    std::vector<Span> spans(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double from = (start + i) / perPixel;
+        const double to = (start + i + 1) / perPixel;
+        const int first = std::min(static_cast<int>(from), size - 1);
+        const int last = std::clamp(static_cast<int>(std::ceil(to - 1e-9)), first + 1, size);
+        const int covered = perPixel >= 1 ? 1 : last - first;
+        const int step = (covered + kMaxSamples - 1) / kMaxSamples;
+        spans[static_cast<std::size_t>(i)] = {first, (covered + step - 1) / step, step};
+    }
+    return spans;
+}
+
+}  // namespace
+
 void PreviewView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QRect exposed = event->rect();
-    painter.fillRect(exposed, palette().window());
     if (!HasImage()) {
+        painter.fillRect(exposed, palette().window());
         return;
     }
+    // Beyond the image a mid grey, and a line along its edges, so that a
+    // white or light grey texture's edge shows.
+    painter.fillRect(exposed, QColor(kBeyondGrey, kBeyondGrey, kBeyondGrey));
     const QPoint scroll = Scroll();
     const QRect shown(-scroll.x(), -scroll.y(), ScaledWidth(), ScaledHeight());
+    painter.setPen(QPen(QColor(kFrameGrey, kFrameGrey, kFrameGrey), 0));
+    painter.drawRect(shown.adjusted(-1, -1, 0, 0));
     const QRect area = exposed & shown;
     if (area.isEmpty()) {
         return;
     }
-    // Only the pixels on the screen: each looks up its texel (nearest), so
-    // no zoom step ever makes a scaled copy of the whole image.
-    QImage pixels(area.size(), QImage::Format_RGB32);
+
+    // Only the pixels on the screen, in device pixels: each looks up the
+    // texel it shows when magnified, or zoomed out the average of the texels
+    // it covers, from the level of the halved images nearest above the
+    // zoom. No zoom step makes a scaled copy of the whole image.
+    const double ratio = DevicePixelRatio();
+    const QSize device(static_cast<int>(std::ceil(area.width() * ratio)),
+                       static_cast<int>(std::ceil(area.height() * ratio)));
+    QImage pixels(device, QImage::Format_RGB32);
     if (pixels.isNull()) {
         return;  // no memory for this paint; the next one tries again
     }
-    std::vector<int> columns(static_cast<std::size_t>(area.width()));
-    for (int x = 0; x < area.width(); ++x) {
-        const int texel = static_cast<int>((area.left() + x + scroll.x()) / m_zoom);
-        columns[static_cast<std::size_t>(x)] = std::min(texel, m_width - 1);
-    }
-    for (int y = 0; y < area.height(); ++y) {
-        const int screenY = area.top() + y + scroll.y();
-        const QRgb* src = Row(std::min(static_cast<int>(screenY / m_zoom), m_height - 1));
-        auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
-        if (m_mode == ViewMode::kRgb) {
-            for (int x = 0; x < area.width(); ++x) {
-                dst[x] = src[columns[static_cast<std::size_t>(x)]] | 0xFF000000u;
-            }
-            continue;
+    pixels.setDevicePixelRatio(ratio);
+    int level = 0;
+    double perPixel = m_zoom;  // device pixels per pixel of the level
+    if (m_zoom < 1 && std::uint64_t(m_width) * std::uint64_t(m_height) <= kMipTexels) {
+        level = static_cast<int>(std::floor(std::log2(1 / m_zoom) + 1e-9));
+        try {
+            m_mips.Build(m_width, m_height, level, [this](int y) { return Row(y); });
+        } catch (const std::bad_alloc&) {
+            m_mips.Clear();  // no memory for the levels: the nearest texel, as magnified
         }
-        for (int x = 0; x < area.width(); ++x) {
-            const int screenX = area.left() + x + scroll.x();
-            const bool light = ((screenX / kCheckerSize) + (screenY / kCheckerSize)) % 2 == 0;
-            dst[x] = ShowPixel(src[columns[static_cast<std::size_t>(x)]], m_mode,
-                               light ? kCheckerLight : kCheckerDark, m_precision);
+        level = std::min(level, m_mips.Levels());
+        perPixel = m_zoom * std::exp2(level);
+    }
+    const int levelWidth = level == 0 ? m_width : m_mips.Width(level);
+    const int levelHeight = level == 0 ? m_height : m_mips.Height(level);
+    auto row = [&](int y) { return level == 0 ? Row(y) : m_mips.Row(level, y); };
+    const double startX = (area.left() + scroll.x()) * ratio;
+    const double startY = (area.top() + scroll.y()) * ratio;
+    const std::vector<Span> columns = Spans(startX, device.width(), perPixel, levelWidth);
+    const std::vector<Span> rows = Spans(startY, device.height(), perPixel, levelHeight);
+    const double checker = kCheckerSize * ratio;
+    for (int y = 0; y < device.height(); ++y) {
+        const Span r = rows[static_cast<std::size_t>(y)];
+        const QRgb* src[kMaxSamples];
+        for (int k = 0; k < r.count; ++k) {
+            src[k] = row(r.first + k * r.step);
+        }
+        auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
+        const int checkerY = static_cast<int>((startY + y) / checker);
+        for (int x = 0; x < device.width(); ++x) {
+            const Span c = columns[static_cast<std::size_t>(x)];
+            const QRgb pixel = r.count == 1 && c.count == 1
+                                   ? src[0][c.first]
+                                   : AveragePixels(src, r.count, c.first, c.count, c.step);
+            if (m_mode == ViewMode::kRgb) {
+                dst[x] = pixel | 0xFF000000u;
+                continue;
+            }
+            const bool light = (static_cast<int>((startX + x) / checker) + checkerY) % 2 == 0;
+            dst[x] = ShowPixel(pixel, m_mode, light ? kCheckerLight : kCheckerDark, m_precision);
         }
     }
     painter.drawImage(area.topLeft(), pixels);
 
     if (m_pinned) {
-        // A marker around the pinned texel, visible on light and dark texels.
-        const QPoint corner = ViewportPointOf(*m_pinned);
-        const int side = std::max(1, static_cast<int>(std::ceil(m_zoom)));
-        const QRect texel(corner, QSize(side, side));
-        painter.setPen(QPen(Qt::black, 1));
-        painter.drawRect(texel.adjusted(-2, -2, 1, 1));
-        painter.setPen(QPen(Qt::yellow, 1));
-        painter.drawRect(texel.adjusted(-1, -1, 0, 0));
+        // A marker around the pinned texel, visible on light and dark texels:
+        // lines one and two device pixels outside it, at any scale.
+        const double scale = Scale();
+        const double pixel = 1 / ratio;  // one device pixel, in logical units
+        const QRectF texel(m_pinned->x() * scale - scroll.x(), m_pinned->y() * scale - scroll.y(),
+                           std::max(scale, pixel), std::max(scale, pixel));
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawRect(texel.adjusted(-2 * pixel, -2 * pixel, pixel, pixel));
+        painter.setPen(QPen(Qt::yellow, 0));
+        painter.drawRect(texel.adjusted(-pixel, -pixel, 0, 0));
     }
 }
 

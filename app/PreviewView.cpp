@@ -44,6 +44,7 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
         h.biBitCount == 32 && h.biWidth > 0 && h.biHeight > 0 &&
         dib.size() - kDibHeaderSize == std::size_t(h.biWidth) * std::size_t(h.biHeight) * 4;
     m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
+    m_mips.Clear();
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
     const bool same = set == m_set && index == m_index;
@@ -87,6 +88,7 @@ QImage PreviewView::Image() const {
 }
 
 void PreviewView::ReleaseImageMemory() {
+    m_mips.Clear();
     m_dib = Buffer<std::uint8_t>();
     m_width = 0;
     m_height = 0;
@@ -95,6 +97,19 @@ void PreviewView::ReleaseImageMemory() {
 void PreviewView::ForgetSet() {
     m_set = nullptr;
     UpdateReadout();
+}
+
+void PreviewView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    // Moved to a screen of another scale: one texel still covers as many
+    // device pixels as the zoom says.
+    if (event->type() == QEvent::ScreenChangeInternal) {
+        if (m_fit) {
+            Fit();
+        } else {
+            SetZoom(m_zoom, {0, 0});
+        }
+    }
 }
 
 void PreviewView::SetPrecision(Precision precision) {
@@ -117,29 +132,37 @@ double PreviewView::MaxZoom() const {
     // The whole image stays reachable: its scaled extent fits the drawable
     // range, so a very wide texture zooms in less far.
     double zoom = kMaxZoom;
-    const double longest = std::max(m_width, m_height);
+    const double longest = std::max(m_width, m_height) / DevicePixelRatio();
     while (zoom > kMinZoom && longest * zoom > kMaxExtent) {
         zoom /= 2;
     }
     return zoom;
 }
 
+double PreviewView::DevicePixelRatio() const {
+    return std::max(1.0 / 64, viewport()->devicePixelRatioF());
+}
+
+double PreviewView::Scale() const {
+    return m_zoom / DevicePixelRatio();
+}
+
 int PreviewView::ScaledWidth() const {
-    return HasImage() ? ClampToInt(std::ceil(m_width * m_zoom)) : 0;
+    return HasImage() ? ClampToInt(std::ceil(m_width * Scale())) : 0;
 }
 
 int PreviewView::ScaledHeight() const {
-    return HasImage() ? ClampToInt(std::ceil(m_height * m_zoom)) : 0;
+    return HasImage() ? ClampToInt(std::ceil(m_height * Scale())) : 0;
 }
 
 void PreviewView::SetZoom(double zoom, QPoint about) {
     // The texel under `about` stays under it.
-    const double sx = (about.x() + Scroll().x()) / m_zoom;
-    const double sy = (about.y() + Scroll().y()) / m_zoom;
+    const double sx = (about.x() + Scroll().x()) / Scale();
+    const double sy = (about.y() + Scroll().y()) / Scale();
     m_zoom = std::min(zoom, MaxZoom());
     UpdateScrollRanges();
-    horizontalScrollBar()->setValue(ClampToInt(std::round(sx * m_zoom - about.x())));
-    verticalScrollBar()->setValue(ClampToInt(std::round(sy * m_zoom - about.y())));
+    horizontalScrollBar()->setValue(ClampToInt(std::round(sx * Scale() - about.x())));
+    verticalScrollBar()->setValue(ClampToInt(std::round(sy * Scale() - about.y())));
     if (m_hover) {
         m_hover = TexelAt(viewport()->mapFromGlobal(QCursor::pos()));
     }
@@ -171,8 +194,10 @@ void PreviewView::Fit() {
     m_fit = true;
     double zoom = 1;
     if (HasImage()) {
+        // The room in device pixels: the zoom counts texels per device pixel.
         const QSize room = maximumViewportSize();
-        zoom = std::min(double(room.width()) / m_width, double(room.height()) / m_height);
+        zoom = std::min(double(room.width()) / m_width, double(room.height()) / m_height) *
+               DevicePixelRatio();
         zoom = std::max(zoom, 1.0 / 4096);
     }
     m_zoom = zoom;
@@ -189,7 +214,7 @@ void PreviewView::UpdateScrollRanges() {
     verticalScrollBar()->setRange(0, std::max(0, ScaledHeight() - room.height()));
     horizontalScrollBar()->setPageStep(room.width());
     verticalScrollBar()->setPageStep(room.height());
-    const int step = std::max(1, static_cast<int>(m_zoom)) * 8;
+    const int step = std::max(1, static_cast<int>(Scale())) * 8;
     horizontalScrollBar()->setSingleStep(step);
     verticalScrollBar()->setSingleStep(step);
 }
@@ -198,8 +223,8 @@ std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
     if (!HasImage()) {
         return std::nullopt;
     }
-    const double x = std::floor((p.x() + Scroll().x()) / m_zoom);
-    const double y = std::floor((p.y() + Scroll().y()) / m_zoom);
+    const double x = std::floor((p.x() + Scroll().x()) / Scale());
+    const double y = std::floor((p.y() + Scroll().y()) / Scale());
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
         return std::nullopt;
     }
@@ -207,8 +232,8 @@ std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
 }
 
 QPoint PreviewView::ViewportPointOf(QPoint texel) const {
-    return QPoint(ClampToInt(std::floor(texel.x() * m_zoom) - Scroll().x()),
-                  ClampToInt(std::floor(texel.y() * m_zoom) - Scroll().y()));
+    return QPoint(ClampToInt(std::floor(texel.x() * Scale()) - Scroll().x()),
+                  ClampToInt(std::floor(texel.y() * Scale()) - Scroll().y()));
 }
 
 void PreviewView::Pin(QPoint texel) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "app/PreviewMips.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
@@ -29,8 +30,7 @@ QString PrecisionName(Precision precision);
 // kNibbles the pixel is the preview block's, each nibble n held as n x 16,
 // and a channel shown alone or as an alpha is widened to n x 17; at kFull
 // its bytes are 8-bit values as they are.
-QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker,
-               Precision precision = Precision::kNibbles);
+QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision = Precision::kNibbles);
 
 class PreviewView : public QAbstractScrollArea {
     Q_OBJECT
@@ -64,7 +64,11 @@ public:
     // the texture's image again at that precision.
     Precision GetPrecision() const { return m_precision; }
     void SetPrecision(Precision precision);
+    // Device pixels per texel: at 100% one texel is one device pixel on a
+    // screen of any scale.
     double Zoom() const { return m_zoom; }
+    // Device pixels per logical pixel of the viewport.
+    double DevicePixelRatio() const;
     bool Fitting() const { return m_fit; }
     // One power of two in or out, about a point of the viewport.
     void ZoomIn(QPoint about);
@@ -99,11 +103,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QPoint Scroll() const;
     // The largest zoom at which the whole image can be scrolled to.
     double MaxZoom() const;
+    // Logical pixels per texel.
+    double Scale() const;
     // The image's size at the current zoom, in viewport pixels.
     int ScaledWidth() const;
     int ScaledHeight() const;
@@ -116,6 +123,7 @@ private:
     const QRgb* Row(int y) const;
 
     Buffer<std::uint8_t> m_dib;
+    PreviewMips m_mips;  // made when the view zooms out
     int m_width = 0;
     int m_height = 0;
     const CTextureSet* m_set = nullptr;

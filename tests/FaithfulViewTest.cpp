@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTreeView>
 #include <QtTest>
+#include <cmath>
+#include <cstring>
 
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
@@ -32,6 +34,43 @@ std::filesystem::path GradientSet(const TempDir& dir) {
 
 QString Readout(const CMarrowix& d) {
     return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
+}
+
+// A preview block of `width` x `height` pixels of noise, each nibble n as
+// n x 16 as the preview block holds it; pixel (x, y) of the image, top row
+// first, through `at`.
+struct NoiseImage {
+    Buffer<std::uint8_t> dib;
+    int width = 0;
+    int height = 0;
+    QRgb At(int x, int y) const {
+        const std::uint8_t* p =
+            dib.data() + kDibHeaderSize + (std::size_t(height - 1 - y) * width + x) * 4;
+        return qRgba(p[2], p[1], p[0], p[3]);
+    }
+};
+
+NoiseImage Noise(int width, int height) {
+    NoiseImage image{Buffer<std::uint8_t>(kDibHeaderSize + std::size_t(width) * height * 4), width,
+                     height};
+    BITMAPINFOHEADER h{};
+    h.biSize = kDibHeaderSize;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    std::memcpy(image.dib.data(), &h, sizeof h);
+    std::uint32_t seed = 12345;
+    for (std::size_t i = kDibHeaderSize; i < image.dib.size(); ++i) {
+        seed = seed * 1103515245 + 12345;
+        image.dib[i] = static_cast<std::uint8_t>((seed >> 16) & 0xF0);
+    }
+    return image;
+}
+
+// What the viewport shows, one pixel of the image per device pixel.
+QImage Shown(PreviewView& view) {
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // A dialog whose save dialog is answered by the test.
@@ -115,6 +154,95 @@ private slots:
         QVERIFY(d.warnings.isEmpty());
         d.CopyImage();
         QCOMPARE(QGuiApplication::clipboard()->image().pixel(5, 1), qRgba(170, 0, 85, 36));
+    }
+
+    void zoomedOutEachPixelAveragesTheTexelsItCovers() {
+        const NoiseImage image = Noise(64, 48);
+        PreviewView view;
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.SetTexture(Buffer<std::uint8_t>(image.dib), nullptr, 0);
+        const double ratio = view.DevicePixelRatio();
+        for (int k : {2, 4, 8, 16}) {
+            view.ZoomOut();
+            QCOMPARE(view.Zoom(), 1.0 / k);
+            const QImage shown = Shown(view);
+            // Device pixel (x, y) covers texels k x to k x + k - 1 across and
+            // the same down: their average, channel by channel (levels made
+            // by halving round twice or more, so within 1).
+            for (int y = 0; y < image.height / k; ++y) {
+                for (int x = 0; x < image.width / k; ++x) {
+                    int sums[3] = {};
+                    for (int ty = y * k; ty < y * k + k; ++ty) {
+                        for (int tx = x * k; tx < x * k + k; ++tx) {
+                            const QRgb t = image.At(tx, ty);
+                            sums[0] += qRed(t);
+                            sums[1] += qGreen(t);
+                            sums[2] += qBlue(t);
+                        }
+                    }
+                    const QRgb got = shown.pixel(x, y);
+                    const int got3[3] = {qRed(got), qGreen(got), qBlue(got)};
+                    for (int c = 0; c < 3; ++c) {
+                        const double want = double(sums[c]) / (k * k);
+                        QVERIFY2(std::abs(got3[c] - want) <= 1.0,
+                                 qPrintable(QString("1/%1 at %2, %3: %4 against %5")
+                                                .arg(k)
+                                                .arg(x)
+                                                .arg(y)
+                                                .arg(got3[c])
+                                                .arg(want)));
+                    }
+                }
+            }
+            // The frame follows the image's edge, scaled.
+            const int edge = static_cast<int>(std::ceil(image.width / double(k) / ratio));
+            QCOMPARE(shown.pixel(int(edge * ratio), 0), qRgb(0x40, 0x40, 0x40));
+        }
+        // Magnified, texels stay crisp squares.
+        view.RealSize();
+        view.ZoomIn({0, 0});
+        const QImage twice = Shown(view);
+        QCOMPARE(twice.pixel(0, 0), twice.pixel(1, 1));
+        QCOMPARE(twice.pixel(2, 0) | 0xFF000000u, image.At(1, 0) | 0xFF000000u);
+    }
+
+    // Run also with QT_SCALE_FACTOR=2: at 100% one texel is one device
+    // pixel, whatever the scale, and the pointer finds the texel under it.
+    void realSizeIsOneTexelPerDevicePixel() {
+        const NoiseImage image = Noise(40, 30);
+        PreviewView view;
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.SetTexture(Buffer<std::uint8_t>(image.dib), nullptr, 0);
+        const double ratio = view.DevicePixelRatio();
+        QCOMPARE(view.Zoom(), 1.0);
+        const QImage shown = Shown(view);
+        for (int y = 0; y < image.height; ++y) {
+            for (int x = 0; x < image.width; ++x) {
+                QCOMPARE(shown.pixel(x, y), image.At(x, y) | 0xFF000000u);
+            }
+        }
+        // The frame right after the last texel, in device pixels.
+        QCOMPARE(shown.pixel(image.width, 0), qRgb(0x40, 0x40, 0x40));
+        // A viewport point (logical) over texel 12, 8.
+        const QPoint over(int(12 / ratio), int(8 / ratio));
+        QCOMPARE(*view.TexelAt(over), QPoint(int(over.x() * ratio), int(over.y() * ratio)));
+        QCOMPARE(view.ViewportPointOf(QPoint(20, 10)), QPoint(int(20 / ratio), int(10 / ratio)));
+        // Zoom steps count device pixels too: at 200% a texel is 2 x 2 of them.
+        view.ZoomIn({0, 0});
+        const QImage twice = Shown(view);
+        QCOMPARE(twice.pixel(3, 5), image.At(1, 2) | 0xFF000000u);
+        // Fit: the whole image in the view's device pixels.
+        view.Fit();
+        const QSize room = view.maximumViewportSize() * ratio;
+        QVERIFY(view.Zoom() * image.width <= room.width() + 1e-6);
+        QVERIFY(view.Zoom() * image.height <= room.height() + 1e-6);
+        QVERIFY(std::abs(view.Zoom() * image.height - room.height()) < 1 ||
+                std::abs(view.Zoom() * image.width - room.width()) < 1);
+        qInfo("device pixel ratio %g", ratio);
     }
 };
 

@@ -114,8 +114,11 @@ private slots:
         const QPoint corner = DialogUnits::For(d).Map(149, 53, 15, 13).topLeft();
         const QImage dialog = d.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(dialog.copy(QRect(corner, expected.size())), expected);
-        // Beside the image, the dialog's own background.
-        QCOMPARE(dialog.pixel(corner + QPoint(4, 0)), d.palette().window().color().rgb());
+        // Beside the image a dark line, then mid grey: neither the dialog's
+        // background nor white, so a light texture's edge shows.
+        QCOMPARE(dialog.pixel(corner + QPoint(4, 0)), qRgb(0x40, 0x40, 0x40));
+        QCOMPARE(dialog.pixel(corner + QPoint(1, 2)), qRgb(0x40, 0x40, 0x40));
+        QCOMPARE(dialog.pixel(corner + QPoint(5, 3)), qRgb(0x80, 0x80, 0x80));
         QCOMPARE(d.Preview()->pos(), corner);
         QCOMPARE(d.Preview()->Zoom(), 1.0);
     }
