@@ -111,9 +111,9 @@ void CMarrowix::AddPreviewActions() {
     add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
         [this] { m_pPreview->RealSize(); });
     add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
-    QAction* precision = add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
-                             [this](bool on) { SetPrecision(on ? Precision::kFull
-                                                               : Precision::kNibbles); });
+    QAction* precision =
+        add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
+            [this](bool on) { SetPrecision(on ? Precision::kFull : Precision::kNibbles); });
     precision->setCheckable(true);
     auto* separator2 = new QAction(this);
     separator2->setSeparator(true);
@@ -339,10 +339,9 @@ void CMarrowix::ShowPendingPreview() {
     // its memory rather than touching fresh pages.
     m_pPreview->ReleaseImageMemory();
     // At 4-bit precision the preview block itself; at 8-bit the full one.
-    Result<Buffer<std::uint8_t>> dib =
-        m_pPreview->GetPrecision() == Precision::kFull
-            ? BuildImageDib(*m_pTextureSet, index, Precision::kFull)
-            : BuildPreviewDib(*m_pTextureSet, index);
+    Result<Buffer<std::uint8_t>> dib = m_pPreview->GetPrecision() == Precision::kFull
+                                           ? BuildImageDib(*m_pTextureSet, index, Precision::kFull)
+                                           : BuildPreviewDib(*m_pTextureSet, index);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),

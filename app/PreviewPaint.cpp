@@ -93,10 +93,15 @@ struct Span {
 // For each of `n` device pixels from `start` (in device pixels from the
 // image's edge), the source pixels it covers in a level `size` pixels long
 // that holds `perPixel` device pixels per pixel: one pixel when magnified or
-// at an exact power of two, the pixels under it otherwise.
-std::vector<Span> Spans(double start, int n, double perPixel, int size) {
+// at an exact power of two, the pixels under it otherwise; none for a pixel
+// at or past `end`, the image's far edge.
+std::vector<Span> Spans(double start, int n, double perPixel, int size, double end) {
     std::vector<Span> spans(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
+        if (start + i >= end) {
+            spans[static_cast<std::size_t>(i)] = {0, 0, 1};
+            continue;
+        }
         const double from = (start + i) / perPixel;
         const double to = (start + i + 1) / perPixel;
         const int first = std::min(static_cast<int>(from), size - 1);
@@ -119,21 +124,53 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     }
     // Beyond the image a mid grey, and a line along its edges, so that a
     // white or light grey texture's edge shows.
-    painter.fillRect(exposed, QColor(kBeyondGrey, kBeyondGrey, kBeyondGrey));
+    const QRgb beyond = qRgb(kBeyondGrey, kBeyondGrey, kBeyondGrey);
+    painter.fillRect(exposed, QColor(beyond));
     const QPoint scroll = Scroll();
     const QRect shown(-scroll.x(), -scroll.y(), ScaledWidth(), ScaledHeight());
-    painter.setPen(QPen(QColor(kFrameGrey, kFrameGrey, kFrameGrey), 0));
-    painter.drawRect(shown.adjusted(-1, -1, 0, 0));
     const QRect area = exposed & shown;
-    if (area.isEmpty()) {
-        return;
-    }
-
-    // Only the pixels on the screen, in device pixels: each looks up the
-    // texel it shows when magnified, or zoomed out the average of the texels
-    // it covers, from the level of the halved images nearest above the
-    // zoom. No zoom step makes a scaled copy of the whole image.
     const double ratio = DevicePixelRatio();
+    if (!area.isEmpty()) {
+        PaintImage(painter, area, beyond);
+    }
+    // The frame: one device pixel outside the image on every side, placed
+    // in device pixels so that it meets the image's edge at any scale.
+    {
+        painter.save();
+        painter.scale(1 / ratio, 1 / ratio);
+        const double left = std::round(-scroll.x() * ratio);
+        const double top = std::round(-scroll.y() * ratio);
+        const double width = std::ceil(m_width * m_zoom);
+        const double height = std::ceil(m_height * m_zoom);
+        const QColor frame(kFrameGrey, kFrameGrey, kFrameGrey);
+        painter.fillRect(QRectF(left - 1, top - 1, width + 2, 1), frame);
+        painter.fillRect(QRectF(left - 1, top + height, width + 2, 1), frame);
+        painter.fillRect(QRectF(left - 1, top, 1, height), frame);
+        painter.fillRect(QRectF(left + width, top, 1, height), frame);
+        painter.restore();
+    }
+    const double pixel = 1 / ratio;  // one device pixel, in logical units
+
+    if (m_pinned) {
+        // A marker around the pinned texel, visible on light and dark texels:
+        // lines one and two device pixels outside it, at any scale.
+        const double scale = Scale();
+        const QRectF texel(m_pinned->x() * scale - scroll.x(), m_pinned->y() * scale - scroll.y(),
+                           std::max(scale, pixel), std::max(scale, pixel));
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawRect(texel.adjusted(-2 * pixel, -2 * pixel, pixel, pixel));
+        painter.setPen(QPen(Qt::yellow, 0));
+        painter.drawRect(texel.adjusted(-pixel, -pixel, 0, 0));
+    }
+}
+
+// The image's pixels within `area` (viewport pixels), in device pixels:
+// each looks up the texel it shows when magnified, or zoomed out the average
+// of the texels it covers, from the level of the halved images nearest above
+// the zoom. No zoom step makes a scaled copy of the whole image.
+void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) {
+    const double ratio = DevicePixelRatio();
+    const QPoint scroll = Scroll();
     const QSize device(static_cast<int>(std::ceil(area.width() * ratio)),
                        static_cast<int>(std::ceil(area.height() * ratio)));
     QImage pixels(device, QImage::Format_RGB32);
@@ -158,19 +195,48 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     auto row = [&](int y) { return level == 0 ? Row(y) : m_mips.Row(level, y); };
     const double startX = (area.left() + scroll.x()) * ratio;
     const double startY = (area.top() + scroll.y()) * ratio;
-    const std::vector<Span> columns = Spans(startX, device.width(), perPixel, levelWidth);
-    const std::vector<Span> rows = Spans(startY, device.height(), perPixel, levelHeight);
+    const std::vector<Span> columns =
+        Spans(startX, device.width(), perPixel, levelWidth, m_width * m_zoom);
+    const std::vector<Span> rows =
+        Spans(startY, device.height(), perPixel, levelHeight, m_height * m_zoom);
     const double checker = kCheckerSize * ratio;
+    // Where every column shows one source pixel (or none, past the image's
+    // right edge, which only the last columns can be): those pixels, and how
+    // many columns lie inside the image.
+    std::vector<int> firsts(columns.size());
+    int inside = 0;
+    bool nearest = true;
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        firsts[x] = columns[x].first;
+        inside += columns[x].count > 0 ? 1 : 0;
+        nearest = nearest && columns[x].count <= 1;
+    }
     for (int y = 0; y < device.height(); ++y) {
         const Span r = rows[static_cast<std::size_t>(y)];
+        auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
+        if (r.count == 0) {
+            std::fill(dst, dst + device.width(), beyond);  // past the image's bottom edge
+            continue;
+        }
         const QRgb* src[kMaxSamples];
         for (int k = 0; k < r.count; ++k) {
             src[k] = row(r.first + k * r.step);
         }
-        auto* dst = reinterpret_cast<QRgb*>(pixels.scanLine(y));
+        if (m_mode == ViewMode::kRgb && r.count == 1 && nearest) {
+            // The common case, magnified or at real size: one lookup a pixel.
+            for (int x = 0; x < inside; ++x) {
+                dst[x] = src[0][firsts[static_cast<std::size_t>(x)]] | 0xFF000000u;
+            }
+            std::fill(dst + inside, dst + device.width(), beyond);
+            continue;
+        }
         const int checkerY = static_cast<int>((startY + y) / checker);
         for (int x = 0; x < device.width(); ++x) {
             const Span c = columns[static_cast<std::size_t>(x)];
+            if (c.count == 0) {
+                dst[x] = beyond;  // past the image's right edge
+                continue;
+            }
             const QRgb pixel = r.count == 1 && c.count == 1
                                    ? src[0][c.first]
                                    : AveragePixels(src, r.count, c.first, c.count, c.step);
@@ -183,19 +249,6 @@ void PreviewView::paintEvent(QPaintEvent* event) {
         }
     }
     painter.drawImage(area.topLeft(), pixels);
-
-    if (m_pinned) {
-        // A marker around the pinned texel, visible on light and dark texels:
-        // lines one and two device pixels outside it, at any scale.
-        const double scale = Scale();
-        const double pixel = 1 / ratio;  // one device pixel, in logical units
-        const QRectF texel(m_pinned->x() * scale - scroll.x(), m_pinned->y() * scale - scroll.y(),
-                           std::max(scale, pixel), std::max(scale, pixel));
-        painter.setPen(QPen(Qt::black, 0));
-        painter.drawRect(texel.adjusted(-2 * pixel, -2 * pixel, pixel, pixel));
-        painter.setPen(QPen(Qt::yellow, 0));
-        painter.drawRect(texel.adjusted(-pixel, -pixel, 0, 0));
-    }
 }
 
 }  // namespace marrowix

@@ -16,6 +16,8 @@
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
+class QPainter;
+
 namespace marrowix {
 
 enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha };
@@ -96,6 +98,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void PaintImage(QPainter& painter, const QRect& area, QRgb beyond);
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
