@@ -4,9 +4,13 @@
 
 #include <png.h>
 
+#include <cstring>
+#include <random>
+
 #include "RunInspect.h"
 #include "TestFiles.h"
 #include "decode/Decode.h"
+#include "imagefiles/ImageFiles.h"
 
 namespace marrowix::test {
 namespace {
@@ -129,6 +133,41 @@ TEST(Precision, DepthOfPngExportsFromTheCommandLine) {
                             listing})
                   .code,
               0);
+}
+
+// PNG files are compressed in parts on all cores and joined into one
+// stream: libpng reads back every pixel, whatever the number of parts.
+TEST(Precision, PngFilesReadBackPixelForPixel) {
+    TempDir dir;
+    std::mt19937 random(5);
+    for (const auto& [width, height] : {std::pair{300, 257}, {1, 1}, {7, 33}, {1000, 3}}) {
+        Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * height * 4);
+        BITMAPINFOHEADER h{};
+        h.biSize = kDibHeaderSize;
+        h.biWidth = width;
+        h.biHeight = height;
+        h.biPlanes = 1;
+        h.biBitCount = 32;
+        std::memcpy(dib.data(), &h, sizeof h);
+        for (std::size_t i = kDibHeaderSize; i < dib.size(); ++i) {
+            // Smooth in places, noisy in others, so that both kinds of block occur.
+            dib[i] = static_cast<std::uint8_t>((i / 4096) % 2 ? random() : i / 512);
+        }
+        const auto path = dir / "round.png";
+        ASSERT_EQ(WritePngFile(path.string(), dib), "");
+        const auto pixels = PngPixels(path);
+        ASSERT_EQ(pixels.size(), std::size_t(width) * height * 4) << width << " x " << height;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* bgra =
+                    dib.data() + kDibHeaderSize + (std::size_t(height - 1 - y) * width + x) * 4;
+                const std::uint8_t* rgba = &pixels[(std::size_t(y) * width + x) * 4];
+                ASSERT_TRUE(rgba[0] == bgra[2] && rgba[1] == bgra[1] && rgba[2] == bgra[0] &&
+                            rgba[3] == bgra[3])
+                    << width << " x " << height << " at " << x << ", " << y;
+            }
+        }
+    }
 }
 
 }  // namespace

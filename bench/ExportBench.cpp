@@ -1,0 +1,179 @@
+// Timings of image files written from a 4096 x 4096 "dxt" texture of
+// photographic content (a plasma fractal with an alpha ramp, encoded by the
+// sample tool's DXT5 encoder), as marrowix-inspect --export writes them:
+//   build/default/bench/marrowix_export_bench
+// PNG at both depths against BMP in the same run, with the file sizes and,
+// for size, a PNG of the same pixels written with libpng's default settings.
+#include <png.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "decode/Decode.h"
+#include "imagefiles/ImageFiles.h"
+#include "platform/ProcessMemory.h"
+#include "tools/DxtEncoder.h"
+
+namespace {
+
+using namespace marrowix;
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kSide = 4096;
+
+// A plasma fractal (midpoint displacement) of one channel, side x side.
+std::vector<float> Plasma(std::uint32_t side, std::mt19937& random) {
+    const std::uint32_t n = side + 1;
+    std::vector<float> h(std::size_t{n} * n, 0.5f);
+    std::uniform_real_distribution<float> jitter(-1, 1);
+    auto at = [&](std::uint32_t x, std::uint32_t y) -> float& { return h[std::size_t{y} * n + x]; };
+    float amplitude = 0.5f;
+    for (std::uint32_t step = side; step > 1; step /= 2, amplitude *= 0.55f) {
+        const std::uint32_t half = step / 2;
+        for (std::uint32_t y = half; y < n; y += step) {
+            for (std::uint32_t x = half; x < n; x += step) {
+                at(x, y) = (at(x - half, y - half) + at(x + half, y - half) +
+                            at(x - half, y + half) + at(x + half, y + half)) /
+                               4 +
+                           amplitude * jitter(random);
+            }
+        }
+        for (std::uint32_t y = 0; y < n; y += half) {
+            for (std::uint32_t x = (y / half) % 2 == 0 ? half : 0; x < n; x += step) {
+                float sum = 0;
+                int count = 0;
+                for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+                    const long px = long(x) + dx * long(half);
+                    const long py = long(y) + dy * long(half);
+                    if (px >= 0 && py >= 0 && px < long(n) && py < long(n)) {
+                        sum += at(std::uint32_t(px), std::uint32_t(py));
+                        ++count;
+                    }
+                }
+                at(x, y) = sum / float(count) + amplitude * jitter(random);
+            }
+        }
+    }
+    return h;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double Seconds(const std::function<void()>& run, int reps) {
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return Median(times);
+}
+
+}  // namespace
+
+int main() {
+    KeepFreedMemoryForReuse();
+    const fs::path dir =
+        fs::temp_directory_path() / ("marrowix-export-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+
+    std::mt19937 random(2024);
+    std::vector<std::uint8_t> rgba(std::size_t{kSide} * kSide * 4);
+    {
+        const auto r = Plasma(kSide, random);
+        const auto g = Plasma(kSide, random);
+        const auto b = Plasma(kSide, random);
+        for (std::uint32_t y = 0; y < kSide; ++y) {
+            for (std::uint32_t x = 0; x < kSide; ++x) {
+                const std::size_t i = std::size_t{y} * (kSide + 1) + x;
+                std::uint8_t* p = &rgba[(std::size_t{y} * kSide + x) * 4];
+                auto channel = [](float v) {
+                    return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255);
+                };
+                p[0] = channel(r[i]);
+                p[1] = channel(g[i]);
+                p[2] = channel(b[i]);
+                p[3] = static_cast<std::uint8_t>(x * 255 / (kSide - 1));  // the alpha ramp
+            }
+        }
+    }
+    const std::vector<std::uint8_t> blocks = EncodeDxt5Image(kSide, kSide, rgba);
+    std::ofstream(dir / "photo.txt") << "\"photo\" width=4096 height=4096\n";
+    const std::uint32_t zero = 0;
+    std::ofstream(dir / "photo.dxt.toc", std::ios::binary)
+        .write(reinterpret_cast<const char*>(&zero), 4);
+    {
+        std::ofstream data(dir / "photo.dxt.dat", std::ios::binary);
+        const char header[8] = {};
+        data.write(header, 8);
+        data.write(reinterpret_cast<const char*>(blocks.data()),
+                   static_cast<std::streamsize>(blocks.size()));
+    }
+    CTextureSet set;
+    OpenTextureSet(set, FromNativePath((dir / "photo.txt").string()), u"dxt");
+
+    const std::string bmp = (dir / "out.bmp").string();
+    const std::string png4 = (dir / "out4.png").string();
+    const std::string png8 = (dir / "out8.png").string();
+    const double bmpSeconds = Seconds([&] { WriteBmpFile(bmp, BuildPreviewDib(set, 0).value); }, 7);
+    const double png4Seconds =
+        Seconds([&] { WritePngFile(png4, BuildImageDib(set, 0, Precision::kNibbles).value); }, 5);
+    const double png8Seconds =
+        Seconds([&] { WritePngFile(png8, BuildImageDib(set, 0, Precision::kFull).value); }, 5);
+
+    // The same full-precision pixels with libpng's default settings.
+    const auto image = BuildImageDib(set, 0, Precision::kFull).value;
+    std::vector<std::uint8_t> topDown(std::size_t{kSide} * kSide * 4);
+    for (std::uint32_t y = 0; y < kSide; ++y) {
+        const std::uint8_t* src =
+            image.data() + kDibHeaderSize + std::size_t{kSide - 1 - y} * kSide * 4;
+        std::uint8_t* dst = topDown.data() + std::size_t{y} * kSide * 4;
+        for (std::uint32_t x = 0; x < kSide * 4; x += 4) {
+            dst[x] = src[x + 2];
+            dst[x + 1] = src[x + 1];
+            dst[x + 2] = src[x];
+            dst[x + 3] = src[x + 3];
+        }
+    }
+    const std::string reference = (dir / "default.png").string();
+    const double defaultSeconds = Seconds(
+        [&] {
+            png_image out{};
+            out.version = PNG_IMAGE_VERSION;
+            out.width = kSide;
+            out.height = kSide;
+            out.format = PNG_FORMAT_RGBA;
+            png_image_write_to_file(&out, reference.c_str(), 0, topDown.data(), 0, nullptr);
+        },
+        1);
+
+    const double pixelMiB = double(kSide) * kSide * 4 / (1 << 20);
+    auto size = [](const std::string& p) { return double(fs::file_size(p)) / (1 << 20); };
+    std::printf("4096 x 4096 dxt texture (plasma fractal, alpha ramp), %u cores\n",
+                std::thread::hardware_concurrency());
+    std::printf("%-34s %9s %10s %9s %7s\n", "export", "ms", "MiB/s", "file MiB", "x BMP");
+    auto row = [&](const char* what, double seconds, const std::string& file) {
+        std::printf("%-34s %9.1f %10.1f %9.2f %7.2f\n", what, seconds * 1e3, pixelMiB / seconds,
+                    size(file), seconds / bmpSeconds);
+    };
+    row("BMP (preview block)", bmpSeconds, bmp);
+    row("PNG --depth 4", png4Seconds, png4);
+    row("PNG --depth 8", png8Seconds, png8);
+    row("PNG, libpng defaults (8-bit pixels)", defaultSeconds, reference);
+    std::printf("PNG --depth 8 size against libpng's defaults: %.2f x\n",
+                size(png8) / size(reference));
+    fs::remove_all(dir);
+    return 0;
+}
