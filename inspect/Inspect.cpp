@@ -56,9 +56,14 @@ std::u16string_view NameUnits(const CTextureSet& set, std::size_t i,
     return {units, bytes.size()};
 }
 
+// "#INDEX name  Dimensions: W x H  Offset: 0xOFFSET": the index is what
+// --export and --texel take.
 void AppendEntryLine(std::string& line, const CTextureSet& set, std::size_t i) {
     const StoredEntry& e = set.Entries()[i];
     char16_t units[kNameUnits];
+    line += '#';
+    AppendNumber(line, i);
+    line += ' ';
     const std::size_t start = line.size();
     AppendEscaped(line, NameUnits(set, i, units), false);
     if (line.size() - start < 24) {

@@ -49,15 +49,15 @@ TEST(Inspect, PrintsTheTree) {
     }
     ASSERT_EQ(rows.size(), 7u) << o.out;
     EXPECT_EQ(rows[0], "[+] streets");
-    EXPECT_EQ(rows[1].rfind("    road ", 0), 0u);
+    EXPECT_EQ(rows[1].rfind("    #0 road ", 0), 0u) << rows[1];
     EXPECT_NE(rows[1].find("Dimensions: 4 x 2"), std::string::npos);
     EXPECT_NE(rows[1].find("Offset: 0x1A4"), std::string::npos);
-    EXPECT_EQ(rows[2].rfind("    q\\\\x01\\t ", 0), 0u) << rows[2];
+    EXPECT_EQ(rows[2].rfind("    #3 q\\\\x01\\t ", 0), 0u) << rows[2];
     EXPECT_EQ(rows[3], "[+] signs");
-    EXPECT_EQ(rows[4].rfind("    stop ", 0), 0u);
+    EXPECT_EQ(rows[4].rfind("    #1 stop ", 0), 0u);
     EXPECT_NE(rows[4].find("Offset: 0x0"), std::string::npos);
-    EXPECT_EQ(rows[5].rfind("    bad ", 0), 0u);
-    EXPECT_EQ(rows[6].rfind("stray ", 0), 0u) << "no category line: at the root, last";
+    EXPECT_EQ(rows[5].rfind("    #4 bad ", 0), 0u);
+    EXPECT_EQ(rows[6].rfind("#2 stray ", 0), 0u) << "no category line: at the root, last";
 }
 
 TEST(Inspect, PrintsJsonAndWarnsOfMissingFiles) {

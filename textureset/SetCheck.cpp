@@ -236,6 +236,8 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
     }
     if (!set.HasOffsetTableFile()) {
         fileProblem("offsets-missing", set.OffsetTablePath(), set.OffsetTableError());
+        problems.back().message +=
+            "; every texture reads offset 0, so no overlap of data is reported";
     }
     if (!set.HasDataFile()) {
         fileProblem("data-missing", set.DataPath(), set.DataError());
@@ -285,7 +287,12 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
             add("data-past-end", "data runs " + GroupDigits(end - data->Size()) +
                                      " bytes past the end of " + dataName);
         }
-        ranges.push_back({start, end, i});
+        // Overlaps only between offsets the table holds: a missing entry
+        // reads as 0, which is no data position at all.
+        if (const InputFile* table = set.GetOffsetTableFile();
+            table != nullptr && 4 * line + 4 <= table->Size()) {
+            ranges.push_back({start, end, i});
+        }
     }
     FindOverlaps(std::move(ranges), problems, listing.entryLines, dataName);
 
