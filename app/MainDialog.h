@@ -36,6 +36,11 @@ public:
     int LoadTextureSet(const std::u16string& listingPath,
                        std::optional<TextureMode> mode = std::nullopt);
 
+    // Loads the listing at `path` as LoadTextureSet does when it can be one
+    // (see CouldBeListing); otherwise says so and keeps the loaded set.
+    // Returns the number of entries, or -1 when the file was refused.
+    int OpenListing(const std::u16string& path, std::optional<TextureMode> mode = std::nullopt);
+
     TextureTreeModel* TreeModel() const { return m_pModel; }
     PreviewView* Preview() const { return m_pPreview; }
 
@@ -119,6 +124,11 @@ private:
     std::optional<Choice> m_lastChoice;
     QLineEdit* m_pFind = nullptr;
 };
+
+// Whether a file dropped or named on the command line can be a texture
+// listing: its name ends in ".txt" (any case), or an offset table or data
+// file derived from it exists for either encoding.
+bool CouldBeListing(const std::u16string& path);
 
 // The caption of the program's message boxes: the program file's name
 // without its extension.

@@ -8,9 +8,12 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QUrl>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "app/MainDialog.h"
+#include "app/NativePaths.h"
 #include "app/PreviewView.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
@@ -79,8 +82,34 @@ void CMarrowix::CopyImage() {
     }
 }
 
-// A single file dropped on the dialog loads as Browse would load it; the
-// file's path, or empty for anything else.
+bool CouldBeListing(const std::u16string& path) {
+    const std::size_t dot = path.size() >= 4 ? path.size() - 4 : std::u16string::npos;
+    if (dot != std::u16string::npos && path[dot] == u'.' && (path[dot + 1] | 0x20) == u't' &&
+        (path[dot + 2] | 0x20) == u'x' && (path[dot + 3] | 0x20) == u't') {
+        return true;
+    }
+    std::error_code ec;
+    for (const char16_t* mode : {u"dxt", u"etc"}) {
+        for (const char16_t* suffix : {u".toc", u".dat"}) {
+            if (std::filesystem::exists(ToNativePath(DeriveSetPath(path, mode, suffix)), ec)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int CMarrowix::OpenListing(const std::u16string& path, std::optional<TextureMode> mode) {
+    if (!CouldBeListing(path)) {
+        ShowWarning(QStringLiteral("%1 is not a texture listing")
+                        .arg(QFileInfo(PathFromU16(path)).fileName()));
+        return -1;
+    }
+    return LoadTextureSet(path, mode);
+}
+
+// A single file dropped on the dialog loads as Browse would load it when it
+// can be a listing; the file's path, or empty for anything else.
 static QString DroppedFile(const QMimeData* data) {
     const QList<QUrl> urls = data->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile() ||
@@ -102,7 +131,7 @@ void CMarrowix::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    LoadTextureSet(path);
+    OpenListing(PathToU16(path));
 }
 
 }  // namespace marrowix

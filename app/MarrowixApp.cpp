@@ -19,7 +19,7 @@ bool CMarrowixApp::InitInstance() {
     if (!m_startListing.empty()) {
         CMarrowix* d = dialog.get();
         QTimer::singleShot(0, d, [d, listing = m_startListing, mode = m_startMode] {
-            d->LoadTextureSet(listing, mode);
+            d->OpenListing(listing, mode);
         });
     }
     dialog->exec();

@@ -18,7 +18,9 @@ class CMarrowixApp {
 public:
     // Creates the main dialog with no set, makes it the main window, runs it
     // modally and returns true when it has ended. A listing given on the
-    // command line is loaded once the dialog runs, as Browse would load it.
+    // command line is loaded once the dialog runs, as Browse would load it,
+    // when it can be a listing (CouldBeListing); otherwise the dialog says so
+    // and opens empty.
     virtual bool InitInstance();
     virtual ~CMarrowixApp() = default;
     // The main dialog; replaced in tests.

@@ -157,9 +157,40 @@ private slots:
         QCOMPARE(d.questions, 1);
         QCOMPARE(d.m_pTextureSet->GetMode(), kModeEtc);
         QCOMPARE(d.TreeModel()->rowCount(), 3);
+
+        // A file that cannot be a listing is refused with one message, the
+        // set kept and nothing asked.
+        WriteText(dir / "shot.png", "\x89PNG not a listing");
+        auto* picture = new QMimeData;
+        picture->setUrls({QUrl::fromLocalFile(Q(dir / "shot.png"))});
+        const CTextureSet* before = d.m_pTextureSet.get();
+        Drop(d, picture);
+        QCOMPARE(d.warnings, QStringList{"shot.png is not a texture listing"});
+        QCOMPARE(d.questions, 1);
+        QCOMPARE(d.m_pTextureSet.get(), before);
+        QCOMPARE(d.TreeModel()->rowCount(), 3);
+        // A listing named otherwise is taken when its files lie beside it.
+        std::filesystem::copy_file(dir / "world.txt", dir / "other.lst");
+        std::filesystem::copy_file(dir / "world.etc.toc", dir / "other.lst.etc.toc");
+        auto* other = new QMimeData;
+        other->setUrls({QUrl::fromLocalFile(Q(dir / "other.lst"))});
+        Drop(d, other);
+        QCOMPARE(d.questions, 2);
+        QCOMPARE(d.m_pTextureSet->ListingPath(), (dir / "other.lst").u16string());
+        QVERIFY(CouldBeListing(u"/nowhere/LIST.TXT"));
+        QVERIFY(!CouldBeListing(u"/nowhere/list.png"));
+
+        // The same for a listing on the command line: a message, an empty dialog.
+        TestApp app;
+        app.m_startListing = (dir / "shot.png").u16string();
+        QVERIFY(app.InitInstance());
+        QCOMPARE(app.questions, 0);
+        QCOMPARE(app.rows, 0);
         delete folder;
         delete text;
         delete file;
+        delete picture;
+        delete other;
     }
 
     void findFiltersTheTreeAndEscapeClearsIt() {
