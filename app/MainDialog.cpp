@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +48,8 @@ bool CMarrowix::OnInitDialog() {
     CreatePreview();
     CreateFind();
     setAcceptDrops(true);
+    // Never smaller than the template: every control keeps its room.
+    setMinimumSize(size());
     ConnectMessageMap();
     setWindowTitle(QStringLiteral("Orlek's Marrowix (built @ Dec 10 2012 22:43:27 MSK)"));
     return true;
@@ -71,6 +75,8 @@ void CMarrowix::CreatePreview() {
     m_pReadout = new QLabel(this);
     m_pReadout->setProperty("controlId", IDC_READOUT);
     m_pReadout->setTextFormat(Qt::PlainText);
+    m_pReadout->setWordWrap(true);  // a second line where one does not hold it
+    m_pReadout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pReadout->setText(m_pPreview->ReadoutText());
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &QLabel::setText);
     AddPreviewActions();
@@ -122,10 +128,43 @@ void CMarrowix::AddPreviewActions() {
         [this] { SaveImage(); });
     add(QStringLiteral("Copy image"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
         [this] { CopyImage(); });
+    add(QStringLiteral("Copy readout"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+        [this] { QGuiApplication::clipboard()->setText(m_pReadout->text()); });
+}
+
+// Beyond the template's size the tree grows downward, the path box and the
+// group box to the right with Browse kept at the right margin; at the
+// template's size every control is where the template puts it.
+void CMarrowix::LayoutControls() {
+    const res::DialogTemplate& t = res::MainDialogTemplate();
+    const DialogUnits units = DialogUnits::For(*this);
+    const int dx = std::max(0, width() - units.X(t.cx));
+    const int dy = std::max(0, height() - units.Y(t.cy));
+    for (const res::ControlTemplate& c : t.controls) {
+        QRect r = units.Map(c.x, c.y, c.cx, c.cy);
+        switch (c.id) {
+            case IDC_TREE:
+                r.setHeight(r.height() + dy);
+                break;
+            case IDC_PATH:
+            case IDC_STATIC:  // the group box
+                r.setWidth(r.width() + dx);
+                break;
+            case IDC_BROWSE:
+                r.translate(dx, 0);
+                break;
+            default:
+                continue;
+        }
+        if (QWidget* control = GetDlgItem(c.id)) {
+            control->setGeometry(r);
+        }
+    }
 }
 
 // The view reaches from the template's corner to the dialog's right and
-// bottom margins (those of the template's tree), less the readout line.
+// bottom margins (those of the template's tree), less the readout's two
+// lines.
 void CMarrowix::LayoutPreview() {
     if (m_pPreview == nullptr) {
         return;
@@ -134,17 +173,21 @@ void CMarrowix::LayoutPreview() {
     const QPoint corner = units.Map(149, 53, 15, 13).topLeft();
     const int right = width() - units.X(7);
     const int bottom = height() - units.Y(7);
-    const int line = m_pReadout->fontMetrics().height() + 2;
+    const int lines = 2 * m_pReadout->fontMetrics().lineSpacing() + 2;
     const QRect area(
-        corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + line, bottom - 1)));
-    m_pReadout->setGeometry(area.left(), area.bottom() + 1 - line, area.width(), line);
+        corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + lines, bottom - 1)));
+    m_pReadout->setGeometry(area.left(), area.bottom() + 1 - lines, area.width(), lines);
     m_pPreview->setGeometry(area.left(), area.top(), area.width(),
-                            std::max(1, area.height() - line));
+                            std::max(1, area.height() - lines));
 }
 
 void CMarrowix::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    LayoutControls();
     LayoutPreview();
+    if (m_pFind != nullptr && m_pFind->isVisible()) {
+        LayoutFind();
+    }
 }
 
 QWidget* CMarrowix::GetDlgItem(int id) const {

@@ -99,6 +99,7 @@ private:
     void ConnectMessageMap();
     void CreatePreview();
     void AddPreviewActions();
+    void LayoutControls();
     void LayoutPreview();
     void CreateFind();
     void LayoutFind();

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMimeData>
 #include <QUrl>
 #include <filesystem>
@@ -60,6 +61,8 @@ void CMarrowix::SaveImage() {
     }
     if (!error.isEmpty()) {
         ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
+    } else {
+        m_pReadout->setText(QStringLiteral("saved %1").arg(path));  // until the readout moves on
     }
 }
 

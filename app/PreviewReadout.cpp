@@ -91,7 +91,8 @@ QString PreviewView::TexelText(QPoint texel) const {
 }
 
 QString PreviewView::ReadoutText() const {
-    QString state = ViewModeName(m_mode) + QLatin1Char(' ') + PrecisionName(m_precision) +
+    QString state = (m_encoding.isEmpty() ? QString() : m_encoding + QStringLiteral("  ")) +
+                    ViewModeName(m_mode) + QLatin1Char(' ') + PrecisionName(m_precision) +
                     QStringLiteral("  ") + (m_fit ? QStringLiteral("fit ") : QString()) +
                     ZoomText(m_zoom);
     const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;

@@ -48,6 +48,9 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
     const bool same = set == m_set && index == m_index;
+    if (set != nullptr) {
+        m_encoding = set->GetMode() == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc");
+    }
     m_set = set;
     m_index = index;
     if (!same || !usable || (m_pinned && (m_pinned->x() >= m_width || m_pinned->y() >= m_height))) {

@@ -89,8 +89,9 @@ public:
     void Pin(QPoint texel);
     void Unpin();
 
-    // The one-line readout: the texel under the pointer (or the pinned one)
-    // and where it comes from, then the mode and the zoom.
+    // The readout: the encoding of the set the image came from, the view
+    // mode, precision and zoom, then the texel under the pointer (or the
+    // pinned one) and where it comes from.
     QString ReadoutText() const;
 
 signals:
@@ -131,6 +132,7 @@ private:
     int m_height = 0;
     const CTextureSet* m_set = nullptr;
     std::size_t m_index = 0;
+    QString m_encoding;  // "dxt" or "etc": of the set the image came from
 
     ViewMode m_mode = ViewMode::kRgb;
     Precision m_precision = Precision::kNibbles;

@@ -120,6 +120,11 @@ private slots:
         QVERIFY(!ParseViewerArguments({"--mode", "DXT", "a.txt"}).error.empty());
         QVERIFY(!ParseViewerArguments({"--mode", "dxt"}).error.empty());
         QVERIFY(!ParseViewerArguments({"a.txt", "b.txt"}).error.empty());
+        // The help tells the keys.
+        for (const char* key :
+             {"keys and mouse:", "Ctrl+Shift+C", "Q   ", "Ctrl+F", "1 2 3 4 5 6"}) {
+            QVERIFY2(ViewerHelp().find(key) != std::string::npos, key);
+        }
 
         // The program itself: no display is needed to be told off.
         QProcess process;

@@ -103,7 +103,7 @@ private slots:
         // The preview block: nibble n as n x 16.
         QCOMPARE(view.Image().pixel(5, 1), qRgba(0xA0, 0, 0x50, 0x20));
         view.Pin(QPoint(5, 1));
-        QVERIFY(Readout(d).startsWith("RGB 4-bit  100%  |  pinned x 5, y 1  0xA052"));
+        QVERIFY(Readout(d).startsWith("dxt  RGB 4-bit  100%  |  pinned x 5, y 1  0xA052"));
         QVERIFY(!Readout(d).contains("8-bit R"));
 
         QTest::keyClick(&d, Qt::Key_Q);
@@ -111,10 +111,19 @@ private slots:
         QCOMPARE(view.GetPrecision(), Precision::kFull);
         QCOMPARE(view.Image().pixel(5, 1), qRgba(170, 0, 85, 36));
         QCOMPARE(view.Pinned(), std::optional<QPoint>(QPoint(5, 1)));  // the pin stays
-        QVERIFY2(Readout(d).startsWith("RGB 8-bit  100%  |  pinned x 5, y 1  0xA052 (R 10 G 0 B "
-                                       "5 A 2)  8-bit R 170 G 0 B 85 A 36  block 1,0 at 0x18  "
-                                       "c0 0xF800 (255 0 0) c1 0x001F (0 0 255)"),
-                 qPrintable(Readout(d)));
+        QVERIFY2(
+            Readout(d).startsWith("dxt  RGB 8-bit  100%  |  pinned x 5, y 1  0xA052 (R 10 G 0 B "
+                                  "5 A 2)  8-bit R 170 G 0 B 85 A 36  block 1,0 at 0x18  "
+                                  "c0 0xF800 (255 0 0) c1 0x001F (0 0 255)"),
+            qPrintable(Readout(d)));
+
+        // At the template's size the longest readout, a "dxt" texel at full
+        // precision, shows whole on its two lines; Ctrl+Shift+C copies it.
+        auto* readout = qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT));
+        QVERIFY(readout->fontMetrics().horizontalAdvance(readout->text()) > readout->width());
+        QVERIFY(readout->heightForWidth(readout->width()) <= readout->height());
+        QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), Readout(d));
 
         // Every view mode reads the 8-bit values as they are.
         const std::pair<int, QRgb> modes[] = {{Qt::Key_1, qRgb(170, 0, 85)},
@@ -139,6 +148,7 @@ private slots:
         // marrowix-inspect --depth 8 writes it; BMP the preview block.
         d.savePath = Q(dir / "viewer.png");
         d.SaveImage();
+        QCOMPARE(Readout(d), "saved " + d.savePath);
         QProcess inspect;
         inspect.start(MARROWIX_INSPECT_PATH, {"--export", "0", "--output", Q(dir / "cli.png"),
                                               "--depth", "8", Q(listing)});

@@ -149,7 +149,27 @@ private slots:
         d.resize(d.size() + QSize(100, 50));
         QCOMPARE(view.size(), before + QSize(100, 50));
         QCOMPARE(view.pos(), units.Map(149, 53, 15, 13).topLeft());
+        // Beyond the template the tree grows down, the path box and the group
+        // box to the right, Browse keeps to the right margin; the labels stay.
+        QCOMPARE(d.GetDlgItem(IDC_TREE)->geometry(),
+                 units.Map(7, 7, 134, 324).adjusted(0, 0, 0, 50));
+        QCOMPARE(d.GetDlgItem(IDC_PATH)->geometry(),
+                 units.Map(147, 7, 311, 14).adjusted(0, 0, 100, 0));
+        QCOMPARE(d.GetDlgItem(IDC_BROWSE)->geometry(),
+                 units.Map(469, 7, 50, 14).translated(100, 0));
+        QCOMPARE(d.GetDlgItem(IDC_STATIC)->geometry(),
+                 units.Map(148, 24, 368, 24).adjusted(0, 0, 100, 0));
+        QCOMPARE(d.GetDlgItem(IDC_OFFSET)->geometry(), units.Map(156, 34, 96, 8));
+        // Back at the template's size, everything is where the template puts
+        // it; smaller it does not go.
+        const QSize templateSize(units.X(526), units.Y(338));
+        d.resize(templateSize);
         QCOMPARE(d.GetDlgItem(IDC_TREE)->geometry(), units.Map(7, 7, 134, 324));
+        QCOMPARE(d.GetDlgItem(IDC_BROWSE)->geometry(), units.Map(469, 7, 50, 14));
+        QCOMPARE(d.GetDlgItem(IDC_PATH)->geometry(), units.Map(147, 7, 311, 14));
+        d.resize(520, 380);
+        QCOMPARE(d.size(), templateSize.expandedTo(QSize(520, 380)));
+        QCOMPARE(d.minimumSize(), templateSize);
     }
 
     void zoomStepsAboutThePointerWithinTheirBounds() {
@@ -315,7 +335,7 @@ private slots:
             const QImage shown = Shown(view);
             QCOMPARE(shown.pixel(0, 0), e.at00);
             QCOMPARE(shown.pixel(0, 1), e.at01);
-            QVERIFY(Readout(d).startsWith(ViewModeName(e.mode) + " 4-bit  100%"));
+            QVERIFY(Readout(d).startsWith("etc  " + ViewModeName(e.mode) + " 4-bit  100%"));
         }
         // The checkerboard shows under a fully transparent texel, in squares.
         QTest::keyClick(&d, Qt::Key_2);
@@ -341,24 +361,26 @@ private slots:
         QCOMPARE(Readout(d), QString("RGB 4-bit  100%"));
         SelectEntry(d, 0, 0);  // road at 420: texel (1, 0) at 420 + 8 + 2
         QTest::mouseMove(view.viewport(), QPoint(1, 0));
-        QCOMPARE(Readout(d),
-                 QString("RGB 4-bit  100%  |  x 1, y 0  0x0F0F (R 0 G 15 B 0 A 15)  at 0x1AE"));
+        QCOMPARE(
+            Readout(d),
+            QString("etc  RGB 4-bit  100%  |  x 1, y 0  0x0F0F (R 0 G 15 B 0 A 15)  at 0x1AE"));
         QTest::mouseMove(view.viewport(), QPoint(3, 1));
-        QCOMPARE(Readout(d),
-                 QString("RGB 4-bit  100%  |  x 3, y 1  0xDEF1 (R 13 G 14 B 15 A 1)  at 0x1BA"));
+        QCOMPARE(
+            Readout(d),
+            QString("etc  RGB 4-bit  100%  |  x 3, y 1  0xDEF1 (R 13 G 14 B 15 A 1)  at 0x1BA"));
         QTest::mouseMove(view.viewport(), QPoint(40, 40));  // beside the image
-        QCOMPARE(Readout(d), QString("RGB 4-bit  100%"));
+        QCOMPARE(Readout(d), QString("etc  RGB 4-bit  100%"));
 
         // Pinned by a click: the pointer moves on, the readout stays.
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(2, 0));
         QTest::mouseMove(view.viewport(), QPoint(0, 1));
-        QVERIFY(Readout(d).startsWith("RGB 4-bit  100%  |  pinned x 2, y 0  0x00FF"));
+        QVERIFY(Readout(d).startsWith("etc  RGB 4-bit  100%  |  pinned x 2, y 0  0x00FF"));
         QCOMPARE(Shown(view).pixel(1, 0), qRgb(255, 255, 0));  // the marker beside it
         // Escape lets go of the pin first, then ends the dialog.
         QTest::keyClick(d.m_pTree, Qt::Key_Escape);
         QVERIFY(d.isVisible());
         QVERIFY(!view.Pinned());
-        QVERIFY(Readout(d).startsWith("RGB 4-bit  100%  |  x 0, y 1"));
+        QVERIFY(Readout(d).startsWith("etc  RGB 4-bit  100%  |  x 0, y 1"));
         // A click beside the image unpins too.
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         QVERIFY(view.Pinned());
@@ -370,9 +392,10 @@ private slots:
         d.OnBrowse();
         SelectEntry(d, 0, 0);  // road at 16, one white opaque block
         QTest::mouseMove(view.viewport(), QPoint(2, 1));
-        QCOMPARE(Readout(d), QString("RGB 4-bit  100%  |  x 2, y 1  0xFFFF (R 15 G 15 B 15 A 15)  "
-                                     "block 0,0 at 0x18  c0 0xFFFF c1 0x0000  a0 255 a1 255  "
-                                     "colour 0 alpha 0"));
+        QCOMPARE(Readout(d),
+                 QString("dxt  RGB 4-bit  100%  |  x 2, y 1  0xFFFF (R 15 G 15 B 15 A 15)  "
+                         "block 0,0 at 0x18  c0 0xFFFF c1 0x0000  a0 255 a1 255  "
+                         "colour 0 alpha 0"));
         // A data file that ends inside one block and before another.
         TempDir cut;
         WriteText(cut / "cut.txt", "\"part\" width=4 height=4\n\"gone\" width=4 height=4\n");
@@ -388,7 +411,7 @@ private slots:
         SelectEntry(d, 1, -1);
         QTest::mouseMove(view.viewport(), QPoint(2, 3));  // (0, 0) would mean the centre
         QCOMPARE(Readout(d),
-                 QString("RGB 4-bit  100%  |  x 2, y 3  0x0000 (R 0 G 0 B 0 A 0)  block 0,0 "
+                 QString("dxt  RGB 4-bit  100%  |  x 2, y 3  0x0000 (R 0 G 0 B 0 A 0)  block 0,0 "
                          "at 0x6C, beyond the end of the data file"));
     }
 
