@@ -33,14 +33,7 @@ bool Has(const std::string& text, const std::string& part) {
 
 // A preview block of noise, which no encoder can make much smaller.
 Buffer<std::uint8_t> NoiseDib(int width, int height) {
-    Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * std::size_t(height) * 4);
-    BITMAPINFOHEADER h{};
-    h.biSize = kDibHeaderSize;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    std::memcpy(dib.data(), &h, sizeof h);
+    Buffer<std::uint8_t> dib = PreviewBlock(width, height);
     std::mt19937 random(7);
     for (std::size_t i = kDibHeaderSize; i < dib.size(); ++i) {
         dib[i] = static_cast<std::uint8_t>(random());

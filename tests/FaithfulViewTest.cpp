@@ -51,15 +51,7 @@ struct NoiseImage {
 };
 
 NoiseImage Noise(int width, int height) {
-    NoiseImage image{Buffer<std::uint8_t>(kDibHeaderSize + std::size_t(width) * height * 4), width,
-                     height};
-    BITMAPINFOHEADER h{};
-    h.biSize = kDibHeaderSize;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    std::memcpy(image.dib.data(), &h, sizeof h);
+    NoiseImage image{PreviewBlock(width, height), width, height};
     std::uint32_t seed = 12345;
     for (std::size_t i = kDibHeaderSize; i < image.dib.size(); ++i) {
         seed = seed * 1103515245 + 12345;

@@ -141,14 +141,7 @@ TEST(Precision, PngFilesReadBackPixelForPixel) {
     TempDir dir;
     std::mt19937 random(5);
     for (const auto& [width, height] : {std::pair{300, 257}, {1, 1}, {7, 33}, {1000, 3}}) {
-        Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * height * 4);
-        BITMAPINFOHEADER h{};
-        h.biSize = kDibHeaderSize;
-        h.biWidth = width;
-        h.biHeight = height;
-        h.biPlanes = 1;
-        h.biBitCount = 32;
-        std::memcpy(dib.data(), &h, sizeof h);
+        Buffer<std::uint8_t> dib = PreviewBlock(width, height);
         for (std::size_t i = kDibHeaderSize; i < dib.size(); ++i) {
             // Smooth in places, noisy in others, so that both kinds of block occur.
             dib[i] = static_cast<std::uint8_t>((i / 4096) % 2 ? random() : i / 512);

@@ -232,17 +232,7 @@ private slots:
         // would be 8.6 billion pixels across. Its block is never touched but
         // for the header and the pixels painted.
         const int width = 268435455;
-        auto wide = [&] {
-            Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * 4);
-            BITMAPINFOHEADER h{};
-            h.biSize = kDibHeaderSize;
-            h.biWidth = width;
-            h.biHeight = 1;
-            h.biPlanes = 1;
-            h.biBitCount = 32;
-            std::memcpy(dib.data(), &h, sizeof h);
-            return dib;
-        };
+        auto wide = [&] { return PreviewBlock(width, 1); };
         PreviewView view;
         view.resize(400, 300);
         view.show();
@@ -272,10 +262,7 @@ private slots:
         }
         QVERIFY(view.Zoom() <= 4.0);
         // The next texture of ordinary size zooms in as far as ever.
-        Buffer<std::uint8_t> small = wide();
-        reinterpret_cast<BITMAPINFOHEADER*>(small.data())->biWidth = 4;
-        small.resize(kDibHeaderSize + 16);
-        view.SetTexture(std::move(small), nullptr, 0);
+        view.SetTexture(PreviewBlock(4, 1), nullptr, 0);
         for (int i = 0; i < 10; ++i) {
             view.ZoomIn();
         }

@@ -1,6 +1,9 @@
 #include "TestFiles.h"
 
+#include "decode/Decode.h"
+
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -78,6 +81,18 @@ std::unique_ptr<CTextureSet> OpenSet(const std::filesystem::path& listing,
     auto set = std::make_unique<CTextureSet>();
     OpenTextureSet(*set, U16(listing), FromUtf8(mode));
     return set;
+}
+
+Buffer<std::uint8_t> PreviewBlock(int width, int height) {
+    Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(width) * std::size_t(height) * 4);
+    BITMAPINFOHEADER h{};
+    h.biSize = kDibHeaderSize;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    std::memcpy(dib.data(), &h, sizeof h);
+    return dib;
 }
 
 std::string Utf8Name(const TextureEntry& entry) {

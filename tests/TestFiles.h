@@ -62,4 +62,8 @@ std::unique_ptr<CTextureSet> OpenSet(const std::filesystem::path& listing,
 
 std::string Utf8Name(const TextureEntry& entry);
 
+// A preview block of width x height pixels: its header written, its pixels
+// left for the caller (untouched, so that a huge one costs no memory).
+Buffer<std::uint8_t> PreviewBlock(int width, int height);
+
 }  // namespace marrowix::test
