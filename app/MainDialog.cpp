@@ -117,10 +117,10 @@ void CMarrowix::AddPreviewActions() {
     add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
         [this] { m_pPreview->RealSize(); });
     add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
-    QAction* precision =
+    m_pPrecision =
         add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
             [this](bool on) { SetPrecision(on ? Precision::kFull : Precision::kNibbles); });
-    precision->setCheckable(true);
+    m_pPrecision->setCheckable(true);
     auto* separator2 = new QAction(this);
     separator2->setSeparator(true);
     m_pPreview->addAction(separator2);
@@ -289,6 +289,7 @@ void CMarrowix::SetPrecision(Precision precision) {
         return;
     }
     m_pPreview->SetPrecision(precision);
+    m_pPrecision->setChecked(precision == Precision::kFull);
     // The texture shown, again at the new precision.
     if (m_selected && !m_pending) {
         m_pending = m_selected;

@@ -9,6 +9,7 @@
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QTreeView;
@@ -124,6 +125,7 @@ private:
     };
     std::optional<Choice> m_lastChoice;
     QLineEdit* m_pFind = nullptr;
+    QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
 };
 
 // Whether a file dropped or named on the command line can be a texture

@@ -156,6 +156,11 @@ private slots:
         QVERIFY(d.warnings.isEmpty());
         d.CopyImage();
         QCOMPARE(QGuiApplication::clipboard()->image().pixel(5, 1), qRgba(170, 0, 85, 36));
+        // Set from code, the key still switches back: the menu entry follows.
+        d.SetPrecision(Precision::kNibbles);
+        d.SetPrecision(Precision::kFull);
+        QTest::keyClick(&d, Qt::Key_Q);
+        QCOMPARE(view.GetPrecision(), Precision::kNibbles);
     }
 
     void zoomedOutEachPixelAveragesTheTexelsItCovers() {
