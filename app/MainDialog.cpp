@@ -250,12 +250,13 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
         OpenTextureSet(*set, listingPath, modeWord.toStdU16String());
         m_pTextureSet = std::move(set);
     } catch (const std::bad_alloc&) {
-        qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
+        m_pTextureSet.reset();
+    }
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
+    if (!m_pTextureSet) {
         ShowWarning(QStringLiteral("not enough memory to load the texture set"));
         return 0;
     }
-
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
     // The tree shows what memory allows: fewer textures, never a crash.
     const std::size_t count = m_pTextureSet->GetEntryCount();
     std::size_t shown = ShowableTextures(count);

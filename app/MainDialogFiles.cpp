@@ -45,15 +45,14 @@ void CMarrowix::SaveImage() {
         error = QStringLiteral("choose a .png or a .bmp file");
     } else {
         try {
-            const bool bmp = suffix == QLatin1String("bmp");
+            const ImageFormat format =
+                suffix == QLatin1String("bmp") ? ImageFormat::kBmp : ImageFormat::kPng;
             const Result<Buffer<std::uint8_t>> dib =
-                bmp ? BuildPreviewDib(*m_pTextureSet, index)
-                    : BuildImageDib(*m_pTextureSet, index, m_pPreview->GetPrecision());
+                BuildFileImage(*m_pTextureSet, index, format, m_pPreview->GetPrecision());
             const std::string native = QFile::encodeName(path).toStdString();
-            const SetFileGuard guard(*m_pTextureSet);
-            const std::string written = !dib.ok() ? dib.error
-                                        : bmp     ? WriteBmpFile(native, dib.value, guard)
-                                                  : WritePngFile(native, dib.value, guard);
+            const std::string written =
+                dib.ok() ? WriteImageFile(native, format, dib.value, SetFileGuard(*m_pTextureSet))
+                         : dib.error;
             error = QString::fromStdString(written);
         } catch (const std::bad_alloc&) {
             error = QStringLiteral("not enough memory to save this texture");

@@ -97,6 +97,25 @@ std::string WritePngFile(const OutputFolder& folder, const std::string& name,
     });
 }
 
+Result<Buffer<std::uint8_t>> BuildFileImage(const CTextureSet& set, std::size_t index,
+                                            ImageFormat format, Precision precision) {
+    return format == ImageFormat::kPng ? BuildImageDib(set, index, precision)
+                                       : BuildPreviewDib(set, index);
+}
+
+std::string WriteImageFile(const OutputFolder& folder, const std::string& name, ImageFormat format,
+                           std::span<const std::uint8_t> image, const SetFileGuard& guard) {
+    return format == ImageFormat::kPng ? WritePngFile(folder, name, image, guard)
+                                       : WriteBmpFile(folder, name, image, guard);
+}
+
+std::string WriteImageFile(const std::string& path, ImageFormat format,
+                           std::span<const std::uint8_t> image, const SetFileGuard& guard) {
+    return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        return WriteImageFile(folder, name, format, image, guard);
+    });
+}
+
 std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib,
                          const SetFileGuard& guard) {
     return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {

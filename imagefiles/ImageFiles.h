@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/Decode.h"
 #include "imagefiles/OutputFolder.h"
 #include "textureset/TextureSet.h"
 
@@ -26,6 +27,17 @@ std::string WriteBmpFile(const OutputFolder& folder, const std::string& name,
 // opaque and white is white; or at full precision).
 std::string WritePngFile(const OutputFolder& folder, const std::string& name,
                          std::span<const std::uint8_t> dib, const SetFileGuard& guard = {});
+
+// The two kinds of image file, and what each holds of entry `index`: a BMP
+// the preview block as it is, a PNG the image at `precision` (8-bit values).
+enum class ImageFormat { kBmp, kPng };
+Result<Buffer<std::uint8_t>> BuildFileImage(const CTextureSet& set, std::size_t index,
+                                            ImageFormat format, Precision precision);
+// Writes BuildFileImage's block as a file of `format`.
+std::string WriteImageFile(const OutputFolder& folder, const std::string& name, ImageFormat format,
+                           std::span<const std::uint8_t> image, const SetFileGuard& guard = {});
+std::string WriteImageFile(const std::string& path, ImageFormat format,
+                           std::span<const std::uint8_t> image, const SetFileGuard& guard = {});
 
 // The same at a native path: its folder is opened once (links in the path
 // are the user's choice), the final name is never followed.

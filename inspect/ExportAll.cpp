@@ -243,16 +243,13 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     std::size_t failed = 0;
     std::size_t done = 0;
     std::atomic<std::size_t> next{0};
+    const ImageFormat kind = format == "png" ? ImageFormat::kPng : ImageFormat::kBmp;
     auto exportOne = [&](const ExportJob& job) -> std::string {
         try {
-            if (format == "png") {
-                const Result<Buffer<std::uint8_t>> image =
-                    BuildImageDib(set, job.entry, precision);
-                return image.ok() ? WritePngFile(*job.folder, job.name, image.value, guard)
-                                  : image.error;
-            }
-            const Result<Buffer<std::uint8_t>> dib = BuildPreviewDib(set, job.entry);
-            return dib.ok() ? WriteBmpFile(*job.folder, job.name, dib.value, guard) : dib.error;
+            const Result<Buffer<std::uint8_t>> image =
+                BuildFileImage(set, job.entry, kind, precision);
+            return image.ok() ? WriteImageFile(*job.folder, job.name, kind, image.value, guard)
+                              : image.error;
         } catch (const std::bad_alloc&) {
             return "not enough memory to export it";
         }

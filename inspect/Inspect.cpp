@@ -103,8 +103,8 @@ int PrintTexel(const CTextureSet& set, const Options& o, std::ostream& out, std:
     out << "{\"index\":" << o.index << ",\"x\":" << o.x << ",\"y\":" << o.y
         << ",\"texel\":" << t.texel << ",\"rgba8\":[" << ((t.full >> 16) & 255) << ','
         << ((t.full >> 8) & 255) << ',' << (t.full & 255) << ',' << (t.full >> 24)
-        << "],\"source\":{\"offset\":" << t.offset
-        << ",\"size\":" << t.size << ",\"bytes\":\"" << Hex(t.bytes) << "\"}";
+        << "],\"source\":{\"offset\":" << t.offset << ",\"size\":" << t.size << ",\"bytes\":\""
+        << Hex(t.bytes) << "\"}";
     if (t.hasBlock) {
         out << ",\"block\":{\"column\":" << t.blockColumn << ",\"row\":" << t.blockRow
             << ",\"alpha0\":" << unsigned{t.alpha0} << ",\"alpha1\":" << unsigned{t.alpha1}
@@ -185,17 +185,15 @@ int ExportOne(const CTextureSet& set, const Options& o, std::ostream& err) {
         return 1;
     }
     const std::string entryName = EntryTitle(set, o.index);
-    const bool png = EndsWithNoCase(o.output, ".png");
-    // A PNG holds 8-bit values; a BMP the preview block as it is.
-    const Result<Buffer<std::uint8_t>> dib =
-        png ? BuildImageDib(set, o.index, o.precision) : BuildPreviewDib(set, o.index);
+    const ImageFormat format =
+        EndsWithNoCase(o.output, ".png") ? ImageFormat::kPng : ImageFormat::kBmp;
+    const Result<Buffer<std::uint8_t>> dib = BuildFileImage(set, o.index, format, o.precision);
     if (!dib.ok()) {
         err << kProgram << ": " << entryName << ": " << dib.error << '\n';
         return 1;
     }
     const SetFileGuard guard(set);
-    const std::string error = png ? WritePngFile(o.output, dib.value, guard)
-                                  : WriteBmpFile(o.output, dib.value, guard);
+    const std::string error = WriteImageFile(o.output, format, dib.value, guard);
     if (!error.empty()) {
         err << kProgram << ": cannot write '" << DisplayPath(o.output) << "' (" << entryName
             << "): " << error << '\n';
