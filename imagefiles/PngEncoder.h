@@ -1,6 +1,6 @@
 // A PNG encoder for 8-bit RGBA images that compresses parts of the image on
-// all cores: each part's rows are filtered and deflated on a thread of its
-// own, ended at a flush point so that the parts join into the one zlib
+// all cores: each part's rows are filtered and deflated by whichever worker
+// takes it, ended at a flush point so that the parts join into the one zlib
 // stream a PNG holds, their checksums combined.
 #pragma once
 
