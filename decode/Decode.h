@@ -144,6 +144,13 @@ constexpr std::uint8_t ExactFromPreviewByte(std::uint8_t byte) {
     return static_cast<std::uint8_t>(byte | (byte >> 4));
 }
 
+// One RGBA4444 texel as the preview block holds it, each nibble n as the
+// byte n x 16: 0xAARRGGBB, the bytes blue, green, red, alpha in memory.
+constexpr std::uint32_t PreviewPixelOf(std::uint32_t texel) {
+    return (texel & 0xF0u) | ((texel << 4) & 0xF000u) | ((texel << 8) & 0xF00000u) |
+           ((texel & 0x0Fu) << 28);
+}
+
 // Reads the header at the start of a block made by BuildPreviewDib.
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 

@@ -36,12 +36,6 @@ void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
     PutLe32(p + 36, 0);  // biClrImportant
 }
 
-// One RGBA4444 texel as the pixel bytes blue, green, red, alpha, each nibble
-// moved to the high half of its byte; as a little-endian 32-bit value.
-inline std::uint32_t PixelOf(std::uint32_t v) {
-    return (v & 0xF0u) | ((v << 4) & 0xF000u) | ((v << 8) & 0xF00000u) | ((v & 0x0Fu) << 28);
-}
-
 // Texels read and decoded at a time: a strip that stays in the cache.
 constexpr std::size_t kStripTexels = 64 * 1024;
 
@@ -139,7 +133,7 @@ BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
 }
 
 Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
-    return BuildDib<std::uint16_t>(set, index, [](std::uint16_t t) { return PixelOf(t); });
+    return BuildDib<std::uint16_t>(set, index, [](std::uint16_t t) { return PreviewPixelOf(t); });
 }
 
 Result<Buffer<std::uint8_t>> BuildImageDib(const CTextureSet& set, std::size_t index,

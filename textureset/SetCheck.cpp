@@ -201,7 +201,24 @@ void FindOverlaps(std::vector<DataRange> ranges, std::vector<SetProblem>& proble
     }
 }
 
+// One past the last byte of the entry's data, its header included.
+std::uint64_t EntryDataEnd(const CTextureSet& set, const StoredEntry& e) {
+    return std::uint64_t{e.offset} + kTextureHeaderBytes +
+           EntryDataSize(e.width, e.height, set.GetMode());
+}
+
 }  // namespace
+
+std::string_view EntryDataProblem(const CTextureSet& set, const StoredEntry& entry) {
+    if (!CheckEntrySize(entry.width, entry.height).empty()) {
+        return "size-refused";
+    }
+    if (entry.width == 0 || entry.height == 0) {
+        return "size-empty";
+    }
+    const InputFile* data = set.GetDataFile();
+    return data == nullptr || EntryDataEnd(set, entry) > data->Size() ? "data-past-end" : "";
+}
 
 std::string GroupDigits(std::uint64_t value) {
     const std::string digits = std::to_string(value);
@@ -271,18 +288,18 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
             add("category-missing", "category " + std::to_string(e.category) +
                                         " has no category line; the texture is shown at the root");
         }
-        if (std::string refused = CheckEntrySize(e.width, e.height); !refused.empty()) {
-            add("size-refused", "its image is refused: " + refused);
+        const std::string_view problem = EntryDataProblem(set, e);
+        if (problem == "size-refused") {
+            add("size-refused", "its image is refused: " + CheckEntrySize(e.width, e.height));
             continue;
         }
-        if (e.width == 0 || e.height == 0) {
+        if (problem == "size-empty") {
             add("size-empty", "size " + std::to_string(e.width) + " x " + std::to_string(e.height) +
                                   " has no texels");
             continue;
         }
         const std::uint64_t start = e.offset;
-        const std::uint64_t end =
-            start + kTextureHeaderBytes + EntryDataSize(e.width, e.height, set.GetMode());
+        const std::uint64_t end = EntryDataEnd(set, e);
         if (const InputFile* data = set.GetDataFile(); data != nullptr && end > data->Size()) {
             add("data-past-end", "data runs " + GroupDigits(end - data->Size()) +
                                      " bytes past the end of " + dataName);

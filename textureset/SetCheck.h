@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "textureset/TextureSet.h"
@@ -27,6 +28,12 @@ struct SetProblem {
 // first.
 std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& listingPath,
                                         const std::u16string& modeWord);
+
+// What a check would report of one entry's own image and data, the cheap
+// part of CheckTextureSet for one entry: "size-refused", "size-empty",
+// "data-past-end" (the data file is absent or ends before the entry's data
+// does), or "" when its image can be read in full.
+std::string_view EntryDataProblem(const CTextureSet& set, const StoredEntry& entry);
 
 // A number with commas between groups of three digits: 1,024.
 std::string GroupDigits(std::uint64_t value);

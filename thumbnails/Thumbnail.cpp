@@ -1,0 +1,225 @@
+#include "thumbnails/Thumbnail.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace marrowix {
+namespace {
+
+// Texels of a row read and decoded at a time: buffers stay small whatever
+// the texture's width. A multiple of 4, so that chunks start on blocks.
+constexpr std::uint32_t kChunkTexels = 16384;
+
+struct Sum {
+    std::uint64_t b = 0;
+    std::uint64_t g = 0;
+    std::uint64_t r = 0;
+    std::uint64_t a = 0;
+    std::uint64_t n = 0;
+
+    void Add(std::uint32_t p) {
+        b += p & 0xFF;
+        g += (p >> 8) & 0xFF;
+        r += (p >> 16) & 0xFF;
+        a += p >> 24;
+        ++n;
+    }
+    std::uint32_t Average() const {
+        auto mean = [&](std::uint64_t v) { return static_cast<std::uint32_t>((v + n / 2) / n); };
+        return n == 0 ? 0 : mean(a) << 24 | mean(r) << 16 | mean(g) << 8 | mean(b);
+    }
+};
+
+// The first of `size` texel rows (or columns) that thumbnail row t of
+// `count` covers: texel y belongs to thumbnail row y x count / size.
+std::uint32_t Start(std::uint32_t t, std::uint32_t count, std::uint32_t size) {
+    return static_cast<std::uint32_t>((std::uint64_t{t} * size + count - 1) / count);
+}
+
+// `count` of the n items from `first`, spread evenly; all of them when
+// there are no more than `count`.
+template <class Visit>
+void Spread(std::uint32_t first, std::uint32_t n, std::uint32_t count, Visit visit) {
+    if (n <= count) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            visit(first + i);
+        }
+        return;
+    }
+    for (std::uint32_t k = 0; k < count; ++k) {
+        visit(first + static_cast<std::uint32_t>((std::uint64_t{2 * k + 1} * n) / (2 * count)));
+    }
+}
+
+class ThumbnailMaker {
+public:
+    ThumbnailMaker(const CTextureSet& set, const TextureEntry& entry, Precision precision,
+                   Thumbnail& out)
+        : m_file(set.GetDataFile()),
+          m_dxt(set.GetMode() == kModeDxt),
+          m_full(precision == Precision::kFull),
+          m_offset(entry.offset),
+          m_width(static_cast<std::uint32_t>(entry.width)),
+          m_height(static_cast<std::uint32_t>(entry.height)),
+          m_out(out),
+          m_sums(out.width),
+          m_bytes(std::size_t{kChunkTexels} * (m_dxt ? 4 : 2)),
+          m_texels(std::size_t{kChunkTexels} * 4) {}
+
+    void Make() {
+        for (std::uint32_t ty = 0; ty < m_out.height; ++ty) {
+            const std::uint32_t y0 = Start(ty, m_out.height, m_height);
+            const std::uint32_t y1 = Start(ty + 1, m_out.height, m_height);
+            if (!m_dxt) {
+                Spread(y0, y1 - y0, kSampledRows, [&](std::uint32_t y) { AddRows(y, y, y + 1); });
+            } else {
+                const std::uint32_t b0 = y0 / 4;
+                const std::uint32_t b1 = (y1 - 1) / 4 + 1;
+                const std::uint32_t blockRows =
+                    y1 - y0 <= kSampledRows ? b1 - b0 : kSampledRows / 4;
+                Spread(b0, b1 - b0, blockRows, [&](std::uint32_t b) {
+                    AddRows(b, std::max(y0, 4 * b), std::min(y1, 4 * b + 4));
+                });
+            }
+            std::uint32_t* row = m_out.pixels.data() + std::size_t{ty} * m_out.width;
+            for (std::uint32_t tx = 0; tx < m_out.width; ++tx) {
+                row[tx] = m_sums[tx].Average();
+                m_sums[tx] = Sum{};
+            }
+        }
+    }
+
+private:
+    // Reads n bytes from `at` bytes after the entry's header; zeros where
+    // the file ends or is absent.
+    void Read(std::uint64_t at, std::size_t n) {
+        const std::size_t got =
+            m_file == nullptr
+                ? 0
+                : m_file->ReadAt(m_offset + kTextureHeaderBytes + at, m_bytes.data(), n);
+        std::memset(m_bytes.data() + got, 0, n - got);
+        m_out.bytesRead += got;
+    }
+
+    // Adds texel rows first to last - 1 to the column sums: for "etc" the
+    // one row `source`, for "dxt" rows of block row `source`.
+    void AddRows(std::uint32_t source, std::uint32_t first, std::uint32_t last) {
+        for (std::uint32_t cx = 0; cx < m_width; cx += kChunkTexels) {
+            const std::uint32_t cw = std::min(kChunkTexels, m_width - cx);
+            std::uint32_t stride = cw;
+            if (!m_dxt) {
+                Read((std::uint64_t{source} * m_width + cx) * 2, std::size_t{cw} * 2);
+                for (std::uint32_t i = 0; i < cw; ++i) {
+                    const auto t =
+                        static_cast<std::uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8);
+                    m_texels[i] = m_full ? WidenTexel(t) : PreviewPixelOf(t);
+                }
+            } else {
+                const std::uint32_t blocks = (cw + 3) / 4;
+                stride = blocks * 4;
+                const std::uint64_t blocksAcross = (std::uint64_t{m_width} + 3) / 4;
+                Read((source * blocksAcross + cx / 4) * kBlockBytes,
+                     std::size_t{blocks} * kBlockBytes);
+                const std::span<const std::uint8_t> data(m_bytes.data(),
+                                                         std::size_t{blocks} * kBlockBytes);
+                if (m_full) {
+                    DecodeBlockImage(stride, 4, data,
+                                     std::span<std::uint32_t>(m_texels.data(), stride * 4));
+                } else {
+                    std::uint16_t* nibbles = m_nibbles.data();
+                    DecodeBlockImage(stride, 4, data, std::span<std::uint16_t>(nibbles, stride * 4),
+                                     kLayoutRgba4444);
+                    for (std::size_t i = 0; i < std::size_t{stride} * 4; ++i) {
+                        m_texels[i] = PreviewPixelOf(nibbles[i]);
+                    }
+                }
+            }
+            for (std::uint32_t y = first; y < last; ++y) {
+                const std::uint32_t* texels =
+                    m_texels.data() + std::size_t{m_dxt ? y % 4 : 0} * stride;
+                AddColumns(cx, cw, texels);
+            }
+        }
+    }
+
+    // Adds texels cx to cx + cw - 1 of one row to the sums of their columns.
+    void AddColumns(std::uint32_t cx, std::uint32_t cw, const std::uint32_t* texels) {
+        std::uint32_t tx = static_cast<std::uint32_t>(std::uint64_t{cx} * m_out.width / m_width);
+        std::uint32_t next = Start(tx + 1, m_out.width, m_width);
+        for (std::uint32_t i = 0; i < cw; ++i) {
+            while (cx + i >= next) {
+                ++tx;
+                next = Start(tx + 1, m_out.width, m_width);
+            }
+            m_sums[tx].Add(texels[i]);
+        }
+    }
+
+    InputFile* m_file;
+    bool m_dxt;
+    bool m_full;
+    std::uint64_t m_offset;
+    std::uint32_t m_width;
+    std::uint32_t m_height;
+    Thumbnail& m_out;
+    std::vector<Sum> m_sums;  // of each thumbnail column, for the row being made
+    std::vector<std::uint8_t> m_bytes;
+    std::vector<std::uint32_t> m_texels;
+    std::vector<std::uint16_t> m_nibbles =
+        std::vector<std::uint16_t>(std::size_t{kChunkTexels} * 4);
+};
+
+}  // namespace
+
+ThumbnailSize FitThumbnail(std::uint32_t width, std::uint32_t height, std::uint32_t side) {
+    side = std::max(side, 1u);
+    if (width == 0 || height == 0) {
+        return {};
+    }
+    if (width <= side && height <= side) {
+        return {width, height};
+    }
+    if (width >= height) {
+        return {side, std::max<std::uint32_t>(
+                          1, static_cast<std::uint32_t>((std::uint64_t{height} * side + width / 2) /
+                                                        width))};
+    }
+    return {std::max<std::uint32_t>(
+                1, static_cast<std::uint32_t>((std::uint64_t{width} * side + height / 2) / height)),
+            side};
+}
+
+Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::uint32_t side,
+                                Precision precision) {
+    Result<Thumbnail> result;
+    if (index >= set.GetEntryCount()) {
+        result.error = "no entry " + std::to_string(index) + " (the set has " +
+                       std::to_string(set.GetEntryCount()) + ")";
+        return result;
+    }
+    const TextureEntry entry = set.GetEntry(index);
+    result.error = CheckEntrySize(entry);
+    if (!result.ok()) {
+        return result;
+    }
+    if (entry.width == 0 || entry.height == 0) {
+        result.error = "size " + std::to_string(entry.width) + " x " +
+                       std::to_string(entry.height) + " has no texels";
+        return result;
+    }
+    try {
+        const ThumbnailSize size = FitThumbnail(static_cast<std::uint32_t>(entry.width),
+                                                static_cast<std::uint32_t>(entry.height), side);
+        result.value.width = size.width;
+        result.value.height = size.height;
+        result.value.pixels.resize(std::size_t{size.width} * size.height);
+        ThumbnailMaker(set, entry, precision, result.value).Make();
+    } catch (const std::bad_alloc&) {
+        result.value = Thumbnail{};
+        result.error = "not enough memory for a thumbnail";
+    }
+    return result;
+}
+
+}  // namespace marrowix
