@@ -19,6 +19,7 @@
 #include "app/NativePaths.h"
 #include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
+#include "app/ThumbnailGrid.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
 #include "decode/Decode.h"
@@ -35,7 +36,10 @@ CMarrowix::CMarrowix(QWidget* parent) : QDialog(parent) {
 }
 
 CMarrowix::~CMarrowix() {
-    // The tree lets go of the set before the set goes.
+    // The tree and the grid's workers let go of the set before the set goes.
+    if (m_pGrid != nullptr) {
+        m_pGrid->ForgetSet();
+    }
     if (m_pModel != nullptr) {
         m_pModel->SetTextureSet(nullptr);
     }
@@ -80,56 +84,8 @@ void CMarrowix::CreatePreview() {
     m_pReadout->setText(m_pPreview->ReadoutText());
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &QLabel::setText);
     AddPreviewActions();
+    CreateGrid();
     LayoutPreview();
-}
-
-void CMarrowix::AddPreviewActions() {
-    auto add = [&](const QString& text, const QList<QKeySequence>& keys, auto slot) {
-        auto* action = new QAction(text, this);
-        action->setShortcuts(keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-        addAction(action);
-        m_pPreview->addAction(action);
-        return action;
-    };
-    auto* modes = new QActionGroup(this);
-    const std::pair<ViewMode, const char*> kModes[] = {
-        {ViewMode::kRgb, "RGB"},         {ViewMode::kRgba, "RGBA over a checkerboard"},
-        {ViewMode::kRed, "Red alone"},   {ViewMode::kGreen, "Green alone"},
-        {ViewMode::kBlue, "Blue alone"}, {ViewMode::kAlpha, "Alpha alone"}};
-    int key = Qt::Key_1;
-    for (const auto& [mode, text] : kModes) {
-        QAction* action = add(QString::fromLatin1(text), {QKeySequence(key++)},
-                              [this, m = mode] { m_pPreview->SetMode(m); });
-        action->setCheckable(true);
-        action->setChecked(mode == ViewMode::kRgb);
-        modes->addAction(action);
-    }
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    m_pPreview->addAction(separator);
-    add(QStringLiteral("Zoom in"),
-        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-        [this] { m_pPreview->ZoomIn(); });
-    add(QStringLiteral("Zoom out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-        [this] { m_pPreview->ZoomOut(); });
-    add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
-        [this] { m_pPreview->RealSize(); });
-    add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
-    m_pPrecision =
-        add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
-            [this](bool on) { SetPrecision(on ? Precision::kFull : Precision::kNibbles); });
-    m_pPrecision->setCheckable(true);
-    auto* separator2 = new QAction(this);
-    separator2->setSeparator(true);
-    m_pPreview->addAction(separator2);
-    add(QStringLiteral("Save image..."), {QKeySequence(Qt::CTRL | Qt::Key_S)},
-        [this] { SaveImage(); });
-    add(QStringLiteral("Copy image"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
-        [this] { CopyImage(); });
-    add(QStringLiteral("Copy readout"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
-        [this] { QGuiApplication::clipboard()->setText(m_pReadout->text()); });
 }
 
 // Beyond the template's size the tree grows downward, the path box and the
@@ -179,6 +135,9 @@ void CMarrowix::LayoutPreview() {
     m_pReadout->setGeometry(area.left(), area.bottom() + 1 - lines, area.width(), lines);
     m_pPreview->setGeometry(area.left(), area.top(), area.width(),
                             std::max(1, area.height() - lines));
+    if (m_pGrid != nullptr) {
+        m_pGrid->setGeometry(m_pPreview->geometry());
+    }
 }
 
 void CMarrowix::resizeEvent(QResizeEvent* event) {
@@ -235,6 +194,9 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
     // Discard the previous set and every node; selection changes sent while
     // the tree empties find no set.
     if (m_pTextureSet) {
+        // The grid's workers let go of the set before it goes.
+        m_pGrid->ForgetSet();
+        m_gridGroup.clear();
         std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);
         m_pModel->SetTextureSet(nullptr);
     }
@@ -282,6 +244,7 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
                                  .arg(count)
                                  .arg(shown)
                            : QString());
+    UpdateGrid();
     return static_cast<int>(count);
 }
 
@@ -290,6 +253,7 @@ void CMarrowix::SetPrecision(Precision precision) {
         return;
     }
     m_pPreview->SetPrecision(precision);
+    m_pGrid->SetPrecision(precision);
     m_pPrecision->setChecked(precision == Precision::kFull);
     // The texture shown, again at the new precision.
     if (m_selected && !m_pending) {
@@ -352,9 +316,11 @@ void CMarrowix::OnTreeSelChanged() {
         if (const auto category = m_pModel->CategoryOf(selected)) {
             m_lastChoice = Choice{true, *category};
         }
+        UpdateGrid();
         return;  // a category: labels and preview stay
     }
     m_lastChoice = Choice{false, static_cast<std::size_t>(value)};
+    UpdateGrid();
     const auto index = static_cast<std::size_t>(value);
     const TextureEntry entry = m_pTextureSet->GetEntry(index);
 

@@ -18,6 +18,7 @@ namespace marrowix {
 
 class PreviewView;
 class TextureTreeModel;
+class ThumbnailGrid;
 
 class CMarrowix : public QDialog {
     Q_OBJECT
@@ -55,6 +56,13 @@ public:
     // would hold it.
     void SaveImage();
     void CopyImage();
+
+    // The grid of thumbnails in the preview's place (G, and the context
+    // menu): the textures of the selected category, of the selected
+    // texture's category, or every match while the find field filters.
+    ThumbnailGrid* Grid() const { return m_pGrid; }
+    bool ShowingGrid() const;
+    void ShowGrid(bool on);
 
     // The find field over the bottom of the tree: shown by Ctrl+F, it
     // filters the tree as it is typed in; Enter goes to the next match.
@@ -99,6 +107,9 @@ protected:
 private:
     void ConnectMessageMap();
     void CreatePreview();
+    void CreateGrid();
+    // The grid's textures again, after the selection or the filter changed.
+    void UpdateGrid();
     void AddPreviewActions();
     void LayoutControls();
     void LayoutPreview();
@@ -126,6 +137,9 @@ private:
     std::optional<Choice> m_lastChoice;
     QLineEdit* m_pFind = nullptr;
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
+    ThumbnailGrid* m_pGrid = nullptr;
+    QAction* m_pGridAction = nullptr;  // checked while the grid shows
+    QString m_gridGroup;               // which textures the grid holds; empty: none yet
 };
 
 // Whether a file dropped or named on the command line can be a texture

@@ -66,6 +66,7 @@ void CMarrowix::ApplyFilter(const QString& text) {
         m_pTree->scrollTo(again);
     }
     m_restoringSelection = false;
+    UpdateGrid();
 }
 
 void CMarrowix::SelectNextMatch() {

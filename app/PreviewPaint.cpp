@@ -13,9 +13,6 @@
 namespace marrowix {
 namespace {
 
-constexpr int kCheckerSize = 8;  // pixels of a checkerboard square
-constexpr int kCheckerLight = 0xC0;
-constexpr int kCheckerDark = 0x80;
 constexpr int kBeyondGrey = 0x80;  // beyond the image: neither white nor the dialog's grey
 constexpr int kFrameGrey = 0x40;   // the line along the image's edges
 
@@ -45,6 +42,10 @@ QString ViewModeName(ViewMode mode) {
             return QStringLiteral("A");
     }
     return {};
+}
+
+int CheckerGrey(int squareX, int squareY) {
+    return (squareX + squareY) % 2 == 0 ? 0xC0 : 0x80;
 }
 
 QString PrecisionName(Precision precision) {
@@ -199,7 +200,7 @@ void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) 
         Spans(startX, device.width(), perPixel, levelWidth, m_width * m_zoom);
     const std::vector<Span> rows =
         Spans(startY, device.height(), perPixel, levelHeight, m_height * m_zoom);
-    const double checker = kCheckerSize * ratio;
+    const double checker = kCheckerSquare * ratio;
     // Where every column shows one source pixel (or none, past the image's
     // right edge, which only the last columns can be): those pixels, and how
     // many columns lie inside the image.
@@ -244,8 +245,9 @@ void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) 
                 dst[x] = pixel | 0xFF000000u;
                 continue;
             }
-            const bool light = (static_cast<int>((startX + x) / checker) + checkerY) % 2 == 0;
-            dst[x] = ShowPixel(pixel, m_mode, light ? kCheckerLight : kCheckerDark, m_precision);
+            dst[x] = ShowPixel(pixel, m_mode,
+                               CheckerGrey(static_cast<int>((startX + x) / checker), checkerY),
+                               m_precision);
         }
     }
     painter.drawImage(area.topLeft(), pixels);

@@ -27,6 +27,11 @@ QString ViewModeName(ViewMode mode);
 // "4-bit", "8-bit".
 QString PrecisionName(Precision precision);
 
+// The checkerboard under RGBA: squares of kCheckerSquare device pixels,
+// light (0xC0) where squareX + squareY is even, dark (0x80) where odd.
+constexpr int kCheckerSquare = 8;
+int CheckerGrey(int squareX, int squareY);
+
 // One source pixel (0xAARRGGBB, the image's bytes with the fourth as alpha)
 // as the mode shows it; `checker` is the checkerboard's grey under it. At
 // kNibbles the pixel is the preview block's, each nibble n held as n x 16,

@@ -200,6 +200,36 @@ std::optional<std::size_t> TextureTreeModel::CategoryOf(const QModelIndex& index
     return position < m_tree.CategoryCount() ? std::optional<std::size_t>(position) : std::nullopt;
 }
 
+std::vector<std::size_t> TextureTreeModel::TexturesOf(std::optional<std::size_t> category) const {
+    if (m_set == nullptr || (category && *category >= m_tree.CategoryCount())) {
+        return {};
+    }
+    const auto textures = category ? ChildrenOf(*category) : RootTextures();
+    return {textures.begin(), textures.end()};
+}
+
+std::vector<std::size_t> TextureTreeModel::AllTextures() const {
+    std::vector<std::size_t> all;
+    if (m_set == nullptr) {
+        return all;
+    }
+    for (std::size_t row = 0; row < ShownCategories(); ++row) {
+        const auto children = ChildrenOf(CategoryAtRow(row));
+        all.insert(all.end(), children.begin(), children.end());
+    }
+    const auto loose = RootTextures();
+    all.insert(all.end(), loose.begin(), loose.end());
+    return all;
+}
+
+std::optional<std::size_t> TextureTreeModel::GroupOf(std::size_t entry) const {
+    if (m_set == nullptr || entry >= m_set->GetEntryCount()) {
+        return std::nullopt;
+    }
+    const std::uint32_t category = m_set->Entries()[entry].category;
+    return category < m_tree.CategoryCount() ? std::optional<std::size_t>(category) : std::nullopt;
+}
+
 QModelIndex TextureTreeModel::IndexOfEntry(std::size_t entry) const {
     if (m_set == nullptr || entry >= m_shown) {
         return {};

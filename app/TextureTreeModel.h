@@ -49,6 +49,16 @@ public:
     // after the last; invalid when no texture is shown.
     QModelIndex NextTexture(const QModelIndex& from) const;
 
+    // The textures of one group, as the tree shows them (only the matches
+    // while filtering): those under category node `category`, or with
+    // nullopt those at the root.
+    std::vector<std::size_t> TexturesOf(std::optional<std::size_t> category) const;
+    // Every texture the tree shows, in the tree's order.
+    std::vector<std::size_t> AllTextures() const;
+    // The group entry `entry` hangs in: its category's node, or nullopt at
+    // the root.
+    std::optional<std::size_t> GroupOf(std::size_t entry) const;
+
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;

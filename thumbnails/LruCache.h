@@ -27,6 +27,12 @@ public:
         return &it->second->value;
     }
 
+    // The value of `key` without counting it as shown; null when absent.
+    const Value* Peek(const Key& key) const {
+        const auto it = m_index.find(key);
+        return it == m_index.end() ? nullptr : &it->second->value;
+    }
+
     // Keeps `value` as the most recently shown, replacing one of the same
     // key, then drops the least recently shown until the budget holds
     // (a value larger than the whole budget is not kept at all).

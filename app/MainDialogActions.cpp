@@ -1,0 +1,66 @@
+// The preview's commands: keys of the dialog's window and entries of the
+// preview's (and the grid's) context menu.
+#include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+
+#include "app/MainDialog.h"
+#include "app/PreviewView.h"
+#include "app/ThumbnailGrid.h"
+
+namespace marrowix {
+
+void CMarrowix::AddPreviewActions() {
+    auto add = [&](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        auto* action = new QAction(text, this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        m_pPreview->addAction(action);
+        return action;
+    };
+    auto* modes = new QActionGroup(this);
+    const std::pair<ViewMode, const char*> kModes[] = {
+        {ViewMode::kRgb, "RGB"},         {ViewMode::kRgba, "RGBA over a checkerboard"},
+        {ViewMode::kRed, "Red alone"},   {ViewMode::kGreen, "Green alone"},
+        {ViewMode::kBlue, "Blue alone"}, {ViewMode::kAlpha, "Alpha alone"}};
+    int key = Qt::Key_1;
+    for (const auto& [mode, text] : kModes) {
+        QAction* action = add(QString::fromLatin1(text), {QKeySequence(key++)}, [this, m = mode] {
+            m_pPreview->SetMode(m);
+            m_pGrid->SetMode(m);
+        });
+        action->setCheckable(true);
+        action->setChecked(mode == ViewMode::kRgb);
+        modes->addAction(action);
+    }
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_pPreview->addAction(separator);
+    add(QStringLiteral("Zoom in"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+        [this] { ShowingGrid() ? m_pGrid->Larger() : m_pPreview->ZoomIn(); });
+    add(QStringLiteral("Zoom out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+        [this] { ShowingGrid() ? m_pGrid->Smaller() : m_pPreview->ZoomOut(); });
+    add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+        [this] { m_pPreview->RealSize(); });
+    add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });
+    m_pPrecision =
+        add(QStringLiteral("8-bit precision"), {QKeySequence(Qt::Key_Q)},
+            [this](bool on) { SetPrecision(on ? Precision::kFull : Precision::kNibbles); });
+    m_pPrecision->setCheckable(true);
+    auto* separator2 = new QAction(this);
+    separator2->setSeparator(true);
+    m_pPreview->addAction(separator2);
+    add(QStringLiteral("Save image..."), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+        [this] { SaveImage(); });
+    add(QStringLiteral("Copy image"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
+        [this] { CopyImage(); });
+    add(QStringLiteral("Copy readout"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+        [this] { QGuiApplication::clipboard()->setText(m_pReadout->text()); });
+}
+
+}  // namespace marrowix

@@ -1,0 +1,242 @@
+// The thumbnail grid: which textures it holds, how it drives the tree and
+// follows it, what its cells paint, and that work on a set ends before the
+// set goes.
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeView>
+#include <QtTest>
+
+#include "TestFiles.h"
+#include "ViewerTestSupport.h"
+#include "app/PreviewView.h"
+#include "app/ThumbnailGrid.h"
+#include "app/resources/Resource.h"
+
+using namespace marrowix;
+using namespace marrowix::test;
+
+namespace {
+
+// An "etc" set: category "walls" of `walls` textures of 16 x 16 texels all
+// `wallTexel`, category "floors" of 3 textures 8 x 4, and one texture at the
+// root whose data lies past the data file's end.
+std::filesystem::path GridSet(const TempDir& dir, int walls, std::uint16_t wallTexel,
+                              const std::string& name = "world") {
+    std::string listing = "cat=0 name=walls\ncat=1 name=floors\n";
+    std::vector<std::uint32_t> offsets;
+    std::vector<std::uint8_t> data;
+    auto add = [&](const std::string& entry, int cat, int w, int h, std::uint16_t texel) {
+        listing += "\"" + entry + "\" cat=" + std::to_string(cat) + " width=" + std::to_string(w) +
+                   " height=" + std::to_string(h) + "\n";
+        offsets.push_back(static_cast<std::uint32_t>(data.size()));
+        data.insert(data.end(), 8, 0);
+        for (int i = 0; i < w * h; ++i) {
+            data.push_back(static_cast<std::uint8_t>(texel));
+            data.push_back(static_cast<std::uint8_t>(texel >> 8));
+        }
+    };
+    add("floor0", 1, 8, 4, 0x0F0F);
+    for (int i = 0; i < walls; ++i) {
+        add("wall" + std::to_string(i), 0, 16, 16, wallTexel);
+    }
+    add("floor1", 1, 8, 4, 0x0F0F);
+    add("floor2", 1, 8, 4, 0x0F0F);
+    listing += "\"beyond\" cat=7 width=64 height=64\n";
+    offsets.push_back(static_cast<std::uint32_t>(data.size()));
+    WriteText(dir / (name + ".txt"), listing);
+    std::vector<std::uint8_t> table = Le32({0, 0});  // the category lines'
+    for (std::uint32_t o : offsets) {
+        const auto le = Le32({o});
+        table.insert(table.end(), le.begin(), le.end());
+    }
+    WriteBytes(dir / (name + ".etc.toc"), table);
+    WriteBytes(dir / (name + ".etc.dat"), data);
+    return dir / (name + ".txt");
+}
+
+QString Label(const CMarrowix& d, int id) {
+    return qobject_cast<QLabel*>(d.GetDlgItem(id))->text();
+}
+
+// The colour painted at the centre of the image area of cell `position`.
+QColor CellColour(ThumbnailGrid& grid, std::size_t position) {
+    const QImage shot = grid.viewport()->grab().toImage();
+    const QRect cell = grid.CellRect(position);
+    const QPointF at =
+        QPointF(cell.center().x(), cell.top() + cell.height() / 3.0) * shot.devicePixelRatio();
+    return shot.pixelColor(at.toPoint());
+}
+
+void SelectCategory(CMarrowix& d, std::size_t category) {
+    d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfCategory(category));
+}
+
+}  // namespace
+
+class ThumbnailGridTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
+
+    // G shows the grid of the selected category; a category node changes
+    // it, the labels keep what they show; G again brings the preview back.
+    void GridShowsTheChosenGroup() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dir, 12, 0xF00F)));
+        ThumbnailGrid* grid = d.Grid();
+        QTest::keyClick(&d, Qt::Key_G);
+        QVERIFY(d.ShowingGrid());
+        QVERIFY(!d.Preview()->isVisible());
+        // Before any choice: every texture.
+        QCOMPARE(grid->Entries().size(), std::size_t{16});
+        SelectCategory(d, 0);
+        QCOMPARE(grid->Entries().size(), std::size_t{12});
+        QCOMPARE(grid->Entries().front(), std::size_t{1});
+        const QString dimensions = Label(d, IDC_DIMENSIONS);
+        SelectCategory(d, 1);
+        QCOMPARE(grid->Entries(), (std::vector<std::size_t>{0, 13, 14}));
+        QCOMPARE(Label(d, IDC_DIMENSIONS), dimensions);  // categories leave the labels
+        // A texture's own group; the root textures are a group of their own.
+        d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(15));
+        QCOMPARE(grid->Entries(), (std::vector<std::size_t>{15}));
+        // While filtering: every match.
+        d.ShowFind();
+        QTest::keyClicks(d.FindField(), "wall1");
+        QCOMPARE(grid->Entries(), (std::vector<std::size_t>{2, 11, 12}));
+        d.HideFind();
+        QTest::keyClick(&d, Qt::Key_G);
+        QVERIFY(!d.ShowingGrid());
+        QVERIFY(d.Preview()->isVisible());
+    }
+
+    // A click selects the texture in the tree (labels follow), arrows move
+    // through the cells, Enter goes back to its single preview and never
+    // ends the dialog; the tree's selection scrolls the grid to its cell.
+    void GridDrivesTheTree() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dir, 200, 0xF00F)));
+        SelectCategory(d, 0);
+        d.ShowGrid(true);
+        ThumbnailGrid* grid = d.Grid();
+        grid->SetCellSize(64);
+        const int columns = grid->Columns();
+        QVERIFY(columns > 1);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(3).center());
+        QCOMPARE(grid->Current(), std::optional<std::size_t>(4));
+        QCOMPARE(d.TreeModel()->data(d.m_pTree->currentIndex()).toString(), QString("wall3"));
+        QCOMPARE(Label(d, IDC_DIMENSIONS), QString("Dimensions: 16 x 16"));
+        QTest::keyClick(grid, Qt::Key_Right);
+        QCOMPARE(grid->Current(), std::optional<std::size_t>(5));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->Current(), std::optional<std::size_t>(5 + columns));
+        QCOMPARE(d.TreeModel()->data(d.m_pTree->currentIndex()).toString(),
+                 QString("wall%1").arg(4 + columns));
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(grid->Current(), std::optional<std::size_t>(200));
+        QVERIFY(grid->CellRect(199).bottom() < grid->viewport()->height());
+        // The tree's selection scrolls the grid back to the first cell.
+        d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(1));
+        QCOMPARE(grid->Current(), std::optional<std::size_t>(1));
+        QVERIFY(grid->CellRect(0).top() >= 0);
+        QSignalSpy shown(&d, &CMarrowix::previewShown);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.result(), 0);
+        QVERIFY(!d.ShowingGrid());
+        QTRY_VERIFY(!shown.isEmpty());
+        QCOMPARE(d.Preview()->Image().width(), 16);
+        // Ctrl+wheel and the zoom keys change the cell size, within bounds.
+        d.ShowGrid(true);
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(&d, Qt::Key_Plus, Qt::ControlModifier);
+        }
+        QCOMPARE(grid->CellSize(), ThumbnailGrid::kMaxCell);
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(&d, Qt::Key_Minus, Qt::ControlModifier);
+        }
+        QCOMPARE(grid->CellSize(), ThumbnailGrid::kMinCell);
+    }
+
+    // Cells paint their thumbnails in the view mode once they arrive, and a
+    // mark on an entry whose data lies past the data file's end.
+    void CellsPaintThumbnailsAndMarks() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dir, 3, 0xF00F)));  // red, opaque
+        d.ShowGrid(true);
+        ThumbnailGrid* grid = d.Grid();
+        QTRY_VERIFY(grid->VisibleMade());
+        QCOMPARE(grid->Entries()[1], std::size_t{2});  // wall1
+        QCOMPARE(CellColour(*grid, 1), QColor(0xF0, 0, 0));
+        QTest::keyClick(&d, Qt::Key_4);  // green alone, as grey
+        QCOMPARE(CellColour(*grid, 1), QColor(0, 0, 0));
+        QTest::keyClick(&d, Qt::Key_3);  // red alone: 0xF0 widened to 0xFF
+        QCOMPARE(CellColour(*grid, 1), QColor(0xFF, 0xFF, 0xFF));
+        QTest::keyClick(&d, Qt::Key_1);
+        // At 8-bit precision the nibble is widened exactly.
+        QTest::keyClick(&d, Qt::Key_Q);
+        QTRY_VERIFY(grid->VisibleMade());
+        QCOMPARE(CellColour(*grid, 1), QColor(0xFF, 0, 0));
+        // "beyond", the last cell: the red corner of its mark.
+        const std::size_t last = grid->Entries().size() - 1;
+        const QImage shot = grid->viewport()->grab().toImage();
+        const QPoint mark = grid->CellRect(last).topRight() + QPoint(-6, 6);
+        QCOMPARE(shot.pixelColor(mark * shot.devicePixelRatio()), QColor(0xD0, 0x20, 0x20));
+        const QPoint noMark = grid->CellRect(1).topRight() + QPoint(-6, 6);
+        QVERIFY(shot.pixelColor(noMark * shot.devicePixelRatio()) != QColor(0xD0, 0x20, 0x20));
+    }
+
+    // A set replaced by Browse: work on the old one ends first, and no
+    // thumbnail of it is shown; a category changed meanwhile shows only the
+    // new category's.
+    void ReplacingTheSetCancelsItsWork() {
+        TempDir dirA;
+        TempDir dirB;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dirA, 3000, 0xF00F, "red")));  // red
+        SelectCategory(d, 0);
+        d.ShowGrid(true);
+        ThumbnailGrid* grid = d.Grid();
+        grid->SetCellSize(48);
+        SelectCategory(d, 1);
+        SelectCategory(d, 0);
+        d.paths << Q(GridSet(dirB, 5, 0x0F0F, "green"));  // green
+        d.OnBrowse();
+        QCOMPARE(grid->Entries().size(), std::size_t{9});
+        QTRY_VERIFY(grid->VisibleMade());
+        QTest::qWait(50);  // anything of the old set still on its way
+        QCOMPARE(CellColour(*grid, 1), QColor(0, 0xF0, 0));
+        for (std::size_t p = 0; p < grid->Entries().size(); ++p) {
+            QVERIFY(CellColour(*grid, p) != QColor(0xF0, 0, 0));
+        }
+    }
+
+    // Scrolling through a category of many textures keeps the cache within
+    // its budget.
+    void CacheStaysWithinItsBudget() {
+        TempDir dir;
+        const auto set = OpenSet(GridSet(dir, 2000, 0xF00F), "etc");
+        ThumbnailGrid grid(nullptr, 64 * 1024);
+        grid.resize(400, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        std::vector<std::size_t> entries(2000);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            entries[i] = i + 1;
+        }
+        grid.SetTextures(set.get(), entries);
+        for (int step = 0; step < 40; ++step) {
+            QTRY_VERIFY(grid.VisibleMade());
+            QVERIFY(grid.CacheBytes() <= grid.CacheBudget());
+            QTest::keyClick(&grid, Qt::Key_PageDown);
+        }
+        grid.ForgetSet();
+        QCOMPARE(grid.CacheBytes(), std::size_t{0});
+    }
+};
+
+QTEST_MAIN(ThumbnailGridTest)
+#include "ThumbnailGridTest.moc"
