@@ -66,9 +66,9 @@ public:
     std::size_t Budget() const { return m_budget; }
     std::size_t Count() const { return m_order.size(); }
 
-    // What each value costs besides its own bytes: its place in the list and
-    // the index.
-    static constexpr std::size_t kEntryBytes = sizeof(Key) + sizeof(Value) + 64;
+    // What each value costs besides its own bytes: its node in the list and
+    // in the index, their allocations' overhead, and the index's bucket.
+    static constexpr std::size_t kEntryBytes = 2 * sizeof(Key) + sizeof(Value) + 96;
 
 private:
     struct Entry {

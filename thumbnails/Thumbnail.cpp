@@ -18,13 +18,6 @@ struct Sum {
     std::uint64_t a = 0;
     std::uint64_t n = 0;
 
-    void Add(std::uint32_t p) {
-        b += p & 0xFF;
-        g += (p >> 8) & 0xFF;
-        r += (p >> 16) & 0xFF;
-        a += p >> 24;
-        ++n;
-    }
     std::uint32_t Average() const {
         auto mean = [&](std::uint64_t v) { return static_cast<std::uint32_t>((v + n / 2) / n); };
         return n == 0 ? 0 : mean(a) << 24 | mean(r) << 16 | mean(g) << 8 | mean(b);
@@ -143,16 +136,35 @@ private:
         }
     }
 
-    // Adds texels cx to cx + cw - 1 of one row to the sums of their columns.
+    // Adds texels cx to cx + cw - 1 of one row to the sums of their columns:
+    // column by column, each a plain loop over its texels.
     void AddColumns(std::uint32_t cx, std::uint32_t cw, const std::uint32_t* texels) {
-        std::uint32_t tx = static_cast<std::uint32_t>(std::uint64_t{cx} * m_out.width / m_width);
-        std::uint32_t next = Start(tx + 1, m_out.width, m_width);
-        for (std::uint32_t i = 0; i < cw; ++i) {
-            while (cx + i >= next) {
-                ++tx;
-                next = Start(tx + 1, m_out.width, m_width);
+        const std::uint32_t end = cx + cw;
+        for (auto tx = static_cast<std::uint32_t>(std::uint64_t{cx} * m_out.width / m_width);
+             tx < m_out.width; ++tx) {
+            const std::uint32_t from = std::max(cx, Start(tx, m_out.width, m_width));
+            const std::uint32_t to = std::min(end, Start(tx + 1, m_out.width, m_width));
+            if (from >= end) {
+                break;
             }
-            m_sums[tx].Add(texels[i]);
+            // At most kChunkTexels texels of 255: 32 bits hold their sum.
+            std::uint32_t b = 0;
+            std::uint32_t g = 0;
+            std::uint32_t r = 0;
+            std::uint32_t a = 0;
+            for (std::uint32_t x = from; x < to; ++x) {
+                const std::uint32_t p = texels[x - cx];
+                b += p & 0xFF;
+                g += (p >> 8) & 0xFF;
+                r += (p >> 16) & 0xFF;
+                a += p >> 24;
+            }
+            Sum& sum = m_sums[tx];
+            sum.b += b;
+            sum.g += g;
+            sum.r += r;
+            sum.a += a;
+            sum.n += to - from;
         }
     }
 
