@@ -130,4 +130,19 @@ std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> 
     });
 }
 
+std::string WriteRgbaPngFile(const std::string& path, std::uint32_t width, std::uint32_t height,
+                             std::span<const std::uint8_t> rgba, const SetFileGuard& guard) {
+    if (rgba.size() != std::size_t{width} * height * 4) {
+        return "the image holds " + std::to_string(rgba.size()) + " bytes, not " +
+               std::to_string(std::size_t{width} * height * 4);
+    }
+    return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) {
+            return EncodePng(file, width, height, [&](std::uint32_t y, std::uint8_t* row) {
+                std::copy_n(rgba.data() + std::size_t{y} * width * 4, std::size_t{width} * 4, row);
+            });
+        });
+    });
+}
+
 }  // namespace marrowix

@@ -46,4 +46,9 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
 std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib,
                          const SetFileGuard& guard = {});
 
+// A PNG of an image given as rows of red, green, blue, alpha, top row
+// first, written as the others are.
+std::string WriteRgbaPngFile(const std::string& path, std::uint32_t width, std::uint32_t height,
+                             std::span<const std::uint8_t> rgba, const SetFileGuard& guard);
+
 }  // namespace marrowix

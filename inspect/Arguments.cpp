@@ -52,6 +52,8 @@ std::string UsageText() {
            "       marrowix-inspect [--mode dxt|etc] --check [--json] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] "
            "[--depth 4|8] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --contact-sheet FILE.png [--category N] "
+           "[--size PX] [--columns N] LISTING\n"
            "       marrowix-inspect --help | --version\n";
 }
 
@@ -72,6 +74,11 @@ std::string HelpText() {
            "  --format png|bmp       the image format of --export-all (default png)\n"
            "  --depth 4|8            a PNG's channels: each nibble widened exactly (4, the\n"
            "                         default) or dxt's full precision (8)\n"
+           "  --contact-sheet FILE   write the thumbnails of the set's textures, with their\n"
+           "                         names, into one PNG, in the tree's order\n"
+           "  --category N           only category N's textures (the sheet's)\n"
+           "  --size PX              the thumbnails' side, 1 to 1024 (default 128)\n"
+           "  --columns N            thumbnails a row, 1 to 10000 (default 8)\n"
            "  --help                 print this help\n"
            "  --version              print the version\n"
            "\n"
@@ -88,6 +95,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     bool haveOutput = false;
     bool haveFormat = false;
     bool haveDepth = false;
+    bool haveSheetOption = false;
     int commands = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -147,6 +155,31 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             }
             o.command = Command::kExportAll;
             ++commands;
+        } else if (a == "--contact-sheet") {
+            if (!value(&o.output)) {
+                return parsed;
+            }
+            o.command = Command::kContactSheet;
+            ++commands;
+        } else if (a == "--category" || a == "--size" || a == "--columns") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            std::size_t n = 0;
+            const bool isCategory = a == "--category";
+            const std::size_t low = isCategory ? 0 : 1;
+            const std::size_t high = isCategory ? 65535 : a == "--size" ? 1024 : 10000;
+            if (!ParseNumber(v, high, &n) || n < low) {
+                parsed.error = a + " takes a number from " + std::to_string(low) + " to " +
+                               std::to_string(high) + ", not '" + v + "'";
+                return parsed;
+            }
+            if (isCategory) {
+                o.category = n;
+            } else {
+                (a == "--size" ? o.size : o.columns) = static_cast<std::uint32_t>(n);
+            }
+            haveSheetOption = true;
         } else if (a == "--format") {
             if (!value(&o.format)) {
                 return parsed;
@@ -193,7 +226,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (!haveListing) {
         parsed.error = "no listing given";
     } else if (commands > 1) {
-        parsed.error = "--export, --texel, --check and --export-all cannot be combined";
+        parsed.error =
+            "--export, --texel, --check, --export-all and --contact-sheet cannot be combined";
+    } else if (haveSheetOption && o.command != Command::kContactSheet) {
+        parsed.error = "--category, --size and --columns go only with --contact-sheet";
+    } else if (o.command == Command::kContactSheet && !EndsWithNoCase(o.output, ".png")) {
+        parsed.error = "--contact-sheet writes a PNG file: its name must end in .png";
     } else if (exportImage != haveOutput) {
         parsed.error = "--export and --output go together";
     } else if (o.json && o.command != Command::kList && o.command != Command::kCheck) {

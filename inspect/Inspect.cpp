@@ -8,6 +8,7 @@
 #include "inspect/ExportAll.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
+#include "thumbnails/ContactSheet.h"
 
 namespace marrowix::inspect {
 namespace {
@@ -202,6 +203,39 @@ int ExportOne(const CTextureSet& set, const Options& o, std::ostream& err) {
     return 0;
 }
 
+int WriteContactSheet(const CTextureSet& set, const Options& o, std::ostream& err) {
+    const SetTree tree(set);
+    std::vector<std::size_t> entries;
+    if (o.category) {
+        if (*o.category >= tree.CategoryCount()) {
+            err << kProgram << ": no category " << *o.category << " (the set has "
+                << tree.CategoryCount() << ")\n";
+            return 1;
+        }
+        const auto children = tree.Children(*o.category);
+        entries.assign(children.begin(), children.end());
+    } else {
+        for (std::size_t c = 0; c < tree.CategoryCount(); ++c) {
+            const auto children = tree.Children(c);
+            entries.insert(entries.end(), children.begin(), children.end());
+        }
+        const auto loose = tree.RootEntries();
+        entries.insert(entries.end(), loose.begin(), loose.end());
+    }
+    const Result<ContactSheet> sheet = MakeContactSheet(set, entries, o.size, o.columns);
+    if (!sheet.ok()) {
+        err << kProgram << ": " << sheet.error << '\n';
+        return 1;
+    }
+    const std::string error = WriteRgbaPngFile(o.output, sheet.value.width, sheet.value.height,
+                                               sheet.value.rgba, SetFileGuard(set));
+    if (!error.empty()) {
+        err << kProgram << ": cannot write '" << DisplayPath(o.output) << "': " << error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 // Runs a parsed command; `doing` says what it is doing, for a message when
 // memory runs out.
 int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errIsTerminal,
@@ -250,6 +284,9 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errI
             code = ExportAll(set, SetFileGuard(set), o.directory, o.format, o.precision, err,
                              errIsTerminal);
             break;
+        case Command::kContactSheet:
+            *doing = "make the contact sheet";
+            return WriteContactSheet(set, o, err);
         default:
             *doing = "export the texture";
             return ExportOne(set, o, err);

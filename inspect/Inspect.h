@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,11 +15,12 @@
 namespace marrowix::inspect {
 
 enum class Command {
-    kList,       // the tree, or JSON
-    kExport,     // one preview image
-    kTexel,      // where one texel comes from
-    kCheck,      // every problem of the set
-    kExportAll,  // every preview image
+    kList,          // the tree, or JSON
+    kExport,        // one preview image
+    kTexel,         // where one texel comes from
+    kCheck,         // every problem of the set
+    kExportAll,     // every preview image
+    kContactSheet,  // thumbnails with names, in one PNG
 };
 
 struct Options {
@@ -28,10 +30,13 @@ struct Options {
     std::size_t index = 0;  // --export, --texel
     std::uint32_t x = 0;    // --texel
     std::uint32_t y = 0;
-    std::string output;          // --export: the image file
-    std::string directory;       // --export-all
-    std::string format = "png";  // --export-all
+    std::string output;                         // --export: the image file
+    std::string directory;                      // --export-all
+    std::string format = "png";                 // --export-all
     Precision precision = Precision::kNibbles;  // --depth: of PNG images
+    std::optional<std::size_t> category;        // --contact-sheet: one category only
+    std::uint32_t size = 128;                   // --contact-sheet: thumbnail side
+    std::uint32_t columns = 8;                  // --contact-sheet
     std::string listing;
 };
 

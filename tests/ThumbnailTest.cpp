@@ -12,8 +12,12 @@
 #include <string>
 #include <thread>
 
+#include <png.h>
+
+#include "RunInspect.h"
 #include "TestFiles.h"
 #include "textureset/SetCheck.h"
+#include "thumbnails/ContactSheet.h"
 #include "thumbnails/LruCache.h"
 #include "thumbnails/Thumbnail.h"
 #include "thumbnails/ThumbnailWorkers.h"
@@ -267,6 +271,88 @@ TEST(ThumbnailWorkers, MakeWhatIsWantedAndDropWhatNoLongerIs) {
     const std::lock_guard lock(mutex);
     std::sort(made.begin(), made.end());
     EXPECT_EQ(made, (std::vector<std::size_t>{7, 8, 9}));
+}
+
+// The command line's contact sheet: the cells' layout, their thumbnails,
+// and what it refuses.
+TEST(ContactSheet, WritesTheThumbnailsOfACategoryWithTheirNames) {
+    TempDir dir;
+    test::SetFiles files;
+    files.mode = "etc";
+    files.listing =
+        "cat=0 name=one\ncat=1 name=two\n\"red\" cat=1 width=4 height=4\n"
+        "\"blue\" cat=1 width=4 height=2\n\"other\" cat=0 width=2 height=2\n";
+    files.table = test::Le32({0, 0, 0, 40, 56});
+    files.data.assign(8, 0);
+    for (int i = 0; i < 16; ++i) {  // red, opaque: 0xF00F
+        files.data.insert(files.data.end(), {0x0F, 0xF0});
+    }
+    files.data.resize(40 + 8, 0);
+    for (int i = 0; i < 8; ++i) {  // blue, half transparent: 0x00F8
+        files.data.insert(files.data.end(), {0xF8, 0x00});
+    }
+    const auto listing = test::WriteSet(dir, files);
+    const auto sheet = dir / "sheet.png";
+    const test::Outcome o =
+        test::Inspect(dir, {"--mode", "etc", "--contact-sheet", sheet.string(), "--category", "1",
+                            "--size", "32", listing.string()});
+    ASSERT_EQ(o.code, 0) << o.err;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    const auto bytes = test::ReadBytes(sheet);
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()));
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    // Two cells of 32 + 2 x 4 across; one row of 32 + 3 x 4 + the name's 13.
+    ASSERT_EQ(image.width, 80u);
+    ASSERT_EQ(image.height, 57u);
+    auto at = [&](std::uint32_t x, std::uint32_t y) {
+        const std::uint8_t* p = &pixels[(std::size_t{y} * image.width + x) * 4];
+        return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+    };
+    EXPECT_EQ(at(4 + 16, 4 + 16), (std::array<int, 4>{255, 0, 0, 255}));  // red, widened x 17
+    EXPECT_EQ(at(44 + 16, 4 + 16), (std::array<int, 4>{0, 0, 255, 136}));
+    EXPECT_EQ(at(44 + 16, 4 + 2), (std::array<int, 4>{255, 255, 255, 255}));  // above blue
+    // The name is drawn under the thumbnail: some dark pixels there.
+    int ink = 0;
+    for (std::uint32_t y = 40; y < 53; ++y) {
+        for (std::uint32_t x = 4; x < 36; ++x) {
+            ink += at(x, y)[0] < 128 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(ink, 10);
+
+    const test::Outcome none = test::Inspect(
+        dir,
+        {"--mode", "etc", "--contact-sheet", sheet.string(), "--category", "5", listing.string()});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("no category 5 (the set has 2)"), std::string::npos) << none.err;
+    const test::Outcome huge =
+        test::Inspect(dir, {"--mode", "etc", "--contact-sheet", sheet.string(), "--size", "1024",
+                            "--columns", "10000", listing.string()});
+    EXPECT_EQ(huge.code, 0) << huge.err;  // three cells only: the columns shrink to them
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--contact-sheet", (dir / "s.bmp").string()},
+                                               {"--contact-sheet", sheet.string(), "--size", "0"},
+                                               {"--size", "64"}}) {
+        std::vector<std::string> full = args;
+        full.push_back(listing.string());
+        EXPECT_EQ(test::Inspect(dir, full).code, 2) << args[0];
+    }
+}
+
+TEST(ContactSheet, RefusesASheetTooLargeToHold) {
+    TempDir dir;
+    std::vector<Texture> textures(20000, Texture{4, 4});
+    const auto set = MakeSet(dir, "dxt", textures);
+    std::vector<std::size_t> entries(textures.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i] = i;
+    }
+    const auto sheet = MakeContactSheet(*set, entries, 1024, 8);
+    EXPECT_FALSE(sheet.ok());
+    EXPECT_NE(sheet.error.find("would be 8256 x 2622500 pixels"), std::string::npos) << sheet.error;
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ void ThumbnailWorkers::CancelAll() {
     m_idle.wait(lock, [&] { return m_running == 0; });
 }
 
+void ThumbnailWorkers::Finish() {
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [&] { return m_jobs.empty() && m_running == 0; });
+}
+
 std::size_t ThumbnailWorkers::Pending() const {
     const std::lock_guard lock(m_mutex);
     return m_jobs.size();

@@ -40,6 +40,8 @@ public:
     // Drops the jobs not yet started and waits for the running ones to end:
     // afterwards no worker reads any set until the next Want.
     void CancelAll();
+    // Waits until every job wanted is done.
+    void Finish();
     std::size_t Pending() const;
     unsigned Threads() const { return m_threadCount; }
 

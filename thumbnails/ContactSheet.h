@@ -1,0 +1,28 @@
+// A contact sheet: the thumbnails of many textures with their names, in one
+// image, for reports and build pipelines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+struct ContactSheet {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint8_t> rgba;  // red, green, blue, alpha; top row first
+};
+
+// The thumbnails (full precision, within size x size, small textures grown by
+// whole factors) of `entries`, `columns` a row, each with its name under it
+// on white, and a red corner on entries a check would report for their size
+// or data. Refused, with the reason, when the sheet would pass kMaxTexels
+// pixels or memory runs out. Thumbnails are made on every core.
+Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
+                                      const std::vector<std::size_t>& entries, std::uint32_t size,
+                                      std::uint32_t columns);
+
+}  // namespace marrowix
