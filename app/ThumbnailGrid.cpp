@@ -242,7 +242,7 @@ void ThumbnailGrid::RequestThumbnails() {
 }
 
 void ThumbnailGrid::Arrived(const ThumbnailJob& job, Result<Thumbnail> result) {
-    if (job.setId != m_setId || m_set == nullptr) {
+    if (job.tag != m_setId || m_set == nullptr) {
         return;  // of a set since replaced
     }
     m_bytesRead += result.value.bytesRead;
@@ -250,7 +250,7 @@ void ThumbnailGrid::Arrived(const ThumbnailJob& job, Result<Thumbnail> result) {
     cell.thumbnail = std::move(result.value);
     cell.error = std::move(result.error);
     try {
-        m_cache.Insert({job.setId, job.index, job.side, job.precision}, std::move(cell));
+        m_cache.Insert({job.tag, job.index, job.side, job.precision}, std::move(cell));
     } catch (const std::bad_alloc&) {
         return;  // the cell keeps its placeholder
     }

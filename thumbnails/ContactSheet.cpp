@@ -118,7 +118,7 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
         std::vector<std::string> failures(entries.size());
         // Each cell is its own region of the sheet: workers write their own.
         ThumbnailWorkers workers([&](const ThumbnailJob& job, Result<Thumbnail> thumbnail) {
-            const std::size_t position = job.setId;
+            const std::size_t position = job.tag;
             try {
                 const auto left =
                     static_cast<std::uint32_t>(position % shownColumns) * layout.cellWidth() + kPad;
@@ -150,7 +150,7 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
         std::vector<ThumbnailJob> jobs;
         jobs.reserve(entries.size());
         for (std::size_t p = 0; p < entries.size(); ++p) {
-            // The job's set id carries the cell's position.
+            // The tag is the cell.
             jobs.push_back({&set, p, entries[p], layout.size, Precision::kFull});
         }
         workers.Want(std::move(jobs));

@@ -17,7 +17,9 @@ namespace marrowix {
 
 struct ThumbnailJob {
     const CTextureSet* set = nullptr;
-    std::uint64_t setId = 0;  // which set, for whoever takes the result
+    // What the caller knows the result by: for the grid which set it is of,
+    // for the contact sheet which cell it goes in.
+    std::uint64_t tag = 0;
     std::size_t index = 0;
     std::uint32_t side = 0;
     Precision precision = Precision::kNibbles;

@@ -15,10 +15,13 @@ int main(int argc, char** argv) {
     const QFontMetrics metrics(font);
     const int width = 7;
     const int height = 13;
-    std::printf("// Printable ASCII (32 to 126) of DejaVu Sans Mono at 11 pixels: %d x %d\n"
-                "// coverage bytes a glyph, top row first; made by tools/MakeGlyphs.cpp.\n",
-                width, height);
-    std::printf("constexpr int kGlyphWidth = %d;\nconstexpr int kGlyphHeight = %d;\n", width, height);
+    std::printf(
+        "// Printable ASCII (32 to 126) of DejaVu Sans Mono at 11 pixels: %d x %d\n"
+        "// coverage bytes a glyph, top row first; made by tools/MakeGlyphs.cpp.\n",
+        width, height);
+    std::printf("constexpr int kGlyphWidth = %d;\nconstexpr int kGlyphHeight = %d;\n", width,
+                height);
+    std::printf("// clang-format off\n");
     std::printf("constexpr unsigned char kGlyphs[95][%d] = {\n", width * height);
     for (int c = 32; c < 127; ++c) {
         QImage image(width, height, QImage::Format_Grayscale8);
@@ -31,11 +34,14 @@ int main(int argc, char** argv) {
         std::printf("    {");
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                std::printf("%d%s", image.constScanLine(y)[x], x + 1 < width || y + 1 < height ? "," : "");
+                std::printf("%d%s", image.constScanLine(y)[x],
+                            x + 1 < width || y + 1 < height ? "," : "");
             }
         }
-        std::printf("},  // '%s'\n", c == '\\' ? "\\\\" : c == '\'' ? "\\'" : QString(QChar(c)).toLatin1().constData());
+        std::printf("},  // '%s'\n", c == '\\'   ? "\\\\"
+                                     : c == '\'' ? "\\'"
+                                                 : QString(QChar(c)).toLatin1().constData());
     }
-    std::printf("};\n");
+    std::printf("};\n// clang-format on\n");
     return 0;
 }
