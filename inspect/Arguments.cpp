@@ -1,5 +1,6 @@
 // marrowix-inspect's command line: the options, the usage and the help.
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #include "inspect/Inspect.h"
@@ -54,6 +55,9 @@ std::string UsageText() {
            "[--depth 4|8] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --contact-sheet FILE.png [--category N] "
            "[--size PX] [--columns N] LISTING\n"
+           "       marrowix-inspect --compare [--json] [--fail-below DB] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --compare-with OTHER [--json] [--all] "
+           "LISTING\n"
            "       marrowix-inspect --help | --version\n";
 }
 
@@ -79,6 +83,11 @@ std::string HelpText() {
            "  --category N           only category N's textures (the sheet's)\n"
            "  --size PX              the thumbnails' side, 1 to 1024 (default 128)\n"
            "  --columns N            thumbnails a row, 1 to 10000 (default 8)\n"
+           "  --compare              compare every entry's dxt and etc images, worst first\n"
+           "  --fail-below DB        exit 1 when an entry's RGB or alpha PSNR is below DB\n"
+           "  --compare-with OTHER   compare the set with the set of listing OTHER, entries\n"
+           "                         paired by category and name\n"
+           "  --all                  list unchanged entries too (--compare-with)\n"
            "  --help                 print this help\n"
            "  --version              print the version\n"
            "\n"
@@ -161,6 +170,28 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             }
             o.command = Command::kContactSheet;
             ++commands;
+        } else if (a == "--compare") {
+            o.command = Command::kCompare;
+            ++commands;
+        } else if (a == "--compare-with") {
+            if (!value(&o.other)) {
+                return parsed;
+            }
+            o.command = Command::kCompareWith;
+            ++commands;
+        } else if (a == "--all") {
+            o.all = true;
+        } else if (a == "--fail-below") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            char* end = nullptr;
+            const double db = std::strtod(v.c_str(), &end);
+            if (v.empty() || end != v.c_str() + v.size() || !(db >= 0 && db <= 1000)) {
+                parsed.error = "--fail-below takes decibels from 0 to 1000, not '" + v + "'";
+                return parsed;
+            }
+            o.failBelow = db;
         } else if (a == "--category" || a == "--size" || a == "--columns") {
             if (!value(&v)) {
                 return parsed;
@@ -227,15 +258,22 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         parsed.error = "no listing given";
     } else if (commands > 1) {
         parsed.error =
-            "--export, --texel, --check, --export-all and --contact-sheet cannot be combined";
+            "--export, --texel, --check, --export-all, --contact-sheet, --compare and "
+            "--compare-with cannot be combined";
+    } else if (o.all && o.command != Command::kCompareWith) {
+        parsed.error = "--all goes only with --compare-with";
+    } else if (o.failBelow && o.command != Command::kCompare) {
+        parsed.error = "--fail-below goes only with --compare";
     } else if (haveSheetOption && o.command != Command::kContactSheet) {
         parsed.error = "--category, --size and --columns go only with --contact-sheet";
     } else if (o.command == Command::kContactSheet && !EndsWithNoCase(o.output, ".png")) {
         parsed.error = "--contact-sheet writes a PNG file: its name must end in .png";
     } else if (exportImage != haveOutput) {
         parsed.error = "--export and --output go together";
-    } else if (o.json && o.command != Command::kList && o.command != Command::kCheck) {
-        parsed.error = "--json goes only with listing the set or --check";
+    } else if (o.json && o.command != Command::kList && o.command != Command::kCheck &&
+               o.command != Command::kCompare && o.command != Command::kCompareWith) {
+        parsed.error =
+            "--json goes only with listing the set, --check, --compare or --compare-with";
     } else if (haveFormat && o.command != Command::kExportAll) {
         parsed.error = "--format goes only with --export-all";
     } else if (o.command == Command::kExportAll && o.directory.empty()) {

@@ -244,6 +244,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errI
         *doing = "check the set";
         return PrintCheck(o, out, err);
     }
+    if (o.command == Command::kCompare || o.command == Command::kCompareWith) {
+        *doing = "compare the sets";
+        return o.command == Command::kCompare ? CompareEncodings(o, out, err)
+                                              : CompareVersions(o, out, err);
+    }
     *doing = "read the listing";
     CTextureSet set;
     OpenTextureSet(set, FromNativePath(o.listing), FromUtf8(o.mode));

@@ -21,6 +21,8 @@ enum class Command {
     kCheck,         // every problem of the set
     kExportAll,     // every preview image
     kContactSheet,  // thumbnails with names, in one PNG
+    kCompare,       // the two encodings of every entry
+    kCompareWith,   // two versions of a set
 };
 
 struct Options {
@@ -37,6 +39,9 @@ struct Options {
     std::optional<std::size_t> category;        // --contact-sheet: one category only
     std::uint32_t size = 128;                   // --contact-sheet: thumbnail side
     std::uint32_t columns = 8;                  // --contact-sheet
+    std::string other;                          // --compare-with: the other listing
+    bool all = false;                           // --compare-with: unchanged entries too
+    std::optional<double> failBelow;            // --compare: the lowest PSNR that passes
     std::string listing;
 };
 
@@ -62,6 +67,10 @@ using marrowix::JsonString;
 
 // "entry 3 \"road\"": an entry as messages name it.
 std::string EntryTitle(const CTextureSet& set, std::size_t index);
+
+// --compare and --compare-with; the exit code.
+int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err);
+int CompareVersions(const Options& o, std::ostream& out, std::ostream& err);
 
 // Runs the command on its arguments (without the program name); returns the
 // exit code: 0 done, 1 failed (for --check: a problem found), 2 usage error.

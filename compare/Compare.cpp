@@ -1,0 +1,202 @@
+#include "compare/Compare.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <tuple>
+
+#include "textureset/SetCheck.h"
+
+namespace marrowix {
+namespace {
+
+// Texels read of each image at a time.
+constexpr std::size_t kStripTexels = std::size_t{1} << 18;
+// Texels whose squared differences (at most 255^2 each) 32 bits can sum.
+constexpr std::size_t kSumTexels = 65536;
+
+std::string FileName(const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u'/');
+    return ToUtf8(slash == std::u16string::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+std::string UnreadableReason(const CTextureSet& set, std::size_t index) {
+    const StoredEntry& e = set.Entries()[index];
+    const std::string_view problem = EntryDataProblem(set, e);
+    if (problem == "size-refused") {
+        return "size refused: " + CheckEntrySize(e.width, e.height);
+    }
+    if (problem == "size-empty") {
+        return "no texels";
+    }
+    if (problem == "data-past-end") {
+        return set.HasDataFile() ? "data past the end of " + FileName(set.DataPath())
+                                 : "no data file " + FileName(set.DataPath());
+    }
+    return {};
+}
+
+double PsnrOf(double mse) {
+    return mse == 0 ? std::numeric_limits<double>::infinity()
+                    : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+double Measures::Psnr(Channel c) const {
+    return PsnrOf(mse[c]);
+}
+
+double Measures::RgbPsnr() const {
+    return PsnrOf((mse[kRed] + mse[kGreen] + mse[kBlue]) / 3);
+}
+
+void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
+    for (std::size_t start = 0; start < n; start += kSumTexels) {
+        const std::size_t end = std::min(n, start + kSumTexels);
+        std::uint32_t squares[4] = {};
+        std::uint32_t largest[4] = {};
+        std::uint32_t differing = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            const std::uint32_t pa = a[i];
+            const std::uint32_t pb = b[i];
+            differing += pa != pb ? 1 : 0;
+            for (int c = 0; c < 4; ++c) {
+                // Channel c of 0xAARRGGBB: red at bits 16, green 8, blue 0, alpha 24.
+                const int shift = c == kRed ? 16 : c == kGreen ? 8 : c == kBlue ? 0 : 24;
+                const auto va = static_cast<std::int32_t>((pa >> shift) & 0xFF);
+                const auto vb = static_cast<std::int32_t>((pb >> shift) & 0xFF);
+                const auto d = static_cast<std::uint32_t>(va > vb ? va - vb : vb - va);
+                squares[c] += d * d;
+                largest[c] = std::max(largest[c], d);
+            }
+        }
+        for (int c = 0; c < 4; ++c) {
+            m_squares[c] += squares[c];
+            m_max[c] = std::max(m_max[c], static_cast<std::uint8_t>(largest[c]));
+        }
+        m_differing += differing;
+    }
+    m_texels += n;
+}
+
+Measures MeasureSums::Result() const {
+    Measures m;
+    for (int c = 0; c < 4; ++c) {
+        m.mse[c] = m_texels == 0 ? 0 : double(m_squares[c]) / double(m_texels);
+        m.maxDiff[c] = m_max[c];
+    }
+    m.differing = m_differing;
+    m.texels = m_texels;
+    return m;
+}
+
+EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CTextureSet& b,
+                               std::size_t otherIndex) {
+    EntryComparison result;
+    result.index = index;
+    result.otherIndex = otherIndex;
+    const TextureEntry ea = a.GetEntry(index);
+    const TextureEntry eb = b.GetEntry(otherIndex);
+    if (ea.width != eb.width || ea.height != eb.height) {
+        result.skipped = "sizes differ";
+        return result;
+    }
+    result.skipped = UnreadableReason(a, index);
+    if (result.skipped.empty()) {
+        result.skipped = UnreadableReason(b, otherIndex);
+    }
+    if (!result.skipped.empty()) {
+        return result;
+    }
+    const auto width = static_cast<std::uint32_t>(ea.width);
+    const auto height = static_cast<std::uint32_t>(ea.height);
+    // Strips of whole rows of blocks, so that "dxt" rows start on a block.
+    const std::uint32_t rows =
+        std::max<std::uint32_t>(4, static_cast<std::uint32_t>(kStripTexels / width) / 4 * 4);
+    try {
+        Buffer<std::uint32_t> texelsA(std::size_t{width} * std::min(rows, height));
+        Buffer<std::uint32_t> texelsB(texelsA.size());
+        MeasureSums sums;
+        for (std::uint32_t y = 0; y < height; y += rows) {
+            const std::uint32_t n = std::min(rows, height - y);
+            ReadTexelRows(a, ea, y, n, texelsA.data());
+            ReadTexelRows(b, eb, y, n, texelsB.data());
+            sums.Add(texelsA.data(), texelsB.data(), std::size_t{width} * n);
+        }
+        result.measures = sums.Result();
+    } catch (const std::bad_alloc&) {
+        result.skipped = "not enough memory";
+    }
+    return result;
+}
+
+std::vector<EntryComparison> ComparePairs(
+    const CTextureSet& a, const CTextureSet& b,
+    const std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
+    std::vector<EntryComparison> results(pairs.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < pairs.size();) {
+            results[i] = CompareEntries(a, pairs[i].first, b, pairs[i].second);
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < cores && t < pairs.size(); ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // the threads there are do it
+        }
+    }
+    work();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    return results;
+}
+
+std::string CategoryNameOf(const CTextureSet& set, std::size_t index, bool* atRoot) {
+    const std::uint32_t category = set.Entries()[index].category;
+    *atRoot = category >= set.GetCategoryCount();
+    return *atRoot ? std::string() : ToUtf8(set.GetCategoryName(category));
+}
+
+Pairing PairEntries(const CTextureSet& first, const CTextureSet& second) {
+    using Key = std::tuple<bool, std::string, std::string_view>;
+    auto key = [](const CTextureSet& set, std::size_t i) {
+        bool atRoot = false;
+        std::string category = CategoryNameOf(set, i, &atRoot);
+        return Key{atRoot, std::move(category), set.GetEntryNameBytes(i)};
+    };
+    // The second set's entries of each name, in order, and how many of them
+    // are taken.
+    std::map<Key, std::pair<std::vector<std::size_t>, std::size_t>> seconds;
+    for (std::size_t j = 0; j < second.GetEntryCount(); ++j) {
+        seconds[key(second, j)].first.push_back(j);
+    }
+    Pairing pairing;
+    for (std::size_t i = 0; i < first.GetEntryCount(); ++i) {
+        const auto it = seconds.find(key(first, i));
+        if (it == seconds.end() || it->second.second == it->second.first.size()) {
+            pairing.onlyInFirst.push_back(i);
+            continue;
+        }
+        pairing.pairs.emplace_back(i, it->second.first[it->second.second++]);
+    }
+    for (const auto& [k, list] : seconds) {
+        pairing.onlyInSecond.insert(pairing.onlyInSecond.end(),
+                                    list.first.begin() + static_cast<std::ptrdiff_t>(list.second),
+                                    list.first.end());
+    }
+    std::sort(pairing.onlyInSecond.begin(), pairing.onlyInSecond.end());
+    return pairing;
+}
+
+}  // namespace marrowix

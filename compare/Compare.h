@@ -1,0 +1,88 @@
+// Comparing textures at 8 bits a channel: the two encodings of one set, or
+// two versions of a set. Values are those of the full-precision image ("etc"
+// each nibble n as n x 17, "dxt" its blocks' own 8-bit values). For each
+// channel over all texels of a texture:
+//   MSE = sum of (a - b)^2 / texels
+//   PSNR = 10 log10(255^2 / MSE), infinite where MSE is 0
+//   RGB PSNR from the mean of the red, green and blue MSE; alpha on its own.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+// Channels in the order the measures hold them.
+enum Channel { kRed = 0, kGreen = 1, kBlue = 2, kAlpha = 3 };
+
+struct Measures {
+    std::array<double, 4> mse{};            // red, green, blue, alpha
+    std::array<std::uint8_t, 4> maxDiff{};  // the largest absolute difference
+    std::uint64_t differing = 0;            // texels with any channel different
+    std::uint64_t texels = 0;
+
+    double Psnr(Channel c) const;
+    double RgbPsnr() const;
+};
+
+// PSNR in dB of an MSE of 8-bit values; +infinity for 0.
+double PsnrOf(double mse);
+
+// Sums of two images' differences, texel by texel (0xAARRGGBB each).
+class MeasureSums {
+public:
+    void Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
+    Measures Result() const;
+
+private:
+    std::array<std::uint64_t, 4> m_squares{};
+    std::array<std::uint8_t, 4> m_max{};
+    std::uint64_t m_differing = 0;
+    std::uint64_t m_texels = 0;
+};
+
+// One compared pair of entries: measured, or why not (`skipped` not empty).
+struct EntryComparison {
+    std::size_t index = 0;       // in the first set
+    std::size_t otherIndex = 0;  // in the second
+    Measures measures;
+    std::string skipped;
+};
+
+// Why entry `index`'s image cannot be read in full ("size refused: ...",
+// "no texels", "data past the end of FILE", "no data file FILE"), or "".
+std::string UnreadableReason(const CTextureSet& set, std::size_t index);
+
+// Entry `index` of `a` against entry `otherIndex` of `b`, which must have
+// the same size: both read strip by strip at full precision. Skipped, with
+// the reason, where either image cannot be read in full (a refused size, no
+// texels, data past the end of a data file or no data file).
+EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CTextureSet& b,
+                               std::size_t otherIndex);
+
+// The pairs given, each compared, on every core; in the order given.
+std::vector<EntryComparison> ComparePairs(
+    const CTextureSet& a, const CTextureSet& b,
+    const std::vector<std::pair<std::size_t, std::size_t>>& pairs);
+
+// Entries of two sets paired by category name and texture name: the k-th
+// entry of a name in a category with the k-th of the same name in the
+// same-named category of the other set (textures at the root, whose category
+// has no line, only with textures at the root).
+struct Pairing {
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;  // in the first set's order
+    std::vector<std::size_t> onlyInFirst;
+    std::vector<std::size_t> onlyInSecond;
+};
+Pairing PairEntries(const CTextureSet& first, const CTextureSet& second);
+
+// The category name an entry is paired by: its category's name, or "" with
+// `atRoot` true for a texture whose category has no line.
+std::string CategoryNameOf(const CTextureSet& set, std::size_t index, bool* atRoot);
+
+}  // namespace marrowix

@@ -1,0 +1,233 @@
+// Comparison: the measures against a direct computation, pairing by name,
+// and --compare / --compare-with end to end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "RunInspect.h"
+#include "TestFiles.h"
+#include "compare/Compare.h"
+
+namespace marrowix::test {
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// An "etc" set in `dir` named `name`: the listing given, each texture's
+// texels one after another (offset table entries for category lines too).
+struct EtcTexture {
+    std::string line;  // the listing line
+    std::vector<std::uint16_t> texels;
+};
+std::filesystem::path EtcSet(const TempDir& dir, const std::string& name,
+                             const std::vector<std::string>& categories,
+                             const std::vector<EtcTexture>& textures) {
+    std::string listing;
+    std::vector<std::uint8_t> table;
+    std::vector<std::uint8_t> data;
+    for (const std::string& c : categories) {
+        listing += c + "\n";
+        const auto zero = Le32({0});
+        table.insert(table.end(), zero.begin(), zero.end());
+    }
+    for (const EtcTexture& t : textures) {
+        listing += t.line + "\n";
+        const auto offset = Le32({static_cast<std::uint32_t>(data.size())});
+        table.insert(table.end(), offset.begin(), offset.end());
+        data.insert(data.end(), 8, 0);
+        for (std::uint16_t v : t.texels) {
+            data.push_back(static_cast<std::uint8_t>(v));
+            data.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+    }
+    WriteText(dir / (name + ".txt"), listing);
+    WriteBytes(dir / (name + ".etc.toc"), table);
+    WriteBytes(dir / (name + ".etc.dat"), data);
+    return dir / (name + ".txt");
+}
+
+// The MSE of one channel (nibble shift in the RGBA4444 texel) computed
+// directly at 8 bits, n x 17.
+double DirectMse(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b,
+                 int shift) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double d = ((a[i] >> shift) & 15) * 17.0 - ((b[i] >> shift) & 15) * 17.0;
+        sum += d * d;
+    }
+    return sum / double(a.size());
+}
+
+TEST(Compare, MeasuresMatchADirectComputation) {
+    TempDir dir;
+    const std::vector<std::uint16_t> base = {0xF00F, 0x0F0F, 0x00FF, 0x123F,
+                                             0x456F, 0x789F, 0xABCF, 0xDEFF};
+    std::vector<std::uint16_t> changed = base;
+    changed[1] = 0x1F0F;  // red +1 nibble
+    changed[6] = 0xAB0F;  // blue -12 nibbles
+    std::vector<std::uint16_t> alphaOnly = base;
+    alphaOnly[3] = 0x1230;  // alpha 15 -> 0
+    const auto a = OpenSet(EtcSet(dir, "a", {}, {{"\"t\" width=4 height=2", base}}), "etc");
+    const auto b = OpenSet(EtcSet(dir, "b", {}, {{"\"t\" width=4 height=2", changed}}), "etc");
+    const auto c = OpenSet(EtcSet(dir, "c", {}, {{"\"t\" width=4 height=2", alphaOnly}}), "etc");
+
+    const EntryComparison same = CompareEntries(*a, 0, *a, 0);
+    ASSERT_EQ(same.skipped, "");
+    EXPECT_TRUE(std::isinf(same.measures.RgbPsnr()));
+    EXPECT_TRUE(std::isinf(same.measures.Psnr(kAlpha)));
+    EXPECT_EQ(same.measures.differing, 0u);
+
+    const EntryComparison diff = CompareEntries(*a, 0, *b, 0);
+    ASSERT_EQ(diff.skipped, "");
+    const double mseR = DirectMse(base, changed, 12);
+    const double mseB = DirectMse(base, changed, 4);
+    EXPECT_DOUBLE_EQ(diff.measures.mse[kRed], mseR);
+    EXPECT_DOUBLE_EQ(diff.measures.mse[kBlue], mseB);
+    EXPECT_DOUBLE_EQ(diff.measures.Psnr(kRed), 10 * std::log10(255.0 * 255 / mseR));
+    EXPECT_DOUBLE_EQ(diff.measures.RgbPsnr(), 10 * std::log10(255.0 * 255 / ((mseR + mseB) / 3)));
+    EXPECT_TRUE(std::isinf(diff.measures.Psnr(kGreen)));
+    EXPECT_EQ(diff.measures.maxDiff[kRed], 17);
+    EXPECT_EQ(diff.measures.maxDiff[kBlue], 12 * 17);
+    EXPECT_EQ(diff.measures.differing, 2u);
+    EXPECT_EQ(diff.measures.texels, 8u);
+
+    // Alpha alone differs: RGB is perfect, alpha is not, and it is counted.
+    const EntryComparison alpha = CompareEntries(*a, 0, *c, 0);
+    EXPECT_TRUE(std::isinf(alpha.measures.RgbPsnr()));
+    EXPECT_DOUBLE_EQ(alpha.measures.mse[kAlpha], 255.0 * 255 / 8);
+    EXPECT_NEAR(alpha.measures.Psnr(kAlpha), 9.03, 0.01);
+    EXPECT_EQ(alpha.measures.differing, 1u);
+}
+
+TEST(Compare, PairsByCategoryAndNameDuplicatesInOrder) {
+    TempDir dir;
+    const std::vector<std::uint16_t> one = {0};
+    const auto a = OpenSet(EtcSet(dir, "a", {"cat=0 name=walls"},
+                                  {{"\"brick\" cat=0 width=1 height=1", one},
+                                   {"\"brick\" cat=0 width=1 height=1", one},
+                                   {"\"stone\" cat=0 width=1 height=1", one},
+                                   {"\"x\" cat=9 width=1 height=1", one}}),
+                           "etc");
+    const auto b = OpenSet(EtcSet(dir, "b", {"cat=0 name=floors", "cat=1 name=walls"},
+                                  {{"\"brick\" cat=1 width=1 height=1", one},
+                                   {"\"stone\" cat=1 width=1 height=1", one},
+                                   {"\"brick\" cat=1 width=1 height=1", one},
+                                   {"\"new\" cat=1 width=1 height=1", one},
+                                   {"\"brick\" cat=0 width=1 height=1", one}}),
+                           "etc");
+    const Pairing p = PairEntries(*a, *b);
+    using Pairs = std::vector<std::pair<std::size_t, std::size_t>>;
+    EXPECT_EQ(p.pairs, (Pairs{{0, 0}, {1, 2}, {2, 1}}));
+    EXPECT_EQ(p.onlyInFirst, (std::vector<std::size_t>{3}));
+    EXPECT_EQ(p.onlyInSecond, (std::vector<std::size_t>{3, 4}));
+}
+
+TEST(Compare, TheEncodingsOfASetWorstFirst) {
+    TempDir dir;
+    // "etc" texels and "dxt" blocks of the same listing: a texture equal in
+    // both (black, opaque), one that differs, and one of no texels.
+    WriteText(dir / "world.txt",
+              "\"same\" width=4 height=4\n\"worse\" width=4 height=4\n\"none\" width=0 height=4\n");
+    WriteBytes(dir / "world.etc.toc", Le32({0, 40, 40}));
+    WriteBytes(dir / "world.dxt.toc", Le32({0, 24, 24}));
+    std::vector<std::uint8_t> etc(8, 0);
+    for (int i = 0; i < 16; ++i) {
+        etc.insert(etc.end(), {0x0F, 0x00});  // black, opaque
+    }
+    etc.resize(40 + 8, 0);
+    for (int i = 0; i < 16; ++i) {
+        etc.insert(etc.end(), {0x0F, 0xF0});  // red, opaque
+    }
+    WriteBytes(dir / "world.etc.dat", etc);
+    // Two blocks: alpha 255 and 255, colours black and black; the second
+    // the same (so "worse" is black in "dxt", red in "etc").
+    std::vector<std::uint8_t> dxt(8, 0);
+    const std::vector<std::uint8_t> block = {255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    dxt.insert(dxt.end(), block.begin(), block.end());
+    dxt.insert(dxt.end(), 8, 0);
+    dxt.insert(dxt.end(), block.begin(), block.end());
+    WriteBytes(dir / "world.dxt.dat", dxt);
+    const std::string listing = (dir / "world.txt").string();
+
+    const Outcome text = Inspect(dir, {"--compare", listing});
+    EXPECT_EQ(text.code, 0) << text.err;
+    const std::size_t worse = text.out.find("#1 \"worse\"");
+    const std::size_t same = text.out.find("#0 \"same\"");
+    const std::size_t none = text.out.find("#2 \"none\"");
+    ASSERT_NE(worse, std::string::npos) << text.out;
+    EXPECT_LT(worse, same);
+    EXPECT_LT(same, none);
+    EXPECT_TRUE(Has(text.out,
+                    "PSNR R 0.00 G inf B inf A inf RGB 4.77 dB; largest difference R "
+                    "255 G 0 B 0 A 0; 16 of 16 texels differ"))
+        << text.out;
+    EXPECT_TRUE(Has(text.out, "#2 \"none\" 0 x 4: not measured, no texels"));
+
+    const Outcome json = Inspect(dir, {"--compare", "--json", listing});
+    EXPECT_EQ(
+        json.out,
+        "{\"compare\":[{\"index\":1,\"name\":\"worse\",\"width\":4,\"height\":4,"
+        "\"psnr\":{\"r\":0.00,\"g\":null,\"b\":null,\"a\":null,\"rgb\":4.77},"
+        "\"maxDiff\":{\"r\":255,\"g\":0,\"b\":0,\"a\":0},\"differing\":16},"
+        "{\"index\":0,\"name\":\"same\",\"width\":4,\"height\":4,"
+        "\"psnr\":{\"r\":null,\"g\":null,\"b\":null,\"a\":null,\"rgb\":null},"
+        "\"maxDiff\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0},\"differing\":0},"
+        "{\"index\":2,\"name\":\"none\",\"width\":0,\"height\":4,\"skipped\":\"no texels\"}]}\n");
+
+    EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", "4", listing}).code, 0);
+    const Outcome failing = Inspect(dir, {"--compare", "--fail-below", "30", listing});
+    EXPECT_EQ(failing.code, 1);
+    EXPECT_TRUE(Has(failing.err, "below 30.00 dB")) << failing.err;
+    EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", "x", listing}).code, 2);
+    EXPECT_EQ(Inspect(dir, {"--fail-below", "3", listing}).code, 2);
+    // Without the other encoding's files nothing can be compared.
+    std::filesystem::remove(dir / "world.etc.dat");
+    const Outcome missing = Inspect(dir, {"--compare", listing});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(Has(missing.err, "cannot compare: ")) << missing.err;
+}
+
+TEST(Compare, TwoVersionsOfASet) {
+    TempDir dir;
+    const std::vector<std::uint16_t> red(4, 0xF00F);
+    const std::vector<std::uint16_t> blue(4, 0x00FF);
+    const auto old = EtcSet(dir, "old", {"cat=0 name=walls"},
+                            {{"\"brick\" cat=0 width=2 height=2", red},
+                             {"\"stone\" cat=0 width=2 height=2", red},
+                             {"\"gone\" cat=0 width=2 height=2", red},
+                             {"\"grown\" cat=0 width=2 height=2", red}});
+    const auto now = EtcSet(dir, "now", {"cat=0 name=walls"},
+                            {{"\"brick\" cat=0 width=2 height=2", red},
+                             {"\"stone\" cat=0 width=2 height=2", blue},
+                             {"\"grown\" cat=0 width=4 height=1", red},
+                             {"\"added\" cat=0 width=2 height=2", red}});
+    const Outcome same =
+        Inspect(dir, {"--mode", "etc", "--compare-with", old.string(), old.string()});
+    EXPECT_EQ(same.code, 0) << same.err;
+    EXPECT_TRUE(Has(same.out, "no differences")) << same.out;
+
+    const Outcome o =
+        Inspect(dir, {"--mode", "etc", "--compare-with", old.string(), "--all", now.string()});
+    EXPECT_EQ(o.code, 1) << o.err;
+    EXPECT_EQ(
+        o.out,
+        "unchanged: #0 \"walls/brick\" 2 x 2\n"
+        "pixels differ: #1 \"walls/stone\" 2 x 2: PSNR R 0.00 G inf B 0.00 A inf RGB 1.76 dB; "
+        "largest difference R 255 G 0 B 255 A 0; 4 of 4 texels differ\n"
+        "size changed: #2 \"walls/grown\" 4 x 1, in the other set #3 2 x 2\n"
+        "only here: #3 \"walls/added\" 2 x 2\n"
+        "only in the other set: #2 \"walls/gone\" 2 x 2\n");
+    const Outcome json =
+        Inspect(dir, {"--mode", "etc", "--compare-with", old.string(), "--json", now.string()});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(json.out.rfind("{\"compareWith\":[{\"change\":\"pixels-differ\",\"index\":1,", 0), 0u)
+        << json.out;
+    EXPECT_TRUE(Has(json.out, "{\"change\":\"only-in-other\",\"otherIndex\":2,\"name\":\"gone\""));
+    EXPECT_EQ(Inspect(dir, {"--all", now.string()}).code, 2);
+}
+
+}  // namespace
+}  // namespace marrowix::test
