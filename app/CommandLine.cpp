@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 11> kQtOptionsWithValue = {
 }  // namespace
 
 std::string ViewerUsage() {
-    return "usage: marrowix [--mode dxt|etc] [LISTING]\n"
+    return "usage: marrowix [--mode dxt|etc] [--compare-with OTHER] [LISTING]\n"
            "       marrowix --help | --version\n";
 }
 
@@ -30,6 +30,9 @@ std::string ViewerHelp() {
            "\n"
            "options:\n"
            "  --mode dxt|etc   the encoding to load LISTING in, instead of asking\n"
+           "  --compare-with OTHER\n"
+           "                   E flips to the same texture of the set of listing OTHER\n"
+           "                   (paired by category and name), 7 shows their difference\n"
            "  --help           print this help\n"
            "  --version        print the version\n"
            "\n"
@@ -38,6 +41,9 @@ std::string ViewerHelp() {
            "                                 per device pixel)\n"
            "  Ctrl+0, F                      real size, fit the image to the view\n"
            "  1 2 3 4 5 6                    RGB, RGBA over a checkerboard, R, G, B or A alone\n"
+           "  E                              the same texture in the other encoding (or the\n"
+           "                                 other version), and back\n"
+           "  7, D                           the difference of the two; its scale x1, x4, x16\n"
            "  Q                              4-bit or 8-bit precision\n"
            "  wheel, left-button drag        scroll, pan\n"
            "  left click on the image        pin the readout to that texel\n"
@@ -93,6 +99,12 @@ ViewerArguments ParseViewerArguments(const std::vector<std::string>& args) {
                 return parsed;
             }
             parsed.mode = value == "dxt" ? kModeDxt : kModeEtc;
+        } else if (!optionsEnded && a == "--compare-with") {
+            if (i + 1 >= args.size()) {
+                parsed.error = "option --compare-with needs an argument";
+                return parsed;
+            }
+            parsed.other = args[++i];
         } else if (!optionsEnded && a.rfind("--", 0) == 0) {
             parsed.error = "unknown option '" + a + "'";
             return parsed;
@@ -112,6 +124,8 @@ ViewerArguments ParseViewerArguments(const std::vector<std::string>& args) {
     }
     if (parsed.mode && !parsed.listing) {
         parsed.error = "--mode goes with a listing";
+    } else if (parsed.other && !parsed.listing) {
+        parsed.error = "--compare-with goes with a listing";
     }
     return parsed;
 }

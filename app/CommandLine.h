@@ -1,4 +1,5 @@
-// The viewer's command line: `marrowix [--mode dxt|etc] [LISTING]`, read
+// The viewer's command line: `marrowix [--mode dxt|etc] [--compare-with OTHER]
+// [LISTING]`, read
 // before any window opens. Options of Qt's own (one dash: -platform NAME,
 // -style NAME, ...) are left to Qt.
 #pragma once
@@ -14,6 +15,7 @@ namespace marrowix {
 struct ViewerArguments {
     std::optional<TextureMode> mode;     // --mode; unset: ask, as Browse does
     std::optional<std::string> listing;  // the listing to open at start
+    std::optional<std::string> other;    // --compare-with: E flips to this version
     bool help = false;
     bool version = false;
     std::string error;  // a usage error when not empty

@@ -193,6 +193,7 @@ int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureM
 int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<TextureMode> mode) {
     // Discard the previous set and every node; selection changes sent while
     // the tree empties find no set.
+    ForgetOther();
     if (m_pTextureSet) {
         // The grid's workers let go of the set before it goes.
         m_pGrid->ForgetSet();
@@ -349,14 +350,15 @@ void CMarrowix::ShowPendingPreview() {
     // The image shown goes first, so that a new one of the same size reuses
     // its memory rather than touching fresh pages.
     m_pPreview->ReleaseImageMemory();
-    // At 4-bit precision the preview block itself; at 8-bit the full one.
-    Result<Buffer<std::uint8_t>> dib = m_pPreview->GetPrecision() == Precision::kFull
-                                           ? BuildImageDib(*m_pTextureSet, index, Precision::kFull)
-                                           : BuildPreviewDib(*m_pTextureSet, index);
+    // At 4-bit precision the preview block itself; at 8-bit the full one;
+    // from the other set when flipped, or the difference of the two.
+    const CTextureSet* source = nullptr;
+    std::size_t sourceIndex = 0;
+    Result<Buffer<std::uint8_t>> dib = PreviewImageOf(index, &source, &sourceIndex);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
-    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
-                           m_pTextureSet.get(), index);
+    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(), source,
+                           sourceIndex);
     emit previewShown(index);
     if (dib.error.rfind("not enough memory", 0) == 0) {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")

@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "app/PreviewView.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 
@@ -64,6 +66,19 @@ public:
     bool ShowingGrid() const;
     void ShowGrid(bool on);
 
+    // Comparison. E shows the selected texture from the other encoding of
+    // the set (its offset table and data file beside the listing), or with
+    // SetCompareWith from the other version, keeping zoom, scroll, mode,
+    // precision and pin; E again flips back. The view mode 7 shows the
+    // difference of the two 8-bit images, its scale stepped by D (x1, x4,
+    // x16). The labels keep the loaded set's values.
+    void SetCompareWith(const std::u16string& otherListing);
+    void FlipSource();
+    bool ShowingOther() const { return m_showingOther; }
+    void SetViewMode(ViewMode mode);
+    void StepDifferenceScale();
+    int DifferenceScale() const { return m_difference.scale; }
+
     // The find field over the bottom of the tree: shown by Ctrl+F, it
     // filters the tree as it is typed in; Enter goes to the next match.
     QLineEdit* FindField() const { return m_pFind; }
@@ -108,6 +123,17 @@ private:
     void ConnectMessageMap();
     void CreatePreview();
     void CreateGrid();
+    // The other set (encoding or version), opened when first wanted; false,
+    // with the reason, when there is none.
+    bool EnsureOther(QString* why);
+    void ForgetOther();
+    // Entry `index`'s counterpart in the other set.
+    std::optional<std::size_t> OtherIndex(std::size_t index) const;
+    // The image the preview is to show of entry `index` at its precision:
+    // from the loaded set, the other one, or their difference.
+    Result<Buffer<std::uint8_t>> PreviewImageOf(std::size_t index, const CTextureSet** source,
+                                                std::size_t* sourceIndex);
+    void QueuePreview();
     // The grid's textures again, after the selection or the filter changed.
     void UpdateGrid();
     void AddPreviewActions();
@@ -140,6 +166,16 @@ private:
     ThumbnailGrid* m_pGrid = nullptr;
     QAction* m_pGridAction = nullptr;  // checked while the grid shows
     QString m_gridGroup;               // which textures the grid holds; empty: none yet
+    std::u16string m_compareWith;      // the other version's listing; empty: the other encoding
+    std::unique_ptr<CTextureSet> m_pOther;
+    std::vector<std::ptrdiff_t> m_otherIndex;  // versions: each entry's counterpart, -1: none
+    bool m_showingOther = false;
+    QAction* m_pDifferenceAction = nullptr;
+    ViewMode m_plainMode = ViewMode::kRgb;  // the mode before the difference view
+    // The difference view's two images and what the view tells of them.
+    Buffer<std::uint8_t> m_first;
+    Buffer<std::uint8_t> m_second;
+    PreviewDifference m_difference;
 };
 
 // Whether a file dropped or named on the command line can be a texture

@@ -24,19 +24,29 @@ void CMarrowix::AddPreviewActions() {
     };
     auto* modes = new QActionGroup(this);
     const std::pair<ViewMode, const char*> kModes[] = {
-        {ViewMode::kRgb, "RGB"},         {ViewMode::kRgba, "RGBA over a checkerboard"},
-        {ViewMode::kRed, "Red alone"},   {ViewMode::kGreen, "Green alone"},
-        {ViewMode::kBlue, "Blue alone"}, {ViewMode::kAlpha, "Alpha alone"}};
+        {ViewMode::kRgb, "RGB"},
+        {ViewMode::kRgba, "RGBA over a checkerboard"},
+        {ViewMode::kRed, "Red alone"},
+        {ViewMode::kGreen, "Green alone"},
+        {ViewMode::kBlue, "Blue alone"},
+        {ViewMode::kAlpha, "Alpha alone"},
+        {ViewMode::kDifference, "Difference of the two encodings (or versions)"}};
     int key = Qt::Key_1;
     for (const auto& [mode, text] : kModes) {
-        QAction* action = add(QString::fromLatin1(text), {QKeySequence(key++)}, [this, m = mode] {
-            m_pPreview->SetMode(m);
-            m_pGrid->SetMode(m);
-        });
+        QAction* action = add(QString::fromLatin1(text), {QKeySequence(key++)},
+                              [this, m = mode] { SetViewMode(m); });
         action->setCheckable(true);
+        action->setData(static_cast<int>(mode));
+        if (mode == ViewMode::kDifference) {
+            m_pDifferenceAction = action;
+        }
         action->setChecked(mode == ViewMode::kRgb);
         modes->addAction(action);
     }
+    add(QStringLiteral("Difference scale x1, x4, x16"), {QKeySequence(Qt::Key_D)},
+        [this] { StepDifferenceScale(); });
+    add(QStringLiteral("Flip to the other encoding (or version)"), {QKeySequence(Qt::Key_E)},
+        [this] { FlipSource(); });
     auto* separator = new QAction(this);
     separator->setSeparator(true);
     m_pPreview->addAction(separator);

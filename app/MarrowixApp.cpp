@@ -16,6 +16,9 @@ std::unique_ptr<CMarrowix> CMarrowixApp::CreateMainDialog() {
 bool CMarrowixApp::InitInstance() {
     std::unique_ptr<CMarrowix> dialog = CreateMainDialog();
     m_pMainWnd = dialog.get();
+    if (!m_compareWith.empty()) {
+        dialog->SetCompareWith(m_compareWith);
+    }
     if (!m_startListing.empty()) {
         CMarrowix* d = dialog.get();
         QTimer::singleShot(0, d, [d, listing = m_startListing, mode = m_startMode] {

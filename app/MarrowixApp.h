@@ -31,6 +31,9 @@ public:
     // bytes without loss (FromNativePath); empty: none.
     std::u16string m_startListing;
     std::optional<TextureMode> m_startMode;  // unset: ask
+    // --compare-with: the other version's listing, in the same form; empty:
+    // none (E flips to the other encoding).
+    std::u16string m_compareWith;
 };
 
 extern CMarrowixApp theApp;

@@ -40,6 +40,8 @@ QString ViewModeName(ViewMode mode) {
             return QStringLiteral("B");
         case ViewMode::kAlpha:
             return QStringLiteral("A");
+        case ViewMode::kDifference:
+            return QStringLiteral("DIFF");
     }
     return {};
 }
@@ -70,6 +72,13 @@ QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision) {
             return grey(Widen(qBlue(pixel), precision));
         case ViewMode::kAlpha:
             return grey(Widen(qAlpha(pixel), precision));
+        case ViewMode::kDifference: {
+            // Each colour's difference, and a difference of alpha as grey
+            // under them all.
+            const int a = qAlpha(pixel);
+            return qRgb(std::max(qRed(pixel), a), std::max(qGreen(pixel), a),
+                        std::max(qBlue(pixel), a));
+        }
     }
     return pixel;
 }

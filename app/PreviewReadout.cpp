@@ -1,5 +1,8 @@
 // The preview's readout: the view mode and zoom, and for the texel under
 // the pointer its value and where it comes from in the data file.
+#include <cstdlib>
+#include <cstring>
+
 #include "app/PreviewView.h"
 #include "decode/Decode.h"
 
@@ -17,7 +20,40 @@ QString ZoomText(double zoom) {
 
 }  // namespace
 
+namespace {
+
+QString Rgba(std::uint32_t p) {
+    return QStringLiteral("R %1 G %2 B %3 A %4")
+        .arg((p >> 16) & 255)
+        .arg((p >> 8) & 255)
+        .arg(p & 255)
+        .arg(p >> 24);
+}
+
+}  // namespace
+
 QString PreviewView::TexelText(QPoint texel) const {
+    if (m_mode == ViewMode::kDifference && m_difference != nullptr) {
+        // Both texels at 8 bits and their difference, unscaled.
+        const std::size_t at =
+            kDibHeaderSize + (std::size_t(m_height - 1 - texel.y()) * std::size_t(m_width) +
+                              std::size_t(texel.x())) *
+                                 4;
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        std::memcpy(&a, m_difference->first + at, 4);
+        std::memcpy(&b, m_difference->second + at, 4);
+        std::uint32_t d = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            const int va = static_cast<int>((a >> shift) & 255);
+            const int vb = static_cast<int>((b >> shift) & 255);
+            d |= static_cast<std::uint32_t>(std::abs(va - vb)) << shift;
+        }
+        return QStringLiteral("x %1, y %2  %3 %4  %5 %6  difference %7")
+            .arg(texel.x())
+            .arg(texel.y())
+            .arg(m_difference->firstName, Rgba(a), m_difference->secondName, Rgba(b), Rgba(d));
+    }
     const QRgb pixel = Row(texel.y())[texel.x()];
     int value = ((qRed(pixel) >> 4) << 12) | ((qGreen(pixel) >> 4) << 8) |
                 ((qBlue(pixel) >> 4) << 4) | (qAlpha(pixel) >> 4);
@@ -91,10 +127,19 @@ QString PreviewView::TexelText(QPoint texel) const {
 }
 
 QString PreviewView::ReadoutText() const {
+    const bool difference = m_mode == ViewMode::kDifference && m_difference != nullptr;
     QString state = (m_encoding.isEmpty() ? QString() : m_encoding + QStringLiteral("  ")) +
-                    ViewModeName(m_mode) + QLatin1Char(' ') + PrecisionName(m_precision) +
+                    ViewModeName(m_mode) +
+                    (difference ? QStringLiteral(" x%1 8-bit").arg(m_difference->scale)
+                                : QLatin1Char(' ') + PrecisionName(m_precision)) +
                     QStringLiteral("  ") + (m_fit ? QStringLiteral("fit ") : QString()) +
                     ZoomText(m_zoom);
+    if (!m_sourceNote.isEmpty()) {
+        state += QStringLiteral("  (") + m_sourceNote + QLatin1Char(')');
+    }
+    if (difference && !m_difference->summary.isEmpty()) {
+        state += QStringLiteral("  ") + m_difference->summary;
+    }
     const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;
     if (!texel || !HasImage()) {
         return state;

@@ -47,7 +47,8 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     m_mips.Clear();
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
-    const bool same = set == m_set && index == m_index;
+    const bool same = (set == m_set || m_keepPin) && index == m_index;
+    m_keepPin = false;
     if (set != nullptr) {
         m_encoding = set->GetMode() == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc");
     }
@@ -67,6 +68,16 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
         m_hover = TexelAt(pointer);
     }
     viewport()->update();
+    UpdateReadout();
+}
+
+void PreviewView::SetSourceNote(const QString& note) {
+    m_sourceNote = note;
+    UpdateReadout();
+}
+
+void PreviewView::SetDifference(const PreviewDifference* difference) {
+    m_difference = difference;
     UpdateReadout();
 }
 

@@ -20,9 +20,10 @@ class QPainter;
 
 namespace marrowix {
 
-enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha };
+// kDifference shows an image of differences (see PreviewDifference).
+enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha, kDifference };
 
-// "RGB", "RGBA", "R", "G", "B", "A".
+// "RGB", "RGBA", "R", "G", "B", "A", "DIFF".
 QString ViewModeName(ViewMode mode);
 // "4-bit", "8-bit".
 QString PrecisionName(Precision precision);
@@ -38,6 +39,18 @@ int CheckerGrey(int squareX, int squareY);
 // and a channel shown alone or as an alpha is widened to n x 17; at kFull
 // its bytes are 8-bit values as they are.
 QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision = Precision::kNibbles);
+
+// What the difference view shows beside its image: the two 8-bit images
+// compared (preview blocks' form: bottom-up, 0xAARRGGBB), their names, the
+// scale of the differences shown and the whole texture's measures.
+struct PreviewDifference {
+    const std::uint8_t* first = nullptr;  // the blocks' headers included
+    const std::uint8_t* second = nullptr;
+    QString firstName;
+    QString secondName;
+    int scale = 1;
+    QString summary;
+};
 
 class PreviewView : public QAbstractScrollArea {
     Q_OBJECT
@@ -56,6 +69,14 @@ public:
     void SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index);
     // The set the image came from is going: the image stays, its source goes.
     void ForgetSet();
+    // The next SetTexture shows the same texture from another source (the
+    // other encoding, the other version): the pin stays.
+    void KeepPinForNextTexture() { m_keepPin = true; }
+    // A note after the readout's state (which source is shown); empty: none.
+    void SetSourceNote(const QString& note);
+    // In the difference view, what the readout tells of each texel; null
+    // when there is none to tell (the view then shows the image as it is).
+    void SetDifference(const PreviewDifference* difference);
     // Lets go of the image's memory just before the next image is set, so
     // that the next one can take it over; nothing is painted in between.
     void ReleaseImageMemory();
@@ -143,6 +164,10 @@ private:
     Precision m_precision = Precision::kNibbles;
     double m_zoom = 1;
     bool m_fit = false;
+
+    bool m_keepPin = false;
+    QString m_sourceNote;
+    const PreviewDifference* m_difference = nullptr;
 
     std::optional<QPoint> m_hover;   // the texel under the pointer
     std::optional<QPoint> m_pinned;  // the texel the readout is pinned to

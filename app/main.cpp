@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     if (arguments.listing) {
         marrowix::theApp.m_startListing = marrowix::StartListingPath(*arguments.listing);
         marrowix::theApp.m_startMode = arguments.mode;
+        if (arguments.other) {
+            marrowix::theApp.m_compareWith = marrowix::StartListingPath(*arguments.other);
+        }
     }
     return marrowix::theApp.InitInstance() ? 0 : 1;
 }

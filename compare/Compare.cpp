@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <new>
@@ -46,6 +47,30 @@ std::string UnreadableReason(const CTextureSet& set, std::size_t index) {
 double PsnrOf(double mse) {
     return mse == 0 ? std::numeric_limits<double>::infinity()
                     : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::string FormatDecibels(double db) {
+    if (std::isinf(db)) {
+        return "inf";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", db);
+    return text;
+}
+
+std::string DescribeMeasures(const Measures& m) {
+    static constexpr const char* kNames[4] = {"R", "G", "B", "A"};
+    std::string text = "PSNR";
+    for (int c = 0; c < 4; ++c) {
+        text +=
+            std::string(" ") + kNames[c] + " " + FormatDecibels(m.Psnr(static_cast<Channel>(c)));
+    }
+    text += " RGB " + FormatDecibels(m.RgbPsnr()) + " dB; largest difference";
+    for (int c = 0; c < 4; ++c) {
+        text += std::string(" ") + kNames[c] + " " + std::to_string(m.maxDiff[c]);
+    }
+    return text + "; " + GroupDigits(m.differing) + " of " + GroupDigits(m.texels) +
+           " texels differ";
 }
 
 double Measures::Psnr(Channel c) const {

@@ -1,7 +1,6 @@
 // --compare (the two encodings of a set) and --compare-with (two versions of
 // a set): the measures of compare/Compare.h, as text or JSON.
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -15,17 +14,8 @@ namespace {
 constexpr const char* kProgram = "marrowix-inspect";
 constexpr const char* kChannelNames[4] = {"r", "g", "b", "a"};
 
-std::string Decibels(double db) {
-    if (std::isinf(db)) {
-        return "inf";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", db);
-    return text;
-}
-
 std::string JsonDecibels(double db) {
-    return std::isinf(db) ? "null" : Decibels(db);
+    return std::isinf(db) ? "null" : FormatDecibels(db);
 }
 
 // Opens the set of `listing` in `mode`; false, with the reason said, when a
@@ -65,21 +55,6 @@ std::string Title(const CTextureSet& set, std::size_t index) {
     return "#" + std::to_string(index) + " \"" +
            (atRoot ? "" : DisplayName(FromUtf8(category)) + "/") + shown + "\" " +
            Size(set.Entries()[index]);
-}
-
-std::string MeasuresText(const Measures& m) {
-    std::string text = "PSNR";
-    for (int c = 0; c < 4; ++c) {
-        text += std::string(" ") + static_cast<char>(std::toupper(kChannelNames[c][0])) + " " +
-                Decibels(m.Psnr(static_cast<Channel>(c)));
-    }
-    text += " RGB " + Decibels(m.RgbPsnr()) + " dB; largest difference";
-    for (int c = 0; c < 4; ++c) {
-        text += std::string(" ") + static_cast<char>(std::toupper(kChannelNames[c][0])) + " " +
-                std::to_string(m.maxDiff[c]);
-    }
-    return text + "; " + GroupDigits(m.differing) + " of " + GroupDigits(m.texels) +
-           " texels differ";
 }
 
 std::string MeasuresJson(const Measures& m) {
@@ -139,9 +114,10 @@ int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
                                        : "\"skipped\":" + JsonString(FromUtf8(r.skipped))) +
                     "}";
         } else {
-            text += Title(dxt, r.index) + ": " +
-                    (r.skipped.empty() ? MeasuresText(r.measures) : "not measured, " + r.skipped) +
-                    "\n";
+            text +=
+                Title(dxt, r.index) + ": " +
+                (r.skipped.empty() ? DescribeMeasures(r.measures) : "not measured, " + r.skipped) +
+                "\n";
         }
         if (o.failBelow && r.skipped.empty() &&
             (r.measures.RgbPsnr() < *o.failBelow || r.measures.Psnr(kAlpha) < *o.failBelow)) {
@@ -153,7 +129,7 @@ int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
     }
     out << text;
     if (failed) {
-        err << kProgram << ": an entry's PSNR is below " << Decibels(*o.failBelow) << " dB\n";
+        err << kProgram << ": an entry's PSNR is below " << FormatDecibels(*o.failBelow) << " dB\n";
     }
     return failed ? 1 : 0;
 }
@@ -216,7 +192,7 @@ int CompareVersions(const Options& o, std::ostream& out, std::ostream& err) {
         } else if (r.measures.differing > 0) {
             differs = true;
             add("pixels-differ",
-                "pixels differ: " + Title(here, i) + ": " + MeasuresText(r.measures),
+                "pixels differ: " + Title(here, i) + ": " + DescribeMeasures(r.measures),
                 paired + "," + MeasuresJson(r.measures));
         } else if (o.all) {
             add("unchanged", "unchanged: " + Title(here, i), paired);

@@ -1,0 +1,231 @@
+// Comparison in the viewer: E flips the preview between the loaded set and
+// the other one (the other encoding beside the listing, or the version given
+// by --compare-with), and the view mode 7 shows the difference of the two.
+#include <QAction>
+#include <cstring>
+
+#include "app/MainDialog.h"
+#include "app/NativePaths.h"
+#include "app/PreviewView.h"
+#include "app/ThumbnailGrid.h"
+#include "compare/Compare.h"
+
+namespace marrowix {
+namespace {
+
+QString EncodingName(const CTextureSet& set) {
+    return set.GetMode() == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc");
+}
+
+}  // namespace
+
+void CMarrowix::SetCompareWith(const std::u16string& otherListing) {
+    ForgetOther();
+    m_compareWith = otherListing;
+}
+
+void CMarrowix::ForgetOther() {
+    if (m_showingOther || m_pPreview->Mode() == ViewMode::kDifference) {
+        m_pPreview->ForgetSet();  // it may show the other set's image
+    }
+    m_pPreview->SetDifference(nullptr);
+    m_pPreview->SetSourceNote({});
+    m_pOther.reset();
+    m_otherIndex.clear();
+    m_showingOther = false;
+    m_first = Buffer<std::uint8_t>();
+    m_second = Buffer<std::uint8_t>();
+}
+
+bool CMarrowix::EnsureOther(QString* why) {
+    if (m_pOther) {
+        return true;
+    }
+    if (!m_pTextureSet) {
+        *why = QStringLiteral("no texture set is loaded");
+        return false;
+    }
+    const bool versions = !m_compareWith.empty();
+    const std::u16string listing = versions ? m_compareWith : m_pTextureSet->ListingPath();
+    const bool dxt = m_pTextureSet->GetMode() == kModeDxt;
+    const std::u16string mode = (dxt != versions) ? u"etc" : u"dxt";
+    try {
+        auto other = std::make_unique<CTextureSet>();
+        OpenTextureSet(*other, listing, mode);
+        auto missing = [&](const char* what, const std::u16string& path, const std::string& e) {
+            *why = QStringLiteral("no %1 %2: %3 (%4)")
+                       .arg(QString::fromStdU16String(mode), QLatin1String(what), PathFromU16(path),
+                            QString::fromStdString(e));
+            return false;
+        };
+        if (!other->HasListingFile()) {
+            return missing("listing", other->ListingPath(), other->ListingError());
+        }
+        if (!other->HasOffsetTableFile()) {
+            return missing("offset table", other->OffsetTablePath(), other->OffsetTableError());
+        }
+        if (!other->HasDataFile()) {
+            return missing("data file", other->DataPath(), other->DataError());
+        }
+        if (versions) {
+            const Pairing pairing = PairEntries(*m_pTextureSet, *other);
+            m_otherIndex.assign(m_pTextureSet->GetEntryCount(), -1);
+            for (const auto& [i, j] : pairing.pairs) {
+                m_otherIndex[i] = static_cast<std::ptrdiff_t>(j);
+            }
+        }
+        m_pOther = std::move(other);
+    } catch (const std::bad_alloc&) {
+        m_otherIndex.clear();
+        *why = QStringLiteral("not enough memory to open the other set");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::size_t> CMarrowix::OtherIndex(std::size_t index) const {
+    if (!m_pOther) {
+        return std::nullopt;
+    }
+    if (!m_compareWith.empty()) {
+        return index < m_otherIndex.size() && m_otherIndex[index] >= 0
+                   ? std::optional<std::size_t>(static_cast<std::size_t>(m_otherIndex[index]))
+                   : std::nullopt;
+    }
+    return index < m_pOther->GetEntryCount() ? std::optional<std::size_t>(index) : std::nullopt;
+}
+
+void CMarrowix::QueuePreview() {
+    if (m_selected && !m_pending) {
+        m_pending = m_selected;
+        m_pPreview->KeepPinForNextTexture();
+        if (!m_previewQueued) {
+            m_previewQueued = true;
+            QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
+        }
+    }
+}
+
+void CMarrowix::FlipSource() {
+    QString why;
+    if (!EnsureOther(&why)) {
+        m_pPreview->SetSourceNote(QStringLiteral("E: ") + why);
+        return;
+    }
+    m_showingOther = !m_showingOther;
+    if (m_selected) {
+        QueuePreview();
+    } else {
+        m_pPreview->SetSourceNote(m_showingOther ? QStringLiteral("E: the other set") : QString());
+    }
+}
+
+void CMarrowix::SetViewMode(ViewMode mode) {
+    const ViewMode before = m_pPreview->Mode();
+    if (mode == ViewMode::kDifference) {
+        QString why;
+        if (!EnsureOther(&why)) {
+            m_pPreview->SetSourceNote(QStringLiteral("7: ") + why);
+            for (QAction* action : m_pPreview->actions()) {
+                if (action->isCheckable() && action->data().toInt() == static_cast<int>(before) &&
+                    action != m_pPrecision && action != m_pGridAction) {
+                    action->setChecked(true);
+                }
+            }
+            return;
+        }
+        if (before != ViewMode::kDifference) {
+            m_plainMode = before;
+        }
+    }
+    m_pPreview->SetMode(mode);
+    m_pGrid->SetMode(mode == ViewMode::kDifference ? m_plainMode : mode);
+    if ((mode == ViewMode::kDifference) != (before == ViewMode::kDifference)) {
+        QueuePreview();
+    }
+}
+
+void CMarrowix::StepDifferenceScale() {
+    m_difference.scale = m_difference.scale >= 16 ? 1 : m_difference.scale * 4;
+    if (m_pPreview->Mode() == ViewMode::kDifference) {
+        QueuePreview();
+    }
+}
+
+Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
+                                                       const CTextureSet** source,
+                                                       std::size_t* sourceIndex) {
+    *source = m_pTextureSet.get();
+    *sourceIndex = index;
+    const bool difference = m_pPreview->Mode() == ViewMode::kDifference;
+    const std::optional<std::size_t> counterpart =
+        (m_showingOther || difference) ? OtherIndex(index) : std::nullopt;
+    const bool hasOther = counterpart.has_value();
+    const std::size_t other = counterpart.value_or(0);
+    QString note;
+    const QString otherName = !m_pOther               ? QString()
+                              : m_compareWith.empty() ? EncodingName(*m_pOther)
+                                                      : QStringLiteral("the other version");
+    if ((m_showingOther || difference) && m_pOther && !hasOther) {
+        note = QStringLiteral("no counterpart in %1").arg(otherName);
+    } else if (m_showingOther && hasOther) {
+        *source = m_pOther.get();
+        *sourceIndex = other;
+        // The other's offset here; the labels keep the loaded set's.
+        note =
+            QStringLiteral("%1, offset 0x%2; E: back")
+                .arg(otherName, QString::number(m_pOther->Entries()[other].offset, 16).toUpper());
+    }
+    m_pPreview->SetDifference(nullptr);
+    m_first = Buffer<std::uint8_t>();
+    m_second = Buffer<std::uint8_t>();
+    if (difference && hasOther) {
+        Result<Buffer<std::uint8_t>> first = BuildImageDib(*m_pTextureSet, index, Precision::kFull);
+        Result<Buffer<std::uint8_t>> second = BuildImageDib(*m_pOther, other, Precision::kFull);
+        if (first.ok() && second.ok() && first.value.size() == second.value.size()) {
+            Result<Buffer<std::uint8_t>> shown;
+            shown.value = first.value;  // the header, and room for the differences
+            const std::size_t bytes = shown.value.size() - kDibHeaderSize;
+            const std::uint8_t* a = first.value.data() + kDibHeaderSize;
+            const std::uint8_t* b = second.value.data() + kDibHeaderSize;
+            std::uint8_t* d = shown.value.data() + kDibHeaderSize;
+            const int scale = m_difference.scale;
+            for (std::size_t i = 0; i < bytes; ++i) {
+                const int diff = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+                d[i] = static_cast<std::uint8_t>(std::min(255, diff * scale));
+            }
+            MeasureSums sums;
+            std::vector<std::uint32_t> rowA(1024);
+            std::vector<std::uint32_t> rowB(1024);
+            for (std::size_t i = 0; i < bytes; i += rowA.size() * 4) {
+                const std::size_t n = std::min(rowA.size(), (bytes - i) / 4);
+                std::memcpy(rowA.data(), a + i, n * 4);
+                std::memcpy(rowB.data(), b + i, n * 4);
+                sums.Add(rowA.data(), rowB.data(), n);
+            }
+            m_first = std::move(first.value);
+            m_second = std::move(second.value);
+            m_difference.first = m_first.data();
+            m_difference.second = m_second.data();
+            m_difference.firstName =
+                m_compareWith.empty() ? EncodingName(*m_pTextureSet) : QStringLiteral("this");
+            m_difference.secondName =
+                m_compareWith.empty() ? EncodingName(*m_pOther) : QStringLiteral("other");
+            m_difference.summary = QString::fromStdString(DescribeMeasures(sums.Result()));
+            m_pPreview->SetDifference(&m_difference);
+            m_pPreview->SetSourceNote(QStringLiteral("%1 against %2")
+                                          .arg(m_difference.firstName, m_difference.secondName));
+            return shown;
+        }
+        note = first.ok() && second.ok()
+                   ? QStringLiteral("the two differ in size")
+                   : QStringLiteral("no difference to show: ") +
+                         QString::fromStdString(first.ok() ? second.error : first.error);
+    }
+    m_pPreview->SetSourceNote(note);
+    return m_pPreview->GetPrecision() == Precision::kFull
+               ? BuildImageDib(**source, *sourceIndex, Precision::kFull)
+               : BuildPreviewDib(**source, *sourceIndex);
+}
+
+}  // namespace marrowix

@@ -1,0 +1,155 @@
+// Comparison in the viewer: E flips between the encodings (or versions)
+// keeping zoom and pin, 7 shows the difference with the command line's
+// numbers, D steps its scale.
+#include <QLabel>
+#include <QTreeView>
+#include <QtTest>
+
+#include "TestFiles.h"
+#include "ViewerTestSupport.h"
+#include "app/PreviewView.h"
+#include "app/resources/Resource.h"
+#include "compare/Compare.h"
+
+using namespace marrowix;
+using namespace marrowix::test;
+
+namespace {
+
+QString Readout(const CMarrowix& d) {
+    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
+}
+
+// Selects entry `index` and waits for its image.
+void SelectEntry(CMarrowix& d, std::size_t index) {
+    QSignalSpy shown(&d, &CMarrowix::previewShown);
+    d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(index));
+    QTRY_VERIFY(!shown.isEmpty());
+}
+
+// Presses `key` and waits for the image shown again.
+void PressAndWait(CMarrowix& d, Qt::Key key) {
+    QSignalSpy shown(&d, &CMarrowix::previewShown);
+    QTest::keyClick(&d, key);
+    QTRY_VERIFY(!shown.isEmpty());
+}
+
+}  // namespace
+
+class CompareViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
+
+    void FlipKeepsZoomAndPinAndTheLabels() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntry(d, 0);                      // road, 4 x 2
+        PreviewView* view = d.Preview();
+        view->ZoomIn();
+        view->ZoomIn();
+        view->Pin(QPoint(1, 0));
+        const double zoom = view->Zoom();
+        const QString offset = qobject_cast<QLabel*>(d.GetDlgItem(IDC_OFFSET))->text();
+        // At 4-bit precision the preview block: 0xF00F as 0xF0, 0, 0, 0xF0.
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
+        PressAndWait(d, Qt::Key_E);
+        QVERIFY(d.ShowingOther());
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0xF0, 0xF0, 0xF0));  // the white dxt block
+        QCOMPARE(view->Zoom(), zoom);
+        QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
+        QVERIFY2(Readout(d).startsWith("dxt  RGB"), qPrintable(Readout(d)));
+        QVERIFY2(Readout(d).contains("(dxt, offset 0x10; E: back)"), qPrintable(Readout(d)));
+        QCOMPARE(qobject_cast<QLabel*>(d.GetDlgItem(IDC_OFFSET))->text(), offset);
+        PressAndWait(d, Qt::Key_E);
+        QVERIFY(!d.ShowingOther());
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
+        QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
+        QVERIFY(Readout(d).startsWith("etc  RGB"));
+    }
+
+    void WithoutTheOtherEncodingEOnlySaysSo() {
+        TempDir dir;
+        ScriptedDialog d;
+        const auto listing = WriteExampleSet(dir);
+        std::filesystem::remove(dir / "world.dxt.dat");
+        OpenShown(d, Q(listing));
+        SelectEntry(d, 0);
+        QTest::keyClick(&d, Qt::Key_E);
+        QVERIFY(!d.ShowingOther());
+        QVERIFY2(Readout(d).contains("E: no dxt data file"), qPrintable(Readout(d)));
+        QTest::keyClick(&d, Qt::Key_7);
+        QCOMPARE(d.Preview()->Mode(), ViewMode::kRgb);
+        QVERIFY2(Readout(d).contains("7: no dxt data file"), qPrintable(Readout(d)));
+    }
+
+    // The difference of etc and dxt for road: its pixels, the readout's two
+    // texels and the whole texture's measures as the command line gives them.
+    void DifferenceViewShowsAndMeasures() {
+        TempDir dir;
+        ScriptedDialog d;
+        const auto listing = WriteExampleSet(dir);
+        OpenShown(d, Q(listing));
+        SelectEntry(d, 0);
+        PressAndWait(d, Qt::Key_7);
+        PreviewView* view = d.Preview();
+        QCOMPARE(view->Mode(), ViewMode::kDifference);
+        // Texel 0: etc (255, 0, 0, 255) against white: (0, 255, 255, 0).
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(0, 255, 255, 0));
+        // Texel 4 (0x1234: 17, 34, 51, 68) against white.
+        QCOMPARE(view->Image().pixel(0, 1), qRgba(238, 221, 204, 187));
+        const auto etc = OpenSet(listing, "etc");
+        const auto dxt = OpenSet(listing, "dxt");
+        const std::string numbers = DescribeMeasures(CompareEntries(*etc, 0, *dxt, 0).measures);
+        QVERIFY2(Readout(d).contains(QString::fromStdString(numbers)), qPrintable(Readout(d)));
+        QVERIFY(Readout(d).contains("DIFF x1 8-bit"));
+        view->Pin(QPoint(0, 1));
+        QVERIFY2(Readout(d).contains("etc R 17 G 34 B 51 A 68  dxt R 255 G 255 B 255 A 255  "
+                                     "difference R 238 G 221 B 204 A 187"),
+                 qPrintable(Readout(d)));
+        // x4: every difference of at least 64 is full.
+        PressAndWait(d, Qt::Key_D);
+        QCOMPARE(d.DifferenceScale(), 4);
+        QCOMPARE(view->Image().pixel(0, 1), qRgba(255, 255, 255, 255));
+        QVERIFY(Readout(d).contains("DIFF x4"));
+        QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(0, 1)));
+        // Back to a plain mode: the image again.
+        PressAndWait(d, Qt::Key_1);
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
+    }
+
+    // --compare-with: E flips to the texture of the same category and name
+    // in the other version, wherever it is there.
+    void FlipToTheOtherVersion() {
+        TempDir here;
+        TempDir there;
+        const auto listing = WriteExampleSet(here);
+        const auto other = WriteExampleSet(there);
+        // The other version lists stop first and road second, road white.
+        WriteText(there / "world.txt",
+                  "cat=0 name=streets\ncat=1 name=signs\n\"stop\" cat=1 width=2 height=2\n"
+                  "\"road\" cat=0 width=4 height=2\n");
+        WriteBytes(there / "world.etc.toc", Le32({0, 0, 0, 16}));
+        std::vector<std::uint8_t> data(8 + 8 + 8, 0);
+        for (int i = 0; i < 8; ++i) {
+            data.insert(data.end(), {0xFF, 0xFF});
+        }
+        WriteBytes(there / "world.etc.dat", data);
+        ScriptedDialog d;
+        d.SetCompareWith(U16(other));
+        OpenShown(d, Q(listing));
+        SelectEntry(d, 0);
+        PressAndWait(d, Qt::Key_E);
+        QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0xF0, 0xF0, 0xF0, 0xF0));
+        QVERIFY2(Readout(d).contains("the other version, offset 0x10"), qPrintable(Readout(d)));
+        // stray (category 3, no line) has no counterpart there.
+        SelectEntry(d, 2);
+        QVERIFY2(Readout(d).contains("no counterpart in the other version"),
+                 qPrintable(Readout(d)));
+    }
+};
+
+QTEST_MAIN(CompareViewTest)
+#include "CompareViewTest.moc"
