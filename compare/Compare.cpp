@@ -11,15 +11,14 @@
 #include <thread>
 #include <tuple>
 
+#include "compare/MeasureKernels.h"
 #include "textureset/SetCheck.h"
 
 namespace marrowix {
 namespace {
 
 // Texels read of each image at a time.
-constexpr std::size_t kStripTexels = std::size_t{1} << 18;
-// Texels whose squared differences (at most 255^2 each) 32 bits can sum.
-constexpr std::size_t kSumTexels = 65536;
+constexpr std::size_t kStripTexels = std::size_t{1} << 16;
 
 std::string FileName(const std::u16string& path) {
     const std::size_t slash = path.find_last_of(u'/');
@@ -81,33 +80,117 @@ double Measures::RgbPsnr() const {
     return PsnrOf((mse[kRed] + mse[kGreen] + mse[kBlue]) / 3);
 }
 
-void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    for (std::size_t start = 0; start < n; start += kSumTexels) {
-        const std::size_t end = std::min(n, start + kSumTexels);
-        std::uint32_t squares[4] = {};
-        std::uint32_t largest[4] = {};
-        std::uint32_t differing = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            const std::uint32_t pa = a[i];
-            const std::uint32_t pb = b[i];
-            differing += pa != pb ? 1 : 0;
-            for (int c = 0; c < 4; ++c) {
-                // Channel c of 0xAARRGGBB: red at bits 16, green 8, blue 0, alpha 24.
-                const int shift = c == kRed ? 16 : c == kGreen ? 8 : c == kBlue ? 0 : 24;
-                const auto va = static_cast<std::int32_t>((pa >> shift) & 0xFF);
-                const auto vb = static_cast<std::int32_t>((pb >> shift) & 0xFF);
-                const auto d = static_cast<std::uint32_t>(va > vb ? va - vb : vb - va);
-                squares[c] += d * d;
-                largest[c] = std::max(largest[c], d);
-            }
-        }
+namespace kernels {
+
+KernelSums MeasureScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
+    KernelSums sums;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t pa = a[i];
+        const std::uint32_t pb = b[i];
+        const int shifts[4] = {16, 8, 0, 24};  // red, green, blue, alpha
         for (int c = 0; c < 4; ++c) {
-            m_squares[c] += squares[c];
-            m_max[c] = std::max(m_max[c], static_cast<std::uint8_t>(largest[c]));
+            const auto va = static_cast<std::int32_t>((pa >> shifts[c]) & 0xFF);
+            const auto vb = static_cast<std::int32_t>((pb >> shifts[c]) & 0xFF);
+            const auto d = static_cast<std::uint32_t>(va > vb ? va - vb : vb - va);
+            sums.squares[c] += d * d;
+            sums.largest[c] = std::max(sums.largest[c], d);
         }
-        m_differing += differing;
+        sums.differing += pa != pb ? 1u : 0u;
+    }
+    return sums;
+}
+
+KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
+    KernelSums sums;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t widened = WidenTexel(a[i]);
+        const KernelSums one = MeasureScalar(&widened, b + i, 1);
+        for (int c = 0; c < 4; ++c) {
+            sums.squares[c] += one.squares[c];
+            sums.largest[c] = std::max(sums.largest[c], one.largest[c]);
+        }
+        sums.differing += one.differing;
+    }
+    return sums;
+}
+
+}  // namespace kernels
+
+namespace {
+
+bool Supported(MeasurePath path) {
+#if defined(__x86_64__) || defined(_M_X64)
+    if (path == MeasurePath::kAvx2) {
+        return __builtin_cpu_supports("avx2");
+    }
+#endif
+    return path == MeasurePath::kScalar;
+}
+
+MeasurePath& ChosenPath() {
+    static MeasurePath path =
+        Supported(MeasurePath::kAvx2) ? MeasurePath::kAvx2 : MeasurePath::kScalar;
+    return path;
+}
+
+}  // namespace
+
+const char* MeasurePathName(MeasurePath path) {
+    return path == MeasurePath::kAvx2 ? "avx2" : "scalar";
+}
+
+std::vector<MeasurePath> AvailableMeasurePaths() {
+    std::vector<MeasurePath> paths{MeasurePath::kScalar};
+    if (Supported(MeasurePath::kAvx2)) {
+        paths.push_back(MeasurePath::kAvx2);
+    }
+    return paths;
+}
+
+MeasurePath ActiveMeasurePath() {
+    return ChosenPath();
+}
+
+bool ForceMeasurePath(MeasurePath path) {
+    if (!Supported(path)) {
+        return false;
+    }
+    ChosenPath() = path;
+    return true;
+}
+
+template <class First, class Kernel>
+void MeasureSums::AddWith(const First* a, const std::uint32_t* b, std::size_t n, Kernel kernel) {
+    for (std::size_t start = 0; start < n; start += kKernelTexels) {
+        const std::size_t count = std::min(n - start, kKernelTexels);
+        const KernelSums sums = kernel(a + start, b + start, count);
+        for (int c = 0; c < 4; ++c) {
+            m_squares[c] += sums.squares[c];
+            m_max[c] = std::max(m_max[c], static_cast<std::uint8_t>(sums.largest[c]));
+        }
+        m_differing += sums.differing;
     }
     m_texels += n;
+}
+
+void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
+#if defined(__x86_64__) || defined(_M_X64)
+    if (ChosenPath() == MeasurePath::kAvx2) {
+        AddWith(a, b, n, kernels::MeasureAvx2);
+        return;
+    }
+#endif
+    AddWith(a, b, n, kernels::MeasureScalar);
+}
+
+void MeasureSums::Add(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
+#if defined(__x86_64__) || defined(_M_X64)
+    if (ChosenPath() == MeasurePath::kAvx2) {
+        AddWith(a, b, n, kernels::MeasureNibblesAvx2);
+        return;
+    }
+#endif
+    AddWith(a, b, n, kernels::MeasureNibblesScalar);
 }
 
 Measures MeasureSums::Result() const {
@@ -144,15 +227,31 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
     // Strips of whole rows of blocks, so that "dxt" rows start on a block.
     const std::uint32_t rows =
         std::max<std::uint32_t>(4, static_cast<std::uint32_t>(kStripTexels / width) / 4 * 4);
+    // An "etc" image is measured from its texels as read, widened as it is
+    // measured (the measures are the same whichever image comes first).
+    const bool etcA = a.GetMode() == kModeEtc;
+    const bool etcB = b.GetMode() == kModeEtc;
+    const CTextureSet& narrow = etcA ? a : b;
+    const CTextureSet& wide = etcA ? b : a;
+    const TextureEntry& en = etcA ? ea : eb;
+    const TextureEntry& ew = etcA ? eb : ea;
     try {
-        Buffer<std::uint32_t> texelsA(std::size_t{width} * std::min(rows, height));
-        Buffer<std::uint32_t> texelsB(texelsA.size());
+        const std::size_t strip = std::size_t{width} * std::min(rows, height);
+        Buffer<std::uint16_t> nibbles(etcA || etcB ? strip : 0);
+        Buffer<std::uint32_t> texelsA(etcA || etcB ? 0 : strip);
+        Buffer<std::uint32_t> texelsB(strip);
         MeasureSums sums;
         for (std::uint32_t y = 0; y < height; y += rows) {
             const std::uint32_t n = std::min(rows, height - y);
-            ReadTexelRows(a, ea, y, n, texelsA.data());
-            ReadTexelRows(b, eb, y, n, texelsB.data());
-            sums.Add(texelsA.data(), texelsB.data(), std::size_t{width} * n);
+            if (etcA || etcB) {
+                ReadTexelRows(narrow, en, y, n, nibbles.data());
+                ReadTexelRows(wide, ew, y, n, texelsB.data());
+                sums.Add(nibbles.data(), texelsB.data(), std::size_t{width} * n);
+            } else {
+                ReadTexelRows(a, ea, y, n, texelsA.data());
+                ReadTexelRows(b, eb, y, n, texelsB.data());
+                sums.Add(texelsA.data(), texelsB.data(), std::size_t{width} * n);
+            }
         }
         result.measures = sums.Result();
     } catch (const std::bad_alloc&) {

@@ -44,9 +44,14 @@ std::string DescribeMeasures(const Measures& m);
 class MeasureSums {
 public:
     void Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
+    // The first image as RGBA4444 texels, each widened n x 17.
+    void Add(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
     Measures Result() const;
 
 private:
+    template <class First, class Kernel>
+    void AddWith(const First* a, const std::uint32_t* b, std::size_t n, Kernel kernel);
+
     std::array<std::uint64_t, 4> m_squares{};
     std::array<std::uint8_t, 4> m_max{};
     std::uint64_t m_differing = 0;

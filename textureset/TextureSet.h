@@ -227,11 +227,10 @@ void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint3
 // An RGBA4444 texel at 8 bits a channel, 0xAARRGGBB, each nibble n widened
 // exactly to n x 17.
 constexpr std::uint32_t WidenTexel(std::uint16_t texel) {
-    const std::uint32_t r = (texel >> 12) & 15;
-    const std::uint32_t g = (texel >> 8) & 15;
-    const std::uint32_t b = (texel >> 4) & 15;
-    const std::uint32_t a = texel & 15;
-    return (a * 17) << 24 | (r * 17) << 16 | (g * 17) << 8 | b * 17;
+    // Each nibble into the low half of its byte (blue, green, red, alpha),
+    // then times 17: n x 17 is at most 255, so no byte carries into the next.
+    const std::uint32_t t = texel;
+    return (((t & 0xF0u) >> 4) | (t & 0xF00u) | ((t & 0xF000u) << 4) | ((t & 0xFu) << 24)) * 17;
 }
 
 // Bytes of data the entry's texels take after its header: width x height x 2

@@ -1,0 +1,164 @@
+// Timings of comparison, on sets in the page cache:
+//   QT_QPA_PLATFORM=offscreen build/default/bench/marrowix_compare_bench
+// - comparing the two encodings of a set of 1 GiB of "etc" data (and its
+//   256 MiB of "dxt" blocks) on every core, against reading both data files;
+// - in the viewer, selecting a 4096 x 4096 texture until it is painted, and
+//   flipping (E) to its other encoding until that is painted.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "app/TextureTreeModel.h"
+#include "compare/Compare.h"
+#include "platform/ProcessMemory.h"
+
+namespace {
+
+using namespace marrowix;
+namespace fs = std::filesystem;
+
+class AnsweringDialog : public CMarrowix {
+protected:
+    bool AskLoadDxt() override { return false; }
+    void ShowWarning(const QString&) override {}
+};
+
+void WriteRandom(const fs::path& path, std::uint64_t bytes, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<std::uint64_t> chunk(std::size_t{1} << 20);
+    std::ofstream out(path, std::ios::binary);
+    for (std::uint64_t done = 0; done < bytes;) {
+        for (auto& v : chunk) {
+            v = random();
+        }
+        const std::uint64_t n = std::min<std::uint64_t>(bytes - done, chunk.size() * 8);
+        out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(n));
+        done += n;
+    }
+}
+
+// A set of `count` textures of w x h in both encodings, their data one
+// after another; returns its listing.
+fs::path WriteSet(const fs::path& dir, const std::string& name, int count, std::uint32_t w,
+                  std::uint32_t h) {
+    std::string listing;
+    std::vector<std::uint32_t> etc;
+    std::vector<std::uint32_t> dxt;
+    for (int i = 0; i < count; ++i) {
+        listing += "\"t" + std::to_string(i) + "\" width=" + std::to_string(w) +
+                   " height=" + std::to_string(h) + "\n";
+        etc.push_back(static_cast<std::uint32_t>(i * (8 + std::uint64_t{w} * h * 2)));
+        dxt.push_back(static_cast<std::uint32_t>(i * (8 + BlockDataSize(w, h))));
+    }
+    std::ofstream(dir / (name + ".txt")) << listing;
+    std::ofstream(dir / (name + ".etc.toc"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(etc.data()),
+               static_cast<std::streamsize>(etc.size() * 4));
+    std::ofstream(dir / (name + ".dxt.toc"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(dxt.data()),
+               static_cast<std::streamsize>(dxt.size() * 4));
+    WriteRandom(dir / (name + ".etc.dat"), count * (8 + std::uint64_t{w} * h * 2), 1);
+    WriteRandom(dir / (name + ".dxt.dat"), count * (8 + BlockDataSize(w, h)), 2);
+    return dir / (name + ".txt");
+}
+
+double Seconds(const std::function<void()>& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Reads a file into a buffer of 1 MiB at a time.
+void ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buffer(std::size_t{1} << 20);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    }
+}
+
+void Paint(CMarrowix& dialog) {
+    QApplication::processEvents();
+    dialog.repaint();
+    QApplication::processEvents();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    KeepFreedMemoryForReuse();
+    QApplication app(argc, argv);
+    const fs::path dir =
+        fs::temp_directory_path() / ("marrowix-compare-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::printf("%u cores\n", std::thread::hardware_concurrency());
+
+    // 64 textures of 2048 x 4096: 1 GiB of "etc" texels, 256 MiB of blocks.
+    const fs::path listing = WriteSet(dir, "big", 64, 2048, 4096);
+    std::vector<double> reads;
+    std::vector<double> compares;
+    for (int run = 0; run < 3; ++run) {
+        reads.push_back(Seconds([&] {
+            ReadAll(dir / "big.etc.dat");
+            ReadAll(dir / "big.dxt.dat");
+        }));
+        compares.push_back(Seconds([&] {
+            CTextureSet dxt;
+            CTextureSet etc;
+            OpenTextureSet(dxt, FromNativePath(listing.string()), u"dxt");
+            OpenTextureSet(etc, FromNativePath(listing.string()), u"etc");
+            std::vector<std::pair<std::size_t, std::size_t>> pairs;
+            for (std::size_t i = 0; i < 64; ++i) {
+                pairs.emplace_back(i, i);
+            }
+            ComparePairs(dxt, etc, pairs);
+        }));
+    }
+    std::sort(reads.begin(), reads.end());
+    std::sort(compares.begin(), compares.end());
+    std::printf(
+        "compare the encodings of 1 GiB of etc data (and 256 MiB of dxt): %.0f ms; reading "
+        "both data files: %.0f ms; %.2f x (medians of 3)\n",
+        compares[1] * 1e3, reads[1] * 1e3, compares[1] / reads[1]);
+
+    // The viewer: a selection against the flip.
+    const fs::path large = WriteSet(dir, "large", 2, 4096, 4096);
+    AnsweringDialog dialog;
+    dialog.show();
+    QApplication::processEvents();
+    dialog.LoadTextureSet(QString::fromStdString(large.string()));
+    Paint(dialog);
+    std::vector<double> selects;
+    std::vector<double> flips;
+    QElapsedTimer timer;
+    for (int run = 0; run < 6; ++run) {
+        timer.start();
+        dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(run % 2, 0));
+        Paint(dialog);
+        selects.push_back(timer.nsecsElapsed() / 1e6);
+        timer.start();
+        dialog.FlipSource();
+        Paint(dialog);
+        flips.push_back(timer.nsecsElapsed() / 1e6);
+        dialog.FlipSource();
+        Paint(dialog);
+    }
+    std::sort(selects.begin(), selects.end());
+    std::sort(flips.begin(), flips.end());
+    std::printf("viewer, 4096 x 4096: select %.1f ms, flip (E) %.1f ms (medians of 6)\n",
+                selects[3], flips[3]);
+    fs::remove_all(dir);
+    return 0;
+}

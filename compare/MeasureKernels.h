@@ -1,0 +1,40 @@
+// The loops that sum two images' differences: the scalar reference and a
+// vector path, chosen at run time by the processor's features.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace marrowix {
+
+// What one call sums over n texels of 0xAARRGGBB (n at most kKernelTexels,
+// so that 32 bits hold the sums of squares).
+struct KernelSums {
+    std::uint32_t squares[4] = {};  // red, green, blue, alpha
+    std::uint32_t largest[4] = {};
+    std::uint32_t differing = 0;
+};
+constexpr std::size_t kKernelTexels = 65536;
+
+enum class MeasurePath { kScalar, kAvx2 };
+const char* MeasurePathName(MeasurePath path);  // "scalar", "avx2"
+// The paths this processor can run, the scalar one first.
+std::vector<MeasurePath> AvailableMeasurePaths();
+// The path MeasureSums takes: the fastest available, unless another is
+// forced (refused for a path the processor lacks).
+MeasurePath ActiveMeasurePath();
+bool ForceMeasurePath(MeasurePath path);
+
+namespace kernels {
+KernelSums MeasureScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
+// The same with the first image as RGBA4444 texels, each widened n x 17
+// (WidenTexel) as it is measured.
+KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
+#if defined(__x86_64__) || defined(_M_X64)
+KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
+KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
+#endif
+}  // namespace kernels
+
+}  // namespace marrowix
