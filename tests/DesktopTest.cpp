@@ -120,9 +120,14 @@ private slots:
         QVERIFY(!ParseViewerArguments({"--mode", "DXT", "a.txt"}).error.empty());
         QVERIFY(!ParseViewerArguments({"--mode", "dxt"}).error.empty());
         QVERIFY(!ParseViewerArguments({"a.txt", "b.txt"}).error.empty());
+        const auto compared = ParseViewerArguments({"--compare-with", "old.txt", "a.txt"});
+        QVERIFY(compared.error.empty());
+        QCOMPARE(*compared.other, std::string("old.txt"));
+        QVERIFY(!ParseViewerArguments({"--compare-with", "old.txt"}).error.empty());
+        QVERIFY(!ParseViewerArguments({"a.txt", "--compare-with"}).error.empty());
         // The help tells the keys.
-        for (const char* key :
-             {"keys and mouse:", "Ctrl+Shift+C", "Q   ", "Ctrl+F", "1 2 3 4 5 6"}) {
+        for (const char* key : {"keys and mouse:", "Ctrl+Shift+C", "Q   ", "Ctrl+F", "1 2 3 4 5 6",
+                                "G   ", "E   ", "7, D"}) {
             QVERIFY2(ViewerHelp().find(key) != std::string::npos, key);
         }
 
