@@ -59,16 +59,11 @@ void StoreRow(const Texel* src, std::uint8_t* dst, std::size_t n, Pixel pixel) {
 template <class Texel, class Pixel>
 Result<Buffer<std::uint8_t>> BuildDib(const CTextureSet& set, std::size_t index, Pixel pixel) {
     Result<Buffer<std::uint8_t>> result;
-    if (index >= set.GetEntryCount()) {
-        result.error = "no entry " + std::to_string(index) + " (the set has " +
-                       std::to_string(set.GetEntryCount()) + ")";
-        return result;
-    }
-    const TextureEntry entry = set.GetEntry(index);
-    result.error = CheckEntrySize(entry);
+    result.error = CheckEntry(set, index);
     if (!result.ok()) {
         return result;
     }
+    const TextureEntry entry = set.GetEntry(index);
     const std::size_t w = static_cast<std::size_t>(entry.width);
     const std::size_t h = static_cast<std::size_t>(entry.height);
 

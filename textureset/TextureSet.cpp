@@ -76,6 +76,14 @@ std::string CheckEntrySize(const TextureEntry& entry) {
     return CheckEntrySize(entry.width, entry.height);
 }
 
+std::string CheckEntry(const CTextureSet& set, std::size_t index) {
+    if (index >= set.GetEntryCount()) {
+        return "no entry " + std::to_string(index) + " (the set has " +
+               std::to_string(set.GetEntryCount()) + ")";
+    }
+    return CheckEntrySize(set.GetEntry(index));
+}
+
 std::string CheckEntrySize(std::int32_t width, std::int32_t height) {
     if (width < 0 || height < 0) {
         return "negative size " + std::to_string(width) + " x " + std::to_string(height);

@@ -207,6 +207,9 @@ constexpr std::uint64_t kMaxTexels = (std::uint64_t{1} << 28) - 1;
 
 // Empty when the entry's size can be read and shown; otherwise why not.
 std::string CheckEntrySize(const TextureEntry& entry);
+// Empty when entry `index` exists and its size can be read and shown;
+// otherwise why not ("no entry 7 (the set has 3)", or CheckEntrySize's).
+std::string CheckEntry(const CTextureSet& set, std::size_t index);
 std::string CheckEntrySize(std::int32_t width, std::int32_t height);
 
 // One texture's texels as RGBA4444, width x height of them, top row first.

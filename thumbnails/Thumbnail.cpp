@@ -205,16 +205,11 @@ ThumbnailSize FitThumbnail(std::uint32_t width, std::uint32_t height, std::uint3
 Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::uint32_t side,
                                 Precision precision) {
     Result<Thumbnail> result;
-    if (index >= set.GetEntryCount()) {
-        result.error = "no entry " + std::to_string(index) + " (the set has " +
-                       std::to_string(set.GetEntryCount()) + ")";
-        return result;
-    }
-    const TextureEntry entry = set.GetEntry(index);
-    result.error = CheckEntrySize(entry);
+    result.error = CheckEntry(set, index);
     if (!result.ok()) {
         return result;
     }
+    const TextureEntry entry = set.GetEntry(index);
     if (entry.width == 0 || entry.height == 0) {
         result.error = "size " + std::to_string(entry.width) + " x " +
                        std::to_string(entry.height) + " has no texels";
