@@ -182,7 +182,11 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
     if (difference && hasOther) {
         Result<Buffer<std::uint8_t>> first = BuildImageDib(*m_pTextureSet, index, Precision::kFull);
         Result<Buffer<std::uint8_t>> second = BuildImageDib(*m_pOther, other, Precision::kFull);
-        if (first.ok() && second.ok() && first.value.size() == second.value.size()) {
+        const bool sameSize =
+            first.ok() && second.ok() &&
+            ReadDibHeader(first.value).biWidth == ReadDibHeader(second.value).biWidth &&
+            ReadDibHeader(first.value).biHeight == ReadDibHeader(second.value).biHeight;
+        if (sameSize) {
             Result<Buffer<std::uint8_t>> shown;
             shown.value = first.value;  // the header, and room for the differences
             const std::size_t bytes = shown.value.size() - kDibHeaderSize;
