@@ -105,6 +105,16 @@ private slots:
         d.ShowFind();
         QTest::keyClicks(d.FindField(), "wall1");
         QCOMPARE(grid->Entries(), (std::vector<std::size_t>{2, 11, 12}));
+        // Letters that are keys elsewhere (G, E, D) are text in the field.
+        d.FindField()->clear();
+        QTest::keyClicks(d.FindField(), "beyond");
+        QCOMPARE(d.FindField()->text(), QString("beyond"));
+        QCOMPARE(grid->Entries(), (std::vector<std::size_t>{15}));
+        QVERIFY(d.ShowingGrid());
+        QVERIFY(!d.ShowingOther());
+        d.FindField()->clear();
+        QTest::keyClicks(d.FindField(), "g");
+        QVERIFY(d.ShowingGrid());
         d.HideFind();
         QTest::keyClick(&d, Qt::Key_G);
         QVERIFY(!d.ShowingGrid());
