@@ -18,7 +18,7 @@ namespace marrowix {
 namespace {
 
 // Texels read of each image at a time.
-constexpr std::size_t kStripTexels = std::size_t{1} << 16;
+constexpr std::size_t kStripTexels = std::size_t{1} << 17;
 
 std::string FileName(const std::u16string& path) {
     const std::size_t slash = path.find_last_of(u'/');

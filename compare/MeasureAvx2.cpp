@@ -1,5 +1,5 @@
 // The AVX2 path of the difference sums: eight texels at a time, each
-// channel's absolute difference as bytes, squared per channel in 32 bits.
+// channel's absolute difference as bytes, squared and summed in 32 bits.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -23,11 +23,15 @@ inline __m256i WidenNibbles(const std::uint16_t* p) {
 
 template <class Load, class Rest>
 KernelSums Measure(Load load, const std::uint32_t* b, std::size_t n, Rest rest) {
-    const __m256i low = _mm256_set1_epi32(0xFF);
-    __m256i squares[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(),
-                          _mm256_setzero_si256()};
-    __m256i largest = _mm256_setzero_si256();  // per byte
-    __m256i equal = _mm256_setzero_si256();    // minus the texels that are equal
+    // Squares of 16-bit differences summed in pairs by a multiply-add: over
+    // blue and green, and red and alpha, in alternate 32-bit lanes; and, with
+    // blue and red masked off, green and alpha alone. Blue and red follow.
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i odd = _mm256_set1_epi32(static_cast<int>(0xFFFF0000u));
+    __m256i pairs = zero;       // lanes: blue + green, red + alpha
+    __m256i greenAlpha = zero;  // lanes: green, alpha
+    __m256i largest = zero;     // per byte
+    __m256i equal = zero;       // minus the texels that are equal
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i va = load(i);
@@ -35,25 +39,31 @@ KernelSums Measure(Load load, const std::uint32_t* b, std::size_t n, Rest rest) 
         const __m256i d = _mm256_or_si256(_mm256_subs_epu8(va, vb), _mm256_subs_epu8(vb, va));
         largest = _mm256_max_epu8(largest, d);
         equal = _mm256_add_epi32(equal, _mm256_cmpeq_epi32(va, vb));
-        // Channel bytes 0 (blue), 1 (green), 2 (red), 3 (alpha), each alone
-        // in its 32 bits, squared by a multiply-add of 16-bit halves.
-        for (int c = 0; c < 4; ++c) {
-            const __m256i channel = _mm256_and_si256(_mm256_srli_epi32(d, 8 * c), low);
-            squares[c] = _mm256_add_epi32(squares[c], _mm256_madd_epi16(channel, channel));
-        }
+        const __m256i lo = _mm256_unpacklo_epi8(d, zero);
+        const __m256i hi = _mm256_unpackhi_epi8(d, zero);
+        pairs = _mm256_add_epi32(
+            pairs, _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi)));
+        greenAlpha = _mm256_add_epi32(
+            greenAlpha, _mm256_add_epi32(_mm256_madd_epi16(lo, _mm256_and_si256(lo, odd)),
+                                         _mm256_madd_epi16(hi, _mm256_and_si256(hi, odd))));
     }
     KernelSums sums;
     alignas(32) std::uint32_t lanes[8];
     alignas(32) std::uint8_t bytes[32];
     static constexpr int kOrder[4] = {2, 1, 0, 3};  // byte c holds this channel
-    for (int c = 0; c < 4; ++c) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), squares[c]);
-        std::uint32_t total = 0;
-        for (std::uint32_t v : lanes) {
-            total += v;
-        }
-        sums.squares[kOrder[c]] = total;
+    std::uint32_t total[2][2] = {};                 // [pairs, green and alpha][even, odd lane]
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), pairs);
+    for (int k = 0; k < 8; ++k) {
+        total[0][k % 2] += lanes[k];
     }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), greenAlpha);
+    for (int k = 0; k < 8; ++k) {
+        total[1][k % 2] += lanes[k];
+    }
+    sums.squares[1] = total[1][0];                // green
+    sums.squares[3] = total[1][1];                // alpha
+    sums.squares[2] = total[0][0] - total[1][0];  // blue
+    sums.squares[0] = total[0][1] - total[1][1];  // red
     _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), largest);
     for (int k = 0; k < 32; ++k) {
         std::uint32_t& m = sums.largest[kOrder[k % 4]];
