@@ -24,8 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         using inspect::Command;
         MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
         MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
-        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList || o.command == Command::kCheck);
-        MARROWIX_FUZZ_CHECK((o.command == Command::kExport) == !o.output.empty());
+        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
+                            o.command == Command::kCheck || o.command == Command::kCompare ||
+                            o.command == Command::kCompareWith);
+        MARROWIX_FUZZ_CHECK((o.command == Command::kExport ||
+                             o.command == Command::kContactSheet) == !o.output.empty());
+        MARROWIX_FUZZ_CHECK(!o.all || o.command == Command::kCompareWith);
+        MARROWIX_FUZZ_CHECK(!o.failBelow || o.command == Command::kCompare);
+        MARROWIX_FUZZ_CHECK(o.size >= 1 && o.size <= 1024 && o.columns >= 1 && o.columns <= 10000);
         MARROWIX_FUZZ_CHECK((o.command == Command::kExportAll) == !o.directory.empty());
     }
 
