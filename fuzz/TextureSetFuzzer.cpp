@@ -5,10 +5,12 @@
 #include <cstdio>
 
 #include "FuzzSupport.h"
+#include "compare/Compare.h"
 #include "decode/Decode.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 #include "textureset/TextureSet.h"
+#include "thumbnails/Thumbnail.h"
 
 namespace {
 
@@ -93,6 +95,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Each channel is a nibble in the high half of its byte.
         for (std::size_t p = kDibHeaderSize; p < dib.value.size(); ++p) {
             MARROWIX_FUZZ_CHECK((dib.value[p] & 0x0F) == 0);
+        }
+        // A thumbnail fits its side and reads no more than the entry's data;
+        // an entry compared with itself differs nowhere.
+        if (texels > 0) {
+            const auto thumbnail = MakeThumbnail(set, i, 7, Precision::kFull);
+            MARROWIX_FUZZ_CHECK(thumbnail.ok() && thumbnail.value.width <= 7 &&
+                                thumbnail.value.height <= 7 &&
+                                thumbnail.value.pixels.size() ==
+                                    std::size_t{thumbnail.value.width} * thumbnail.value.height);
+            MARROWIX_FUZZ_CHECK(thumbnail.value.bytesRead <= EntryDataSize(entry, set.GetMode()));
+            const EntryComparison self = CompareEntries(set, i, set, i);
+            MARROWIX_FUZZ_CHECK(!self.skipped.empty() || self.measures.differing == 0);
         }
     }
 

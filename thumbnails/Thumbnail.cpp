@@ -108,9 +108,11 @@ private:
                         static_cast<std::uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8);
                     m_texels[i] = m_full ? WidenTexel(t) : PreviewPixelOf(t);
                 }
+            } else if (stride = (cw + 3) / 4 * 4; cw == m_width && source == m_decodedRow) {
+                // The row of blocks the thumbnail row before ended in, still
+                // decoded: a thumbnail row of fewer than 4 texel rows.
             } else {
-                const std::uint32_t blocks = (cw + 3) / 4;
-                stride = blocks * 4;
+                const std::uint32_t blocks = stride / 4;
                 const std::uint64_t blocksAcross = (std::uint64_t{m_width} + 3) / 4;
                 Read((source * blocksAcross + cx / 4) * kBlockBytes,
                      std::size_t{blocks} * kBlockBytes);
@@ -127,6 +129,8 @@ private:
                         m_texels[i] = PreviewPixelOf(nibbles[i]);
                     }
                 }
+                // Kept for the next thumbnail row when the row is one chunk.
+                m_decodedRow = cw == m_width ? source : kNoRow;
             }
             for (std::uint32_t y = first; y < last; ++y) {
                 const std::uint32_t* texels =
@@ -178,6 +182,8 @@ private:
     std::vector<Sum> m_sums;  // of each thumbnail column, for the row being made
     std::vector<std::uint8_t> m_bytes;
     std::vector<std::uint32_t> m_texels;
+    static constexpr std::uint32_t kNoRow = 0xFFFFFFFFu;
+    std::uint32_t m_decodedRow = kNoRow;  // the row of blocks m_texels holds, if whole
     std::vector<std::uint16_t> m_nibbles =
         std::vector<std::uint16_t>(std::size_t{kChunkTexels} * 4);
 };
