@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "DialogPaint.h"
 #include "app/MainDialog.h"
 #include "app/TextureTreeModel.h"
 #include "compare/Compare.h"
@@ -89,11 +90,7 @@ void ReadAll(const fs::path& path) {
     }
 }
 
-void Paint(CMarrowix& dialog) {
-    QApplication::processEvents();
-    dialog.repaint();
-    QApplication::processEvents();
-}
+using marrowix::bench::Paint;
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include <random>
 #include <vector>
 
+#include "DialogPaint.h"
 #include "app/MainDialog.h"
 #include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
@@ -71,11 +72,7 @@ double Median(std::vector<double> v) {
 }
 
 // Lets what is pending (a preview to build) happen, then paints.
-void Paint(CMarrowix& dialog) {
-    QApplication::processEvents();
-    dialog.repaint();
-    QApplication::processEvents();
-}
+using marrowix::bench::Paint;
 
 }  // namespace
 
@@ -168,8 +165,8 @@ int main(int argc, char** argv) {
     // The halved levels for zooming out are made on the first paint below
     // 100%, once for the image: that paint is reported on its own.
     bool levelsMade = false;
-    for (const Zoom zoom : {Zoom{"1/16", -4}, Zoom{"1/4", -2}, Zoom{"1/2", -1}, Zoom{"1", 0},
-                            Zoom{"32", 5}}) {
+    for (const Zoom zoom :
+         {Zoom{"1/16", -4}, Zoom{"1/4", -2}, Zoom{"1/2", -1}, Zoom{"1", 0}, Zoom{"32", 5}}) {
         view.RealSize();
         for (int i = 0; i < std::abs(zoom.steps); ++i) {
             zoom.steps < 0 ? view.ZoomOut() : view.ZoomIn();
