@@ -1,5 +1,6 @@
-// The AVX2 path of the difference sums: eight texels at a time, each
-// channel's absolute difference as bytes, squared and summed in 32 bits.
+// The AVX2 path of the difference sums: sixteen texels at a time, each
+// channel's absolute difference as bytes, gathered by channel, squared and
+// summed in 32 bits.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -10,92 +11,112 @@ namespace marrowix::kernels {
 
 namespace {
 
-// Eight RGBA4444 texels widened exactly, as WidenTexel does.
-inline __m256i WidenNibbles(const std::uint16_t* p) {
-    const __m256i t = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    const __m256i blue = _mm256_srli_epi32(_mm256_and_si256(t, _mm256_set1_epi32(0xF0)), 4);
-    const __m256i green = _mm256_and_si256(t, _mm256_set1_epi32(0xF00));
-    const __m256i red = _mm256_slli_epi32(_mm256_and_si256(t, _mm256_set1_epi32(0xF000)), 4);
-    const __m256i alpha = _mm256_slli_epi32(_mm256_and_si256(t, _mm256_set1_epi32(0xF)), 24);
-    const __m256i x = _mm256_or_si256(_mm256_or_si256(blue, green), _mm256_or_si256(red, alpha));
-    return _mm256_add_epi32(_mm256_slli_epi32(x, 4), x);
+// Sixteen RGBA4444 texels widened exactly, as WidenTexel does: texels 0-7
+// in `first`, 8-15 in `second`, as 0xAARRGGBB.
+inline void WidenNibbles(const std::uint16_t* p, __m256i& first, __m256i& second) {
+    // Quarters 0, 2 | 1, 3, so that unpacking within lanes keeps the order.
+    const __m256i t =
+        _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), 0xD8);
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    // n x 17 for n in 0..15 (as signed bytes past 127).
+    const __m256i times17 = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 17, 34, 51, 68, 85, 102, 119, -120, -103, -86, -69, -52, -35, -18, -1));
+    // A texel's low byte is blue:alpha, its high byte red:green.
+    const __m256i alphaGreen = _mm256_shuffle_epi8(times17, _mm256_and_si256(t, low));
+    const __m256i blueRed =
+        _mm256_shuffle_epi8(times17, _mm256_and_si256(_mm256_srli_epi16(t, 4), low));
+    // Bytes blue, alpha, red, green; then blue, green, red, alpha.
+    const __m256i order = _mm256_setr_epi8(0, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13, 0,
+                                           3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13);
+    first = _mm256_shuffle_epi8(_mm256_unpacklo_epi8(blueRed, alphaGreen), order);
+    second = _mm256_shuffle_epi8(_mm256_unpackhi_epi8(blueRed, alphaGreen), order);
 }
 
-template <class Load, class Rest>
-KernelSums Measure(Load load, const std::uint32_t* b, std::size_t n, Rest rest) {
-    // Squares of 16-bit differences summed in pairs by a multiply-add: over
-    // blue and green, and red and alpha, in alternate 32-bit lanes; and, with
-    // blue and red masked off, green and alpha alone. Blue and red follow.
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i odd = _mm256_set1_epi32(static_cast<int>(0xFFFF0000u));
-    __m256i pairs = zero;       // lanes: blue + green, red + alpha
-    __m256i greenAlpha = zero;  // lanes: green, alpha
-    __m256i largest = zero;     // per byte
-    __m256i equal = zero;       // minus the texels that are equal
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m256i va = load(i);
-        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+class Sums {
+public:
+    // Eight texels of each image.
+    void Add(__m256i va, __m256i vb) {
         const __m256i d = _mm256_or_si256(_mm256_subs_epu8(va, vb), _mm256_subs_epu8(vb, va));
-        largest = _mm256_max_epu8(largest, d);
-        equal = _mm256_add_epi32(equal, _mm256_cmpeq_epi32(va, vb));
-        const __m256i lo = _mm256_unpacklo_epi8(d, zero);
-        const __m256i hi = _mm256_unpackhi_epi8(d, zero);
-        pairs = _mm256_add_epi32(
-            pairs, _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi)));
-        greenAlpha = _mm256_add_epi32(
-            greenAlpha, _mm256_add_epi32(_mm256_madd_epi16(lo, _mm256_and_si256(lo, odd)),
-                                         _mm256_madd_epi16(hi, _mm256_and_si256(hi, odd))));
+        m_largest = _mm256_max_epu8(m_largest, d);
+        m_equal = _mm256_add_epi32(m_equal, _mm256_cmpeq_epi32(va, vb));
+        // Each lane's bytes by channel: four blue, four green, four red,
+        // four alpha; their squares summed in pairs.
+        const __m256i byChannel = _mm256_shuffle_epi8(
+            d, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12,
+                                1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+        const __m256i blueGreen = _mm256_unpacklo_epi8(byChannel, _mm256_setzero_si256());
+        const __m256i redAlpha = _mm256_unpackhi_epi8(byChannel, _mm256_setzero_si256());
+        m_blueGreen = _mm256_add_epi32(m_blueGreen, _mm256_madd_epi16(blueGreen, blueGreen));
+        m_redAlpha = _mm256_add_epi32(m_redAlpha, _mm256_madd_epi16(redAlpha, redAlpha));
     }
-    KernelSums sums;
-    alignas(32) std::uint32_t lanes[8];
-    alignas(32) std::uint8_t bytes[32];
-    static constexpr int kOrder[4] = {2, 1, 0, 3};  // byte c holds this channel
-    std::uint32_t total[2][2] = {};                 // [pairs, green and alpha][even, odd lane]
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), pairs);
-    for (int k = 0; k < 8; ++k) {
-        total[0][k % 2] += lanes[k];
+
+    // The sums of `texels` texels added, into `sums`.
+    void Into(KernelSums& sums, std::size_t texels) const {
+        alignas(32) std::uint32_t lanes[8];
+        alignas(32) std::uint8_t bytes[32];
+        // Dwords 0, 1 of each lane hold the first channel, 2, 3 the second.
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), m_blueGreen);
+        for (int k = 0; k < 8; ++k) {
+            sums.squares[k % 4 < 2 ? 2 : 1] += lanes[k];
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), m_redAlpha);
+        for (int k = 0; k < 8; ++k) {
+            sums.squares[k % 4 < 2 ? 0 : 3] += lanes[k];
+        }
+        static constexpr int kOrder[4] = {2, 1, 0, 3};  // byte c holds this channel
+        _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), m_largest);
+        for (int k = 0; k < 32; ++k) {
+            std::uint32_t& m = sums.largest[kOrder[k % 4]];
+            m = std::max<std::uint32_t>(m, bytes[k]);
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), m_equal);
+        std::uint32_t equal = 0;
+        for (std::uint32_t v : lanes) {
+            equal -= v;
+        }
+        sums.differing += static_cast<std::uint32_t>(texels) - equal;
     }
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), greenAlpha);
-    for (int k = 0; k < 8; ++k) {
-        total[1][k % 2] += lanes[k];
-    }
-    sums.squares[1] = total[1][0];                // green
-    sums.squares[3] = total[1][1];                // alpha
-    sums.squares[2] = total[0][0] - total[1][0];  // blue
-    sums.squares[0] = total[0][1] - total[1][1];  // red
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), largest);
-    for (int k = 0; k < 32; ++k) {
-        std::uint32_t& m = sums.largest[kOrder[k % 4]];
-        m = std::max<std::uint32_t>(m, bytes[k]);
-    }
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), equal);
-    std::uint32_t equalCount = 0;
-    for (std::uint32_t v : lanes) {
-        equalCount -= v;
-    }
-    sums.differing = static_cast<std::uint32_t>(i) - equalCount;
-    // The last texels by the reference.
-    const KernelSums last = rest(i);
-    for (int c = 0; c < 4; ++c) {
-        sums.squares[c] += last.squares[c];
-        sums.largest[c] = std::max(sums.largest[c], last.largest[c]);
-    }
-    sums.differing += last.differing;
+
+private:
+    __m256i m_blueGreen = _mm256_setzero_si256();
+    __m256i m_redAlpha = _mm256_setzero_si256();
+    __m256i m_largest = _mm256_setzero_si256();  // per byte
+    __m256i m_equal = _mm256_setzero_si256();    // minus the texels that are equal
+};
+
+inline __m256i Load(const std::uint32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// The sums of the vector loop's texels and of the rest, by the reference.
+KernelSums Merge(const Sums& vector, std::size_t texels, const KernelSums& rest) {
+    KernelSums sums = rest;
+    vector.Into(sums, texels);
     return sums;
 }
 
 }  // namespace
 
 KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    return Measure(
-        [a](std::size_t i) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i)); },
-        b, n, [=](std::size_t i) { return MeasureScalar(a + i, b + i, n - i); });
+    Sums sums;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        sums.Add(Load(a + i), Load(b + i));
+    }
+    return Merge(sums, i, MeasureScalar(a + i, b + i, n - i));
 }
 
 KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
-    return Measure([a](std::size_t i) { return WidenNibbles(a + i); }, b, n,
-                   [=](std::size_t i) { return MeasureNibblesScalar(a + i, b + i, n - i); });
+    Sums sums;
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m256i first;
+        __m256i second;
+        WidenNibbles(a + i, first, second);
+        sums.Add(first, Load(b + i));
+        sums.Add(second, Load(b + i + 8));
+    }
+    return Merge(sums, i, MeasureNibblesScalar(a + i, b + i, n - i));
 }
 
 }  // namespace marrowix::kernels

@@ -109,8 +109,8 @@ TEST(Compare, MeasuresMatchADirectComputation) {
 // 8-bit images and for RGBA4444 texels widened as measured.
 TEST(Compare, EveryMeasurePathMatchesTheReference) {
     std::mt19937 random(99);
-    for (std::size_t n : {std::size_t{1}, std::size_t{7}, std::size_t{8}, std::size_t{1001},
-                          kKernelTexels, kKernelTexels * 2 + 5}) {
+    for (std::size_t n : {std::size_t{1}, std::size_t{7}, std::size_t{8}, std::size_t{17},
+                          std::size_t{1001}, kKernelTexels, kKernelTexels * 2 + 5}) {
         std::vector<std::uint32_t> a(n);
         std::vector<std::uint32_t> b(n);
         std::vector<std::uint16_t> nibbles(n);
