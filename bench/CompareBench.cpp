@@ -3,7 +3,8 @@
 // - comparing the two encodings of a set of 1 GiB of "etc" data (and its
 //   256 MiB of "dxt" blocks) on every core, against reading both data files;
 // - in the viewer, selecting a 4096 x 4096 texture until it is painted, and
-//   flipping (E) to its other encoding until that is painted.
+//   flipping (E) to its other encoding until that is painted, from each
+//   encoding.
 #include <unistd.h>
 
 #include <QApplication>
@@ -24,6 +25,8 @@
 #include "app/MainDialog.h"
 #include "app/TextureTreeModel.h"
 #include "compare/Compare.h"
+#include "compare/MeasureKernels.h"
+#include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
 
 namespace {
@@ -31,10 +34,17 @@ namespace {
 using namespace marrowix;
 namespace fs = std::filesystem;
 
+// Loads the encoding it is made with.
 class AnsweringDialog : public CMarrowix {
+public:
+    explicit AnsweringDialog(bool dxt) : m_dxt(dxt) {}
+
 protected:
-    bool AskLoadDxt() override { return false; }
+    bool AskLoadDxt() override { return m_dxt; }
     void ShowWarning(const QString&) override {}
+
+private:
+    bool m_dxt;
 };
 
 void WriteRandom(const fs::path& path, std::uint64_t bytes, std::uint64_t seed) {
@@ -100,62 +110,79 @@ int main(int argc, char** argv) {
     const fs::path dir =
         fs::temp_directory_path() / ("marrowix-compare-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    std::printf("%u cores\n", std::thread::hardware_concurrency());
+    std::printf("%u cores; decode path %s\n", std::thread::hardware_concurrency(),
+                DecodePathName(ActiveDecodePath()));
 
-    // 64 textures of 2048 x 4096: 1 GiB of "etc" texels, 256 MiB of blocks.
+    // 64 textures of 2048 x 4096: 1 GiB of "etc" texels, 256 MiB of blocks;
+    // measured by each vector path the processor has, the chosen one last.
     const fs::path listing = WriteSet(dir, "big", 64, 2048, 4096);
-    std::vector<double> reads;
-    std::vector<double> compares;
-    for (int run = 0; run < 3; ++run) {
-        reads.push_back(Seconds([&] {
-            ReadAll(dir / "big.etc.dat");
-            ReadAll(dir / "big.dxt.dat");
-        }));
-        compares.push_back(Seconds([&] {
-            CTextureSet dxt;
-            CTextureSet etc;
-            OpenTextureSet(dxt, FromNativePath(listing.string()), u"dxt");
-            OpenTextureSet(etc, FromNativePath(listing.string()), u"etc");
-            std::vector<std::pair<std::size_t, std::size_t>> pairs;
-            for (std::size_t i = 0; i < 64; ++i) {
-                pairs.emplace_back(i, i);
-            }
-            ComparePairs(dxt, etc, pairs);
-        }));
+    const MeasurePath chosen = ActiveMeasurePath();
+    std::vector<MeasurePath> paths;
+    for (MeasurePath path : AvailableMeasurePaths()) {
+        if (path != MeasurePath::kScalar && path != chosen) {
+            paths.push_back(path);
+        }
     }
-    std::sort(reads.begin(), reads.end());
-    std::sort(compares.begin(), compares.end());
-    std::printf(
-        "compare the encodings of 1 GiB of etc data (and 256 MiB of dxt): %.0f ms; reading "
-        "both data files: %.0f ms; %.2f x (medians of 3)\n",
-        compares[1] * 1e3, reads[1] * 1e3, compares[1] / reads[1]);
+    paths.push_back(chosen);
+    for (MeasurePath path : paths) {
+        ForceMeasurePath(path);
+        std::vector<double> reads;
+        std::vector<double> compares;
+        for (int run = 0; run < 5; ++run) {
+            reads.push_back(Seconds([&] {
+                ReadAll(dir / "big.etc.dat");
+                ReadAll(dir / "big.dxt.dat");
+            }));
+            compares.push_back(Seconds([&] {
+                CTextureSet dxt;
+                CTextureSet etc;
+                OpenTextureSet(dxt, FromNativePath(listing.string()), u"dxt");
+                OpenTextureSet(etc, FromNativePath(listing.string()), u"etc");
+                std::vector<std::pair<std::size_t, std::size_t>> pairs;
+                for (std::size_t i = 0; i < 64; ++i) {
+                    pairs.emplace_back(i, i);
+                }
+                ComparePairs(dxt, etc, pairs);
+            }));
+        }
+        std::sort(reads.begin(), reads.end());
+        std::sort(compares.begin(), compares.end());
+        std::printf(
+            "compare the encodings of 1 GiB of etc data (and 256 MiB of dxt), measure path %s: "
+            "%.0f ms; reading both data files: %.0f ms; %.2f x (medians of 5)\n",
+            MeasurePathName(path), compares[2] * 1e3, reads[2] * 1e3, compares[2] / reads[2]);
+    }
 
-    // The viewer: a selection against the flip.
+    // The viewer: a selection against the flip, from each encoding; a flip
+    // shows the texture selected in the other encoding.
     const fs::path large = WriteSet(dir, "large", 2, 4096, 4096);
-    AnsweringDialog dialog;
-    dialog.show();
-    QApplication::processEvents();
-    dialog.LoadTextureSet(QString::fromStdString(large.string()));
-    Paint(dialog);
-    std::vector<double> selects;
-    std::vector<double> flips;
-    QElapsedTimer timer;
-    for (int run = 0; run < 6; ++run) {
-        timer.start();
-        dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(run % 2, 0));
+    for (const bool dxt : {false, true}) {
+        AnsweringDialog dialog(dxt);
+        dialog.show();
+        QApplication::processEvents();
+        dialog.LoadTextureSet(QString::fromStdString(large.string()));
         Paint(dialog);
-        selects.push_back(timer.nsecsElapsed() / 1e6);
-        timer.start();
-        dialog.FlipSource();
-        Paint(dialog);
-        flips.push_back(timer.nsecsElapsed() / 1e6);
-        dialog.FlipSource();
-        Paint(dialog);
+        std::vector<double> selects;
+        std::vector<double> flips;
+        QElapsedTimer timer;
+        for (int run = 0; run < 6; ++run) {
+            timer.start();
+            dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(run % 2, 0));
+            Paint(dialog);
+            selects.push_back(timer.nsecsElapsed() / 1e6);
+            timer.start();
+            dialog.FlipSource();
+            Paint(dialog);
+            flips.push_back(timer.nsecsElapsed() / 1e6);
+            dialog.FlipSource();
+            Paint(dialog);
+        }
+        std::sort(selects.begin(), selects.end());
+        std::sort(flips.begin(), flips.end());
+        std::printf(
+            "viewer, 4096 x 4096: select in %s %.1f ms, flip (E) to %s %.1f ms (medians of 6)\n",
+            dxt ? "dxt" : "etc", selects[3], dxt ? "etc" : "dxt", flips[3]);
     }
-    std::sort(selects.begin(), selects.end());
-    std::sort(flips.begin(), flips.end());
-    std::printf("viewer, 4096 x 4096: select %.1f ms, flip (E) %.1f ms (medians of 6)\n",
-                selects[3], flips[3]);
     fs::remove_all(dir);
     return 0;
 }

@@ -123,26 +123,49 @@ bool Supported(MeasurePath path) {
     if (path == MeasurePath::kAvx2) {
         return __builtin_cpu_supports("avx2");
     }
+    if (path == MeasurePath::kAvx512) {
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
+    }
 #endif
     return path == MeasurePath::kScalar;
 }
 
+constexpr MeasurePath kAllMeasurePaths[] = {MeasurePath::kScalar, MeasurePath::kAvx2,
+                                            MeasurePath::kAvx512};
+
+// The widest path the processor has.
 MeasurePath& ChosenPath() {
-    static MeasurePath path =
-        Supported(MeasurePath::kAvx2) ? MeasurePath::kAvx2 : MeasurePath::kScalar;
+    static MeasurePath path = [] {
+        MeasurePath widest = MeasurePath::kScalar;
+        for (MeasurePath p : kAllMeasurePaths) {
+            widest = Supported(p) ? p : widest;
+        }
+        return widest;
+    }();
     return path;
 }
 
 }  // namespace
 
 const char* MeasurePathName(MeasurePath path) {
-    return path == MeasurePath::kAvx2 ? "avx2" : "scalar";
+    switch (path) {
+        case MeasurePath::kScalar:
+            return "scalar";
+        case MeasurePath::kAvx2:
+            return "avx2";
+        case MeasurePath::kAvx512:
+            return "avx512";
+    }
+    return "?";
 }
 
 std::vector<MeasurePath> AvailableMeasurePaths() {
-    std::vector<MeasurePath> paths{MeasurePath::kScalar};
-    if (Supported(MeasurePath::kAvx2)) {
-        paths.push_back(MeasurePath::kAvx2);
+    std::vector<MeasurePath> paths;
+    for (MeasurePath p : kAllMeasurePaths) {
+        if (Supported(p)) {
+            paths.push_back(p);
+        }
     }
     return paths;
 }
@@ -175,6 +198,10 @@ void MeasureSums::AddWith(const First* a, const std::uint32_t* b, std::size_t n,
 
 void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
 #if defined(__x86_64__) || defined(_M_X64)
+    if (ChosenPath() == MeasurePath::kAvx512) {
+        AddWith(a, b, n, kernels::MeasureAvx512);
+        return;
+    }
     if (ChosenPath() == MeasurePath::kAvx2) {
         AddWith(a, b, n, kernels::MeasureAvx2);
         return;
@@ -185,6 +212,10 @@ void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_
 
 void MeasureSums::Add(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
 #if defined(__x86_64__) || defined(_M_X64)
+    if (ChosenPath() == MeasurePath::kAvx512) {
+        AddWith(a, b, n, kernels::MeasureNibblesAvx512);
+        return;
+    }
     if (ChosenPath() == MeasurePath::kAvx2) {
         AddWith(a, b, n, kernels::MeasureNibblesAvx2);
         return;

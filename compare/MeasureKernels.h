@@ -17,8 +17,8 @@ struct KernelSums {
 };
 constexpr std::size_t kKernelTexels = 65536;
 
-enum class MeasurePath { kScalar, kAvx2 };
-const char* MeasurePathName(MeasurePath path);  // "scalar", "avx2"
+enum class MeasurePath { kScalar, kAvx2, kAvx512 };
+const char* MeasurePathName(MeasurePath path);  // "scalar", "avx2", "avx512"
 // The paths this processor can run, the scalar one first.
 std::vector<MeasurePath> AvailableMeasurePaths();
 // The path MeasureSums takes: the fastest available, unless another is
@@ -34,6 +34,9 @@ KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, 
 #if defined(__x86_64__) || defined(_M_X64)
 KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
 KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
+// AVX-512 with BW, VBMI and VNNI.
+KernelSums MeasureAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
+KernelSums MeasureNibblesAvx512(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
 #endif
 }  // namespace kernels
 

@@ -2,6 +2,7 @@
 // and --compare / --compare-with end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -139,8 +140,11 @@ TEST(Compare, EveryMeasurePathMatchesTheReference) {
             }
         }
     }
-    if (AvailableMeasurePaths().size() < 2) {
-        std::printf("measure paths not run on this processor: avx2\n");
+    for (MeasurePath path : {MeasurePath::kAvx2, MeasurePath::kAvx512}) {
+        const std::vector<MeasurePath> paths = AvailableMeasurePaths();
+        if (std::find(paths.begin(), paths.end(), path) == paths.end()) {
+            std::printf("measure path not run on this processor: %s\n", MeasurePathName(path));
+        }
     }
     ForceMeasurePath(AvailableMeasurePaths().back());
 }
