@@ -88,35 +88,25 @@ inline __m256i Load(const std::uint32_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// The sums of the vector loop's texels and of the rest, by the reference.
-KernelSums Merge(const Sums& vector, std::size_t texels, const KernelSums& rest) {
-    KernelSums sums = rest;
-    vector.Into(sums, texels);
-    return sums;
-}
-
 }  // namespace
 
 KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    Sums sums;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        sums.Add(Load(a + i), Load(b + i));
-    }
-    return Merge(sums, i, MeasureScalar(a + i, b + i, n - i));
+    return MeasureInSteps<8, Sums>(
+        n, [=](Sums& sums, std::size_t i) { sums.Add(Load(a + i), Load(b + i)); },
+        [=](std::size_t i) { return MeasureScalar(a + i, b + i, n - i); });
 }
 
 KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
-    Sums sums;
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        __m256i first;
-        __m256i second;
-        WidenNibbles(a + i, first, second);
-        sums.Add(first, Load(b + i));
-        sums.Add(second, Load(b + i + 8));
-    }
-    return Merge(sums, i, MeasureNibblesScalar(a + i, b + i, n - i));
+    return MeasureInSteps<16, Sums>(
+        n,
+        [=](Sums& sums, std::size_t i) {
+            __m256i first;
+            __m256i second;
+            WidenNibbles(a + i, first, second);
+            sums.Add(first, Load(b + i));
+            sums.Add(second, Load(b + i + 8));
+        },
+        [=](std::size_t i) { return MeasureNibblesScalar(a + i, b + i, n - i); });
 }
 
 }  // namespace marrowix::kernels

@@ -91,30 +91,18 @@ inline __m512i Load(const std::uint32_t* p) {
     return _mm512_loadu_si512(p);
 }
 
-KernelSums Merge(const Sums& vector, std::size_t texels, const KernelSums& rest) {
-    KernelSums sums = rest;
-    vector.Into(sums, texels);
-    return sums;
-}
-
 }  // namespace
 
 KernelSums MeasureAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    Sums sums;
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        sums.Add(Load(a + i), Load(b + i));
-    }
-    return Merge(sums, i, MeasureScalar(a + i, b + i, n - i));
+    return MeasureInSteps<16, Sums>(
+        n, [=](Sums& sums, std::size_t i) { sums.Add(Load(a + i), Load(b + i)); },
+        [=](std::size_t i) { return MeasureScalar(a + i, b + i, n - i); });
 }
 
 KernelSums MeasureNibblesAvx512(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
-    Sums sums;
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        sums.Add(WidenNibbles(a + i), Load(b + i));
-    }
-    return Merge(sums, i, MeasureNibblesScalar(a + i, b + i, n - i));
+    return MeasureInSteps<16, Sums>(
+        n, [=](Sums& sums, std::size_t i) { sums.Add(WidenNibbles(a + i), Load(b + i)); },
+        [=](std::size_t i) { return MeasureNibblesScalar(a + i, b + i, n - i); });
 }
 
 }  // namespace marrowix::kernels

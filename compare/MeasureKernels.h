@@ -38,6 +38,25 @@ KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, st
 KernelSums MeasureAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
 KernelSums MeasureNibblesAvx512(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
 #endif
+
+namespace {
+
+// A vector kernel's loop: `add(sums, i)` for each whole group of `Step`
+// texels from texel i, the texels after the last group by `rest(i)` (the
+// reference), then the vector sums of the i texels before.
+template <std::size_t Step, class Sums, class AddGroup, class Rest>
+KernelSums MeasureInSteps(std::size_t n, AddGroup add, Rest rest) {
+    Sums sums;
+    std::size_t i = 0;
+    for (; i + Step <= n; i += Step) {
+        add(sums, i);
+    }
+    KernelSums result = rest(i);
+    sums.Into(result, i);
+    return result;
+}
+
+}  // namespace
 }  // namespace kernels
 
 }  // namespace marrowix
