@@ -1,13 +1,17 @@
 // Arbitrary block data and image sizes through DecodeBlockImage, on every
 // decoding path and at both precisions, checked against decoding every
-// block alone with DecodeBlock. The buffers are of exactly their size, so
-// any read or write outside them is caught.
+// block alone with DecodeBlock; the images' differences are measured on
+// every measuring path against the reference. The buffers are of exactly
+// their size, so any read or write outside them is caught.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "compare/Compare.h"
+#include "compare/MeasureKernels.h"
 #include "decode/Decode.h"
 
 using namespace marrowix;
@@ -66,6 +70,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         ForceDecodePath(before);
+
+        // The full-precision image against its own texels shifted by one,
+        // and against the 4-bit texels widened as they are measured.
+        const MeasurePath measureBefore = ActiveMeasurePath();
+        std::vector<std::uint32_t> shifted(reference.begin(), reference.end());
+        std::rotate(shifted.begin(), shifted.begin() + (texels > 0 ? 1 : 0), shifted.end());
+        std::vector<Measures> measures;
+        for (MeasurePath path : AvailableMeasurePaths()) {
+            MARROWIX_FUZZ_CHECK(ForceMeasurePath(path));
+            MeasureSums sums;
+            sums.Add(reference.data(), shifted.data(), texels);
+            MeasureSums widened;
+            widened.Add(expected.data(), reference.data(), texels);
+            measures.push_back(sums.Result());
+            measures.push_back(widened.Result());
+        }
+        for (std::size_t i = 2; i < measures.size(); ++i) {
+            const Measures& got = measures[i];
+            const Measures& want = measures[i % 2];
+            MARROWIX_FUZZ_CHECK(got.mse == want.mse && got.maxDiff == want.maxDiff &&
+                                got.differing == want.differing && got.texels == want.texels);
+        }
+        // The 4-bit texels are the full-precision ones narrowed: widened,
+        // they differ from them by less than 17.
+        for (int c = 0; c < 4 && texels > 0; ++c) {
+            MARROWIX_FUZZ_CHECK(measures[1].maxDiff[c] < 17);
+        }
+        ForceMeasurePath(measureBefore);
     }
 
     // An output one texel short is refused and left alone.
