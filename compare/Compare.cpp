@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <new>
@@ -134,14 +135,22 @@ bool Supported(MeasurePath path) {
 constexpr MeasurePath kAllMeasurePaths[] = {MeasurePath::kScalar, MeasurePath::kAvx2,
                                             MeasurePath::kAvx512};
 
-// The widest path the processor has.
+// The widest path the processor has, or the one MARROWIX_MEASURE_PATH
+// names where the processor has it.
 MeasurePath& ChosenPath() {
     static MeasurePath path = [] {
-        MeasurePath widest = MeasurePath::kScalar;
+        MeasurePath chosen = MeasurePath::kScalar;
         for (MeasurePath p : kAllMeasurePaths) {
-            widest = Supported(p) ? p : widest;
+            chosen = Supported(p) ? p : chosen;
         }
-        return widest;
+        if (const char* wanted = std::getenv("MARROWIX_MEASURE_PATH"); wanted != nullptr) {
+            for (MeasurePath p : kAllMeasurePaths) {
+                if (std::string_view(wanted) == MeasurePathName(p) && Supported(p)) {
+                    chosen = p;
+                }
+            }
+        }
+        return chosen;
     }();
     return path;
 }

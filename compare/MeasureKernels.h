@@ -21,8 +21,9 @@ enum class MeasurePath { kScalar, kAvx2, kAvx512 };
 const char* MeasurePathName(MeasurePath path);  // "scalar", "avx2", "avx512"
 // The paths this processor can run, the scalar one first.
 std::vector<MeasurePath> AvailableMeasurePaths();
-// The path MeasureSums takes: the fastest available, unless another is
-// forced (refused for a path the processor lacks).
+// The path MeasureSums takes: the widest available, unless another is
+// forced (also by the environment variable MARROWIX_MEASURE_PATH naming
+// one); forcing a path the processor lacks is refused.
 MeasurePath ActiveMeasurePath();
 bool ForceMeasurePath(MeasurePath path);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
@@ -11,6 +12,7 @@
 #include "TestFiles.h"
 #include "compare/Compare.h"
 #include "compare/MeasureKernels.h"
+#include "tools/SampleSet.h"
 
 namespace marrowix::test {
 namespace {
@@ -235,6 +237,22 @@ TEST(Compare, TheEncodingsOfASetWorstFirst) {
     const Outcome missing = Inspect(dir, {"--compare", listing});
     EXPECT_EQ(missing.code, 1);
     EXPECT_TRUE(Has(missing.err, "cannot compare: ")) << missing.err;
+}
+
+// The command line gives the same answer whichever measuring path the
+// environment picks, on the sample set (textures from 1 x 1 to 128 x 128).
+TEST(Compare, EveryMeasurePathGivesTheSameReport) {
+    TempDir dir;
+    ASSERT_EQ(WriteSampleSet(dir.Path()), "");
+    const std::string listing = (dir / "world.txt").string();
+    const Outcome widest = Inspect(dir, {"--compare", "--json", listing});
+    ASSERT_EQ(widest.code, 0) << widest.err;
+    for (MeasurePath path : AvailableMeasurePaths()) {
+        ASSERT_EQ(setenv("MARROWIX_MEASURE_PATH", MeasurePathName(path), 1), 0);
+        const Outcome report = Inspect(dir, {"--compare", "--json", listing});
+        EXPECT_EQ(report.out, widest.out) << MeasurePathName(path);
+    }
+    unsetenv("MARROWIX_MEASURE_PATH");
 }
 
 TEST(Compare, TwoVersionsOfASet) {
