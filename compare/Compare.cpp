@@ -205,32 +205,36 @@ void MeasureSums::AddWith(const First* a, const std::uint32_t* b, std::size_t n,
     m_texels += n;
 }
 
-void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
+namespace {
+
+// A path's kernels: for two 8-bit images, and for RGBA4444 texels against
+// an 8-bit image.
+struct PathKernels {
+    KernelSums (*wide)(const std::uint32_t*, const std::uint32_t*, std::size_t);
+    KernelSums (*nibbles)(const std::uint16_t*, const std::uint32_t*, std::size_t);
+};
+
+PathKernels KernelsOf(MeasurePath path) {
 #if defined(__x86_64__) || defined(_M_X64)
-    if (ChosenPath() == MeasurePath::kAvx512) {
-        AddWith(a, b, n, kernels::MeasureAvx512);
-        return;
+    if (path == MeasurePath::kAvx512) {
+        return {kernels::MeasureAvx512, kernels::MeasureNibblesAvx512};
     }
-    if (ChosenPath() == MeasurePath::kAvx2) {
-        AddWith(a, b, n, kernels::MeasureAvx2);
-        return;
+    if (path == MeasurePath::kAvx2) {
+        return {kernels::MeasureAvx2, kernels::MeasureNibblesAvx2};
     }
 #endif
-    AddWith(a, b, n, kernels::MeasureScalar);
+    (void)path;
+    return {kernels::MeasureScalar, kernels::MeasureNibblesScalar};
+}
+
+}  // namespace
+
+void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
+    AddWith(a, b, n, KernelsOf(ChosenPath()).wide);
 }
 
 void MeasureSums::Add(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
-#if defined(__x86_64__) || defined(_M_X64)
-    if (ChosenPath() == MeasurePath::kAvx512) {
-        AddWith(a, b, n, kernels::MeasureNibblesAvx512);
-        return;
-    }
-    if (ChosenPath() == MeasurePath::kAvx2) {
-        AddWith(a, b, n, kernels::MeasureNibblesAvx2);
-        return;
-    }
-#endif
-    AddWith(a, b, n, kernels::MeasureNibblesScalar);
+    AddWith(a, b, n, KernelsOf(ChosenPath()).nibbles);
 }
 
 Measures MeasureSums::Result() const {
