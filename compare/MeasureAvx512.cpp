@@ -1,14 +1,7 @@
 // The AVX-512 path of the difference sums (BW, VBMI and VNNI): sixteen
 // texels a register, as the AVX2 path does with eight, the squares summed
 // by multiply-accumulate and the equal texels counted by mask.
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12's own AVX-512 intrinsics start from an undefined register, which
-// its flow analysis takes for an uninitialised read.
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#include <immintrin.h>
+#include "platform/Avx512.h"
 
 #include <algorithm>
 #include <bit>
@@ -18,10 +11,6 @@
 namespace marrowix::kernels {
 
 namespace {
-
-inline __m512i Four(__m128i x) {
-    return _mm512_broadcast_i32x4(x);
-}
 
 // Sixteen RGBA4444 texels widened exactly, as WidenTexel does, as 0xAARRGGBB.
 inline __m512i WidenNibbles(const std::uint16_t* p) {

@@ -1,23 +1,12 @@
 // Whole blocks four at a time, one in each 128-bit quarter of a 512-bit
 // register; the indices are picked out of each block by bit offset
 // (AVX-512 VBMI multishift).
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12's own AVX-512 intrinsics start from an undefined register, which
-// its flow analysis takes for an uninitialised read.
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#include <immintrin.h>
+#include "platform/Avx512.h"
 
 #include "decode/BlockKernels.h"
 
 namespace marrowix::kernels {
 namespace {
-
-inline __m512i Four(__m128i x) {
-    return _mm512_broadcast_i32x4(x);
-}
 
 // Bit offsets, within a block's first 8 bytes, of texel k's alpha index
 // and, within its last 8, of its colour index.
