@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/MarrowixApp.h"
+#include "platform/FileSizeLimit.h"
 #include "platform/ProcessMemory.h"
 
 namespace {
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     }
 
     marrowix::KeepFreedMemoryForReuse();
+    marrowix::LetWritesPastTheFileSizeLimitFail();
     ViewerApplication application(argc, argv);
     if (arguments.listing) {
         marrowix::theApp.m_startListing = marrowix::StartListingPath(*arguments.listing);
