@@ -104,6 +104,10 @@ ViewerArguments ParseViewerArguments(const std::vector<std::string>& args) {
                 parsed.error = "option --compare-with needs an argument";
                 return parsed;
             }
+            if (parsed.other) {
+                parsed.error = "--compare-with given more than once";
+                return parsed;
+            }
             parsed.other = args[++i];
         } else if (!optionsEnded && a.rfind("--", 0) == 0) {
             parsed.error = "unknown option '" + a + "'";

@@ -185,9 +185,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             if (!value(&v)) {
                 return parsed;
             }
-            char* end = nullptr;
-            const double db = std::strtod(v.c_str(), &end);
-            if (v.empty() || end != v.c_str() + v.size() || !(db >= 0 && db <= 1000)) {
+            // A plain decimal number: digits, and a fraction after one point.
+            const std::size_t point = v.find('.');
+            const bool plain =
+                !v.empty() && v.front() != '.' && v.back() != '.' &&
+                v.find_first_not_of("0123456789.") == std::string::npos &&
+                (point == std::string::npos || v.find('.', point + 1) == std::string::npos);
+            const double db = plain ? std::strtod(v.c_str(), nullptr) : -1;
+            if (!plain || !(db >= 0 && db <= 1000)) {
                 parsed.error = "--fail-below takes decibels from 0 to 1000, not '" + v + "'";
                 return parsed;
             }

@@ -125,6 +125,9 @@ private slots:
         QCOMPARE(*compared.other, std::string("old.txt"));
         QVERIFY(!ParseViewerArguments({"--compare-with", "old.txt"}).error.empty());
         QVERIFY(!ParseViewerArguments({"a.txt", "--compare-with"}).error.empty());
+        QVERIFY(
+            !ParseViewerArguments({"--compare-with", "b.txt", "--compare-with", "c.txt", "a.txt"})
+                 .error.empty());
         // The help tells the keys.
         for (const char* key : {"keys and mouse:", "Ctrl+Shift+C", "Q   ", "Ctrl+F", "1 2 3 4 5 6",
                                 "G   ", "E   ", "7, D"}) {
