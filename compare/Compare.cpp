@@ -13,17 +13,19 @@
 #include <tuple>
 
 #include "compare/MeasureKernels.h"
+#include "textureset/DisplayText.h"
 #include "textureset/SetCheck.h"
 
 namespace marrowix {
 namespace {
 
 // Texels read of each image at a time.
-constexpr std::size_t kStripTexels = std::size_t{1} << 17;
+constexpr std::size_t kTileTexels = std::size_t{1} << 17;
 
-std::string FileName(const std::u16string& path) {
-    const std::size_t slash = path.find_last_of(u'/');
-    return ToUtf8(slash == std::u16string::npos ? path : path.substr(slash + 1));
+// A set's file as its path was given: two versions of a set usually share
+// their files' names.
+std::string ShownPath(const std::u16string& path) {
+    return DisplayPath(ToNativePath(path));
 }
 
 }  // namespace
@@ -38,8 +40,8 @@ std::string UnreadableReason(const CTextureSet& set, std::size_t index) {
         return "no texels";
     }
     if (problem == "data-past-end") {
-        return set.HasDataFile() ? "data past the end of " + FileName(set.DataPath())
-                                 : "no data file " + FileName(set.DataPath());
+        return set.HasDataFile() ? "data past the end of " + ShownPath(set.DataPath())
+                                 : "no data file " + ShownPath(set.DataPath());
     }
     return {};
 }
@@ -268,9 +270,16 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
     }
     const auto width = static_cast<std::uint32_t>(ea.width);
     const auto height = static_cast<std::uint32_t>(ea.height);
-    // Strips of whole rows of blocks, so that "dxt" rows start on a block.
+    // Tiles of at most kTileTexels: whole rows of blocks (so that "dxt"
+    // rows start on a block) where a row of blocks fits, otherwise a row of
+    // blocks cut into pieces, so that a texture of any shape is measured in
+    // the same bounded memory.
+    const std::uint32_t tileWidth =
+        std::min<std::uint32_t>(width, static_cast<std::uint32_t>(kTileTexels / 4));
     const std::uint32_t rows =
-        std::max<std::uint32_t>(4, static_cast<std::uint32_t>(kStripTexels / width) / 4 * 4);
+        tileWidth < width
+            ? 4
+            : std::max<std::uint32_t>(4, static_cast<std::uint32_t>(kTileTexels / width) / 4 * 4);
     // An "etc" image is measured from its texels as read, widened as it is
     // measured (the measures are the same whichever image comes first).
     const bool etcA = a.GetMode() == kModeEtc;
@@ -280,26 +289,38 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
     const TextureEntry& en = etcA ? ea : eb;
     const TextureEntry& ew = etcA ? eb : ea;
     try {
-        const std::size_t strip = std::size_t{width} * std::min(rows, height);
-        Buffer<std::uint16_t> nibbles(etcA || etcB ? strip : 0);
-        Buffer<std::uint32_t> texelsA(etcA || etcB ? 0 : strip);
-        Buffer<std::uint32_t> texelsB(strip);
+        const std::size_t tile = std::size_t{tileWidth} * std::min(rows, height);
+        Buffer<std::uint16_t> nibbles(etcA || etcB ? tile : 0);
+        Buffer<std::uint32_t> texelsA(etcA || etcB ? 0 : tile);
+        Buffer<std::uint32_t> texelsB(tile);
         MeasureSums sums;
+        bool complete = true;
         for (std::uint32_t y = 0; y < height; y += rows) {
             const std::uint32_t n = std::min(rows, height - y);
-            if (etcA || etcB) {
-                ReadTexelRows(narrow, en, y, n, nibbles.data());
-                ReadTexelRows(wide, ew, y, n, texelsB.data());
-                sums.Add(nibbles.data(), texelsB.data(), std::size_t{width} * n);
-            } else {
-                ReadTexelRows(a, ea, y, n, texelsA.data());
-                ReadTexelRows(b, eb, y, n, texelsB.data());
-                sums.Add(texelsA.data(), texelsB.data(), std::size_t{width} * n);
+            for (std::uint32_t x = 0; x < width; x += tileWidth) {
+                const std::uint32_t w = std::min(tileWidth, width - x);
+                const std::size_t count = std::size_t{w} * n;
+                if (etcA || etcB) {
+                    complete &= ReadTexelRegion(narrow, en, y, n, x, w, nibbles.data());
+                    complete &= ReadTexelRegion(wide, ew, y, n, x, w, texelsB.data());
+                    sums.Add(nibbles.data(), texelsB.data(), count);
+                } else {
+                    complete &= ReadTexelRegion(a, ea, y, n, x, w, texelsA.data());
+                    complete &= ReadTexelRegion(b, eb, y, n, x, w, texelsB.data());
+                    sums.Add(texelsA.data(), texelsB.data(), count);
+                }
             }
+        }
+        if (!complete) {
+            // The files held the data when they were opened.
+            result.skipped = "a read of the data failed";
+            result.failed = true;
+            return result;
         }
         result.measures = sums.Result();
     } catch (const std::bad_alloc&) {
         result.skipped = "not enough memory";
+        result.failed = true;
     }
     return result;
 }

@@ -64,6 +64,10 @@ struct EntryComparison {
     std::size_t otherIndex = 0;  // in the second
     Measures measures;
     std::string skipped;
+    // Skipped because the measuring itself failed (not enough memory, a
+    // read that failed), not because of what the entries hold: such a pair
+    // can never count as equal.
+    bool failed = false;
 };
 
 // Why entry `index`'s image cannot be read in full ("size refused: ...",
@@ -71,9 +75,10 @@ struct EntryComparison {
 std::string UnreadableReason(const CTextureSet& set, std::size_t index);
 
 // Entry `index` of `a` against entry `otherIndex` of `b`, which must have
-// the same size: both read strip by strip at full precision. Skipped, with
-// the reason, where either image cannot be read in full (a refused size, no
-// texels, data past the end of a data file or no data file).
+// the same size: both read tile by tile at full precision, in memory bounded
+// whatever the shape. Skipped, with the reason, where either image cannot be
+// read in full (a refused size, no texels, data past the end of a data file
+// or no data file, not enough memory, a read that failed).
 EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CTextureSet& b,
                                std::size_t otherIndex);
 

@@ -18,11 +18,9 @@ std::string JsonDecibels(double db) {
     return std::isinf(db) ? "null" : FormatDecibels(db);
 }
 
-// Opens the set of `listing` in `mode`; false, with the reason said, when a
-// file that the comparison needs is missing.
-bool OpenForComparison(CTextureSet& set, const std::string& listing, const std::string& mode,
-                       std::ostream& err) {
-    OpenTextureSet(set, FromNativePath(listing), FromUtf8(mode));
+// False, with the reason said, when a file of the opened set that the
+// comparison needs is missing.
+bool CheckComparable(const CTextureSet& set, const std::string& listing, std::ostream& err) {
     std::string missing;
     if (!set.HasListingFile()) {
         missing = "cannot open listing '" + DisplayPath(listing) + "': " + set.ListingError();
@@ -40,6 +38,32 @@ bool OpenForComparison(CTextureSet& set, const std::string& listing, const std::
             << "': " << set.ListingError() << '\n';
     }
     return true;
+}
+
+// Opens the set of `listing` in `mode`, as CheckComparable answers.
+bool OpenForComparison(CTextureSet& set, const std::string& listing, const std::string& mode,
+                       std::ostream& err) {
+    OpenTextureSet(set, FromNativePath(listing), FromUtf8(mode));
+    return CheckComparable(set, listing, err);
+}
+
+// "2 entries were not measured (not enough memory)": the pairs whose
+// measuring failed, or "" when none did.
+std::string FailedMeasures(const std::vector<EntryComparison>& results) {
+    std::size_t failed = 0;
+    std::string reason;
+    for (const EntryComparison& r : results) {
+        if (r.failed) {
+            reason = failed == 0 || reason == r.skipped ? r.skipped
+                                                        : "not enough memory or a failed read";
+            ++failed;
+        }
+    }
+    if (failed == 0) {
+        return {};
+    }
+    return GroupDigits(failed) + (failed == 1 ? " entry was" : " entries were") +
+           " not measured (" + reason + ")";
 }
 
 std::string Size(const StoredEntry& e) {
@@ -80,10 +104,15 @@ std::string EntryJson(const CTextureSet& set, std::size_t index) {
 }  // namespace
 
 int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
+    // One reading of the listing serves both encodings.
     CTextureSet dxt;
     CTextureSet etc;
-    if (!OpenForComparison(dxt, o.listing, "dxt", err) ||
-        !OpenForComparison(etc, o.listing, "etc", err)) {
+    OpenTextureSetInBothModes(dxt, u"dxt", etc, u"etc", FromNativePath(o.listing));
+    if (!CheckComparable(dxt, o.listing, err) || !CheckComparable(etc, o.listing, err)) {
+        return 1;
+    }
+    if (etc.GetEntryCount() != dxt.GetEntryCount()) {
+        err << kProgram << ": cannot compare: " << etc.ListingError() << '\n';
         return 1;
     }
     std::vector<std::pair<std::size_t, std::size_t>> pairs(dxt.GetEntryCount());
@@ -103,7 +132,8 @@ int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
                          }
                          return a.measures.RgbPsnr() < b.measures.RgbPsnr();
                      });
-    bool failed = false;
+    bool belowGate = false;
+    std::size_t unmeasured = 0;
     std::string text = o.json ? "{\"compare\":[" : "";
     for (std::size_t k = 0; k < results.size(); ++k) {
         const EntryComparison& r = results[k];
@@ -119,19 +149,35 @@ int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
                 (r.skipped.empty() ? DescribeMeasures(r.measures) : "not measured, " + r.skipped) +
                 "\n";
         }
-        if (o.failBelow && r.skipped.empty() &&
-            (r.measures.RgbPsnr() < *o.failBelow || r.measures.Psnr(kAlpha) < *o.failBelow)) {
-            failed = true;
+        if (!r.skipped.empty()) {
+            ++unmeasured;
+        } else if (o.failBelow && (r.measures.RgbPsnr() < *o.failBelow ||
+                                   r.measures.Psnr(kAlpha) < *o.failBelow)) {
+            belowGate = true;
         }
     }
     if (o.json) {
         text += "]}\n";
     }
     out << text;
-    if (failed) {
-        err << kProgram << ": an entry's PSNR is below " << FormatDecibels(*o.failBelow) << " dB\n";
+    // An entry that could not be measured never passes: the measuring
+    // failing is an error, and the gate passes only what it measured.
+    const std::string failedMeasures = FailedMeasures(results);
+    if (!failedMeasures.empty()) {
+        err << kProgram << ": " << failedMeasures << '\n';
     }
-    return failed ? 1 : 0;
+    const bool gateFails = o.failBelow && (belowGate || unmeasured > 0);
+    if (gateFails) {
+        err << kProgram << ": fails --fail-below " << FormatDecibels(*o.failBelow) << ": "
+            << (belowGate ? "an entry's PSNR is below " + FormatDecibels(*o.failBelow) + " dB"
+                          : std::string())
+            << (belowGate && unmeasured > 0 ? "; " : "")
+            << (unmeasured > 0 ? GroupDigits(unmeasured) + " of " + GroupDigits(results.size()) +
+                                     (results.size() == 1 ? " entry" : " entries") + " not measured"
+                               : std::string())
+            << '\n';
+    }
+    return gateFails || !failedMeasures.empty() ? 1 : 0;
 }
 
 int CompareVersions(const Options& o, std::ostream& out, std::ostream& err) {
@@ -183,8 +229,9 @@ int CompareVersions(const Options& o, std::ostream& out, std::ostream& err) {
         }
         const EntryComparison& r = measured[next++];
         if (!r.skipped.empty()) {
-            // The same trouble on both sides is no change that can be seen.
-            if (EntryDataProblem(here, a) != EntryDataProblem(other, b)) {
+            // The same trouble on both sides is no change that can be seen;
+            // a pair whose measuring failed is never taken as unchanged.
+            if (r.failed || EntryDataProblem(here, a) != EntryDataProblem(other, b)) {
                 differs = true;
             }
             add("not-measured", "not measured: " + Title(here, i) + " (" + r.skipped + ")",
@@ -212,6 +259,9 @@ int CompareVersions(const Options& o, std::ostream& out, std::ostream& err) {
         text = DisplayPath(o.listing) + ": no differences from " + DisplayPath(o.other) + "\n";
     }
     out << text;
+    if (const std::string failed = FailedMeasures(measured); !failed.empty()) {
+        err << kProgram << ": " << failed << '\n';
+    }
     return differs ? 1 : 0;
 }
 

@@ -226,11 +226,19 @@ TEST(Compare, TheEncodingsOfASetWorstFirst) {
         "\"maxDiff\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0},\"differing\":0},"
         "{\"index\":2,\"name\":\"none\",\"width\":0,\"height\":4,\"skipped\":\"no texels\"}]}\n");
 
-    EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", "4", listing}).code, 0);
+    // The gate: an entry not measured ("none") never passes it.
+    const Outcome unmeasured = Inspect(dir, {"--compare", "--fail-below", "4", listing});
+    EXPECT_EQ(unmeasured.code, 1);
+    EXPECT_EQ(unmeasured.err,
+              "marrowix-inspect: fails --fail-below 4.00: 1 of 3 entries not measured\n");
     const Outcome failing = Inspect(dir, {"--compare", "--fail-below", "30", listing});
     EXPECT_EQ(failing.code, 1);
-    EXPECT_TRUE(Has(failing.err, "below 30.00 dB")) << failing.err;
-    EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", "x", listing}).code, 2);
+    EXPECT_TRUE(Has(failing.err, "below 30.00 dB; 1 of 3 entries not measured")) << failing.err;
+    for (const char* notPlain : {"x", " 5", "0x10", "1e1", "inf", "-1", "5.", ".5", "1000.5"}) {
+        EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", notPlain, listing}).code, 2)
+            << notPlain;
+    }
+    EXPECT_EQ(Inspect(dir, {"--compare", "--fail-below", "4.5", listing}).code, 1);
     EXPECT_EQ(Inspect(dir, {"--fail-below", "3", listing}).code, 2);
     // Without the other encoding's files nothing can be compared.
     std::filesystem::remove(dir / "world.etc.dat");

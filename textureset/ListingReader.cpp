@@ -262,4 +262,39 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
     return 1;
 }
 
+void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
+                               CTextureSet& second, const std::u16string& secondMode,
+                               const std::u16string& listingPath) {
+    // The listing line of every entry, as the first reading meets it.
+    struct LineRecorder : ListingObserver {
+        Buffer<std::uint64_t> lines;
+        void OnRead(const ListingRead& read) override {
+            if (read.isTexture) {
+                lines.push_back(read.line);
+            }
+        }
+    } recorder;
+    OpenTextureSet(first, listingPath, firstMode, &recorder);
+    // Where memory ran out while recording, the entries end where the lines do.
+    first.m_entries.resize(std::min(first.m_entries.size(), recorder.lines.size()));
+
+    second.OpenModeFiles(listingPath, secondMode);
+    second.m_listingFile = first.m_listingFile;
+    second.m_listingError = first.m_listingError;
+    try {
+        second.m_categories = first.m_categories;
+        second.m_names = first.m_names;
+        second.m_entries = first.m_entries;
+        OffsetTableReader table(second.m_offsetTableFile.get());
+        for (std::size_t i = 0; i < second.m_entries.size(); ++i) {
+            second.m_entries[i].offset = table.Lookup(recorder.lines[i] * 4);
+        }
+    } catch (const std::bad_alloc&) {
+        second.m_entries.clear();
+        second.m_names.clear();
+        second.m_categories.clear();
+        second.m_listingError = "not enough memory for the listing in both modes";
+    }
+}
+
 }  // namespace marrowix

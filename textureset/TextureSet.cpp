@@ -31,22 +31,24 @@ CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
     set.m_entries.clear();
     set.m_names.clear();
     set.m_categories.clear();
-    if (modeWord == u"etc") {
-        set.m_mode = kModeEtc;
-    } else if (modeWord == u"dxt") {
-        set.m_mode = kModeDxt;
-    }
-
-    set.m_listingPath = listingPath;
-    set.m_offsetTablePath = DeriveSetPath(listingPath, modeWord, u".toc");
-    set.m_dataPath = DeriveSetPath(listingPath, modeWord, u".dat");
-    set.m_offsetTableError.clear();
-    set.m_dataError.clear();
-    set.m_offsetTableFile = InputFile::Open(set.m_offsetTablePath, &set.m_offsetTableError);
-    set.m_dataFile = InputFile::Open(set.m_dataPath, &set.m_dataError);
-
+    set.OpenModeFiles(listingPath, modeWord);
     ReadListing(set, listingPath, observer);
     return set;
+}
+
+void CTextureSet::OpenModeFiles(const std::u16string& listingPath, const std::u16string& modeWord) {
+    if (modeWord == u"etc") {
+        m_mode = kModeEtc;
+    } else if (modeWord == u"dxt") {
+        m_mode = kModeDxt;
+    }
+    m_listingPath = listingPath;
+    m_offsetTablePath = DeriveSetPath(listingPath, modeWord, u".toc");
+    m_dataPath = DeriveSetPath(listingPath, modeWord, u".dat");
+    m_offsetTableError.clear();
+    m_dataError.clear();
+    m_offsetTableFile = InputFile::Open(m_offsetTablePath, &m_offsetTableError);
+    m_dataFile = InputFile::Open(m_dataPath, &m_dataError);
 }
 
 TextureEntry CTextureSet::GetEntry(std::size_t i) const {

@@ -167,8 +167,15 @@ private:
                                        const std::u16string& modeWord, ListingObserver* observer);
     friend int ReadListing(CTextureSet& set, const std::u16string& listingPath,
                            ListingObserver* observer);
+    friend void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
+                                          CTextureSet& second, const std::u16string& secondMode,
+                                          const std::u16string& listingPath);
 
-    std::unique_ptr<InputFile> m_listingFile;
+    // Sets the mode from the mode word ("etc" or "dxt") and opens the mode's
+    // offset table and data file beside the listing.
+    void OpenModeFiles(const std::u16string& listingPath, const std::u16string& modeWord);
+
+    std::shared_ptr<InputFile> m_listingFile;  // shared by sets made from one reading
     std::unique_ptr<InputFile> m_dataFile;
     std::unique_ptr<InputFile> m_offsetTableFile;
     TextureMode m_mode = kModeEtc;
@@ -197,6 +204,15 @@ std::u16string DeriveSetPath(const std::u16string& listingPath, const std::u16st
 CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
                             const std::u16string& modeWord, ListingObserver* observer = nullptr);
 
+// Opens the listing once for two modes: `first` as OpenTextureSet opens it,
+// then `second` from that same reading (the same entries, names and
+// categories), each entry's offset looked up in the second mode's offset
+// table at the entry's own listing line. A listing rewritten between two
+// reads can never make the two sets disagree on their entries.
+void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
+                               CTextureSet& second, const std::u16string& secondMode,
+                               const std::u16string& listingPath);
+
 // Reads the listing into the set: 1 when it was read, 0 when it cannot be opened.
 int ReadListing(CTextureSet& set, const std::u16string& listingPath,
                 ListingObserver* observer = nullptr);
@@ -219,13 +235,26 @@ Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEn
 // Rows firstRow to firstRow + rows - 1 of the same texels into `out` (rows x
 // width texels), reading only the data they come from. For "dxt", firstRow
 // is a multiple of 4. The entry's size must be one CheckEntrySize accepts.
-void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+// Returns false when the data file did not deliver every byte asked of it
+// (absent, ending early, or a read that failed); those texels are as above.
+bool ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
                    std::uint32_t rows, std::uint16_t* out);
 
 // The same rows at 8 bits a channel, 0xAARRGGBB: for "dxt" the blocks
 // decoded at full precision, for "etc" each nibble widened exactly (n x 17).
-void ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+bool ReadTexelRows(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
                    std::uint32_t rows, std::uint32_t* out);
+
+// A rectangle of the texels: `columns` from firstColumn in each of `rows`
+// rows from firstRow, into `out` (rows x columns texels), so that a wide
+// texture can be read in pieces of bounded size. For "dxt", firstRow and
+// firstColumn are multiples of 4. Returns as ReadTexelRows does.
+bool ReadTexelRegion(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+                     std::uint32_t rows, std::uint32_t firstColumn, std::uint32_t columns,
+                     std::uint16_t* out);
+bool ReadTexelRegion(const CTextureSet& set, const TextureEntry& entry, std::uint32_t firstRow,
+                     std::uint32_t rows, std::uint32_t firstColumn, std::uint32_t columns,
+                     std::uint32_t* out);
 
 // An RGBA4444 texel at 8 bits a channel, 0xAARRGGBB, each nibble n widened
 // exactly to n x 17.
