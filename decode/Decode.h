@@ -151,6 +151,10 @@ constexpr std::uint32_t PreviewPixelOf(std::uint32_t texel) {
            ((texel & 0x0Fu) << 28);
 }
 
+// Writes the 40-byte header of a bottom-up 32-bit image of width x height
+// pixels, as BuildPreviewDib's block starts, at `p`.
+void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height);
+
 // Reads the header at the start of a block made by BuildPreviewDib.
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 

@@ -22,20 +22,6 @@ std::uint32_t GetLe32(const std::uint8_t* p) {
            (std::uint32_t{p[3]} << 24);
 }
 
-void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
-    PutLe32(p + 0, kDibHeaderSize);                      // biSize
-    PutLe32(p + 4, static_cast<std::uint32_t>(width));   // biWidth
-    PutLe32(p + 8, static_cast<std::uint32_t>(height));  // biHeight: positive, bottom-up
-    PutLe16(p + 12, 1);                                  // biPlanes
-    PutLe16(p + 14, 32);                                 // biBitCount
-    PutLe32(p + 16, 0);                                  // biCompression: BI_RGB
-    PutLe32(p + 20, static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4);
-    PutLe32(p + 24, 0);  // biXPelsPerMeter
-    PutLe32(p + 28, 0);  // biYPelsPerMeter
-    PutLe32(p + 32, 0);  // biClrUsed
-    PutLe32(p + 36, 0);  // biClrImportant
-}
-
 // Texels read and decoded at a time: a strip that stays in the cache.
 constexpr std::size_t kStripTexels = 64 * 1024;
 
@@ -106,6 +92,20 @@ Result<Buffer<std::uint8_t>> BuildDib(const CTextureSet& set, std::size_t index,
 }
 
 }  // namespace
+
+void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
+    PutLe32(p + 0, kDibHeaderSize);                      // biSize
+    PutLe32(p + 4, static_cast<std::uint32_t>(width));   // biWidth
+    PutLe32(p + 8, static_cast<std::uint32_t>(height));  // biHeight: positive, bottom-up
+    PutLe16(p + 12, 1);                                  // biPlanes
+    PutLe16(p + 14, 32);                                 // biBitCount
+    PutLe32(p + 16, 0);                                  // biCompression: BI_RGB
+    PutLe32(p + 20, static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4);
+    PutLe32(p + 24, 0);  // biXPelsPerMeter
+    PutLe32(p + 28, 0);  // biYPelsPerMeter
+    PutLe32(p + 32, 0);  // biClrUsed
+    PutLe32(p + 36, 0);  // biClrImportant
+}
 
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
     BITMAPINFOHEADER h{};

@@ -1,11 +1,16 @@
 #include "imagefiles/ImageFiles.h"
 
+#include <bit>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
 #include "decode/Decode.h"
+#include "imagefiles/EntryPixels.h"
 #include "imagefiles/PngEncoder.h"
 #include "textureset/TextureSet.h"
 
@@ -33,6 +38,26 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
     }
 }
 
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+constexpr std::uint32_t kBmpFileHeaderSize = 14;
+constexpr std::size_t kLargestDib = 0xFFFFFFFFu - kBmpFileHeaderSize;
+
+// The 14 bytes before a preview block of `dibSize` bytes in a BMP file.
+std::vector<std::uint8_t> BmpFileHeader(std::size_t dibSize) {
+    std::vector<std::uint8_t> header;
+    header.push_back('B');
+    header.push_back('M');
+    PutLe(header, static_cast<std::uint32_t>(kBmpFileHeaderSize + dibSize), 4);  // bfSize
+    PutLe(header, 0, 4);  // bfReserved1, bfReserved2
+    PutLe(header, kBmpFileHeaderSize + static_cast<std::uint32_t>(kDibHeaderSize), 4);
+    return header;
+}
+
 // Runs `write` with the file `path` names: its folder opened, then by name.
 template <class Write>
 std::string AtPath(const std::string& path, Write write) {
@@ -52,16 +77,10 @@ std::string WriteBmpFile(const OutputFolder& folder, const std::string& name,
     if (std::string error = CheckDib(dib, &header); !error.empty()) {
         return error;
     }
-    constexpr std::uint32_t kFileHeaderSize = 14;
-    if (dib.size() > 0xFFFFFFFFu - kFileHeaderSize) {
+    if (dib.size() > kLargestDib) {
         return "image too large for a BMP file";
     }
-    std::vector<std::uint8_t> fileHeader;
-    fileHeader.push_back('B');
-    fileHeader.push_back('M');
-    PutLe(fileHeader, static_cast<std::uint32_t>(kFileHeaderSize + dib.size()), 4);  // bfSize
-    PutLe(fileHeader, 0, 4);  // bfReserved1, bfReserved2
-    PutLe(fileHeader, kFileHeaderSize + static_cast<std::uint32_t>(kDibHeaderSize), 4);
+    const std::vector<std::uint8_t> fileHeader = BmpFileHeader(dib.size());
     return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) -> std::string {
         if (std::fwrite(fileHeader.data(), 1, fileHeader.size(), file) != fileHeader.size() ||
             std::fwrite(dib.data(), 1, dib.size(), file) != dib.size()) {
@@ -84,16 +103,18 @@ std::string WritePngFile(const OutputFolder& folder, const std::string& name,
     const auto width = static_cast<std::uint32_t>(header.biWidth);
     const auto height = static_cast<std::uint32_t>(header.biHeight);
     const std::uint8_t* pixels = dib.data() + kDibHeaderSize;  // bottom-up BGRA
+    const PngPixelSource source = [&](std::uint32_t y, std::uint32_t x, std::uint32_t count,
+                                      std::uint8_t* rgba) {
+        const std::uint8_t* src = pixels + (std::size_t{height - 1 - y} * width + x) * 4;
+        for (std::size_t i = 0; i < std::size_t{count} * 4; i += 4) {
+            rgba[i + 0] = src[i + 2];
+            rgba[i + 1] = src[i + 1];
+            rgba[i + 2] = src[i + 0];
+            rgba[i + 3] = src[i + 3];
+        }
+    };
     return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) {
-        return EncodePng(file, width, height, [&](std::uint32_t y, std::uint8_t* rgba) {
-            const std::uint8_t* src = pixels + std::size_t{height - 1 - y} * width * 4;
-            for (std::size_t x = 0; x < std::size_t{width} * 4; x += 4) {
-                rgba[x + 0] = src[x + 2];
-                rgba[x + 1] = src[x + 1];
-                rgba[x + 2] = src[x + 0];
-                rgba[x + 3] = src[x + 3];
-            }
-        });
+        return EncodePng(file, width, height, [&] { return source; });
     });
 }
 
@@ -137,11 +158,108 @@ std::string WriteRgbaPngFile(const std::string& path, std::uint32_t width, std::
                std::to_string(std::size_t{width} * height * 4);
     }
     return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        const PngPixelSource source = [&](std::uint32_t y, std::uint32_t x, std::uint32_t count,
+                                          std::uint8_t* out) {
+            std::copy_n(rgba.data() + (std::size_t{y} * width + x) * 4, std::size_t{count} * 4,
+                        out);
+        };
         return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) {
-            return EncodePng(file, width, height, [&](std::uint32_t y, std::uint8_t* row) {
-                std::copy_n(rgba.data() + std::size_t{y} * width * 4, std::size_t{width} * 4, row);
-            });
+            return EncodePng(file, width, height, [&] { return source; });
         });
+    });
+}
+
+std::string ExportEntryImage(const OutputFolder& folder, const std::string& name,
+                             const CTextureSet& set, std::size_t index, ImageFormat format,
+                             Precision precision, const SetFileGuard& guard) {
+    if (std::string refused = CheckEntry(set, index); !refused.empty()) {
+        return refused;
+    }
+    const TextureEntry entry = set.GetEntry(index);
+    const auto width = static_cast<std::uint32_t>(entry.width);
+    const auto height = static_cast<std::uint32_t>(entry.height);
+    const PixelForm form = format == ImageFormat::kBmp     ? PixelForm::kPreview
+                           : precision == Precision::kFull ? PixelForm::kFull
+                                                           : PixelForm::kNibbles;
+    if (format == ImageFormat::kPng) {
+        if (width == 0 || height == 0) {
+            return "a PNG cannot hold an image of " + std::to_string(width) + " x " +
+                   std::to_string(height) + " pixels";
+        }
+        // Each worker its own reader, turning 0xAARRGGBB into red, green,
+        // blue, alpha.
+        const PngSourceMaker makeSource = [&]() -> PngPixelSource {
+            auto reader = std::make_shared<EntryPixelReader>(set, entry, form);
+            return [reader](std::uint32_t y, std::uint32_t x, std::uint32_t count,
+                            std::uint8_t* rgba) {
+                const std::uint32_t* pixels = reader->Pixels(y, x, count);
+                for (std::uint32_t i = 0; i < count; ++i, rgba += 4) {
+                    const std::uint32_t p = pixels[i];
+                    rgba[0] = static_cast<std::uint8_t>(p >> 16);
+                    rgba[1] = static_cast<std::uint8_t>(p >> 8);
+                    rgba[2] = static_cast<std::uint8_t>(p);
+                    rgba[3] = static_cast<std::uint8_t>(p >> 24);
+                }
+            };
+        };
+        return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) -> std::string {
+            try {
+                return EncodePng(file, width, height, makeSource);
+            } catch (const std::bad_alloc&) {
+                return "not enough memory to export it";
+            }
+        });
+    }
+    const std::size_t dibSize = kDibHeaderSize + std::size_t{width} * height * 4;
+    if (dibSize > kLargestDib) {
+        return "image too large for a BMP file";
+    }
+    // The preview block's rows, bottom row first, a piece at a time.
+    return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) -> std::string {
+        try {
+            std::vector<std::uint8_t> header = BmpFileHeader(dibSize);
+            header.resize(header.size() + kDibHeaderSize);
+            WriteDibHeader(header.data() + kBmpFileHeaderSize, entry.width, entry.height);
+            if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) {
+                return ErrnoText();
+            }
+            EntryPixelReader reader(set, entry, form);
+            // Pieces gathered into writes of kPixelPieceMax pixels at most.
+            std::vector<std::uint8_t> bytes(std::size_t{kPixelPieceMax} * 4);
+            std::size_t filled = 0;
+            auto flush = [&] {
+                const bool ok = std::fwrite(bytes.data(), 1, filled, file) == filled;
+                filled = 0;
+                return ok;
+            };
+            for (std::uint32_t y = height; y-- > 0;) {
+                for (std::uint32_t x = 0; x < width; x += kPixelPieceMax) {
+                    const std::uint32_t n = std::min(kPixelPieceMax, width - x);
+                    if (filled + std::size_t{n} * 4 > bytes.size() && !flush()) {
+                        return ErrnoText();
+                    }
+                    const std::uint32_t* pixels = reader.Pixels(y, x, n);
+                    if constexpr (std::endian::native == std::endian::little) {
+                        std::memcpy(bytes.data() + filled, pixels, std::size_t{n} * 4);
+                        filled += std::size_t{n} * 4;
+                    } else {
+                        for (std::uint32_t i = 0; i < n; ++i, filled += 4) {
+                            PutLe32(bytes.data() + filled, pixels[i]);
+                        }
+                    }
+                }
+            }
+            return flush() ? std::string() : ErrnoText();
+        } catch (const std::bad_alloc&) {
+            return "not enough memory to export it";
+        }
+    });
+}
+
+std::string ExportEntryImage(const std::string& path, const CTextureSet& set, std::size_t index,
+                             ImageFormat format, Precision precision, const SetFileGuard& guard) {
+    return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
+        return ExportEntryImage(folder, name, set, index, format, precision, guard);
     });
 }
 

@@ -39,6 +39,19 @@ std::string WriteImageFile(const OutputFolder& folder, const std::string& name, 
 std::string WriteImageFile(const std::string& path, ImageFormat format,
                            std::span<const std::uint8_t> image, const SetFileGuard& guard = {});
 
+// Writes entry `index` as `format` straight from the data file, a piece at
+// a time, so that memory stays bounded whatever the texture's size or shape
+// (but for the compressed output a PNG keeps until it is written): the file
+// holds exactly what WriteImageFile writes of BuildFileImage's block.
+// Refused as BuildFileImage refuses (CheckEntry's reason). Empty on
+// success, otherwise the reason.
+std::string ExportEntryImage(const OutputFolder& folder, const std::string& name,
+                             const CTextureSet& set, std::size_t index, ImageFormat format,
+                             Precision precision, const SetFileGuard& guard = {});
+std::string ExportEntryImage(const std::string& path, const CTextureSet& set, std::size_t index,
+                             ImageFormat format, Precision precision,
+                             const SetFileGuard& guard = {});
+
 // The same at a native path: its folder is opened once (links in the path
 // are the user's choice), the final name is never followed.
 std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> dib,

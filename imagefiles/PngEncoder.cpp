@@ -21,11 +21,13 @@ namespace {
 // on every row), at ten times their speed on one core.
 constexpr int kLevel = 4;
 constexpr std::uint8_t kUp = 2;
-// Filtered bytes of one part at most (a part holds one row at least): parts
-// small enough to spread over the cores evenly and to bound what each
-// worker holds, large enough that starting each with an empty window costs
-// nothing measurable.
+// Filtered bytes of one part at most: parts small enough to spread over the
+// cores evenly and to bound what each worker holds, large enough that
+// starting each with an empty window costs nothing measurable. A part holds
+// whole rows where a row fits in it; a longer row is cut between parts.
 constexpr std::size_t kPartBytes = std::size_t{4} << 20;
+// Pixels asked of a source at a time, at most.
+constexpr std::uint32_t kPiecePixels = 1 << 16;
 // Bytes of one IDAT chunk at most.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 30;
 
@@ -35,13 +37,12 @@ void PutBe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     }
 }
 
-// Row `row` filtered against `above` (zeros for the first row), after the
-// filter byte: each byte less the one above it.
+// Bytes of a row filtered against those above them (zeros for the first
+// row): each byte less the one above it.
 void FilterUp(const std::uint8_t* row, const std::uint8_t* above, std::size_t bytes,
               std::uint8_t* out) {
-    out[0] = kUp;
     for (std::size_t i = 0; i < bytes; ++i) {
-        out[1 + i] = static_cast<std::uint8_t>(row[i] - above[i]);
+        out[i] = static_cast<std::uint8_t>(row[i] - above[i]);
     }
 }
 
@@ -60,12 +61,13 @@ std::uint32_t CombineAdler32(std::uint32_t first, std::uint32_t second, std::siz
     return static_cast<std::uint32_t>(b << 16 | a);
 }
 
-// One part of the image: rows first to last - 1, filtered and deflated into
-// a raw deflate stream that ends at a byte boundary (a flush point), or for
-// the last part at the stream's end.
+// One part of the image: pixels first to last - 1, counted row after row,
+// with the filter byte of each row that starts in it, filtered and deflated
+// into a raw deflate stream that ends at a byte boundary (a flush point), or
+// for the last part at the stream's end.
 struct Part {
-    std::uint32_t first = 0;
-    std::uint32_t last = 0;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
     std::vector<std::uint8_t> deflated;
     std::uint32_t adler = 1;
     std::size_t length = 0;  // filtered bytes
@@ -74,31 +76,23 @@ struct Part {
 // What one worker keeps from part to part.
 class Worker {
 public:
-    explicit Worker(std::uint32_t width) : m_bytes(std::size_t{width} * 4) {}
+    Worker(std::uint32_t width, const PngSourceMaker& makeSource)
+        : m_width(width), m_makeSource(makeSource) {}
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
     ~Worker() { libdeflate_free_compressor(m_compressor); }
 
     // Empty on success, otherwise the reason.
-    std::string Compress(Part& part, bool final, const PngRowSource& source) {
+    std::string Compress(Part& part, bool final) {
         try {
             if (m_compressor == nullptr &&
                 (m_compressor = libdeflate_alloc_compressor(kLevel)) == nullptr) {
                 return "not enough memory to compress the PNG";
             }
-            m_above.assign(m_bytes, 0);
-            m_row.resize(m_bytes);
-            part.length = (m_bytes + 1) * (part.last - part.first);
-            m_filtered.resize(part.length);
-            if (part.first > 0) {
-                source(part.first - 1, m_above.data());
+            if (!m_source) {
+                m_source = m_makeSource();
             }
-            std::uint8_t* out = m_filtered.data();
-            for (std::uint32_t y = part.first; y < part.last; ++y, out += m_bytes + 1) {
-                source(y, m_row.data());
-                FilterUp(m_row.data(), m_above.data(), m_bytes, out);
-                std::swap(m_row, m_above);
-            }
+            Filter(part);
             part.adler = libdeflate_adler32(1, m_filtered.data(), part.length);
             part.deflated.resize(libdeflate_deflate_compress_bound(m_compressor, part.length));
             part.deflated.resize(libdeflate_deflate_compress(m_compressor, m_filtered.data(),
@@ -115,24 +109,70 @@ public:
     }
 
 private:
-    std::size_t m_bytes;
+    // The part's filtered bytes into m_filtered, a piece of a row at a time;
+    // the pixels above a piece are kept from the piece before where they are
+    // the same columns of the row above, and asked of the source otherwise.
+    void Filter(Part& part) {
+        std::size_t rowStarts = 0;
+        for (std::uint64_t p = part.first; p < part.last;) {
+            rowStarts += p % m_width == 0 ? 1 : 0;
+            p += m_width - p % m_width;
+        }
+        part.length = static_cast<std::size_t>(part.last - part.first) * 4 + rowStarts;
+        m_filtered.resize(part.length);
+        std::uint8_t* out = m_filtered.data();
+        bool haveAbove = false;  // m_above holds row m_aboveY's pixels m_aboveX...
+        for (std::uint64_t p = part.first; p < part.last;) {
+            const auto y = static_cast<std::uint32_t>(p / m_width);
+            const auto x = static_cast<std::uint32_t>(p % m_width);
+            const auto n = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>({m_width - x, part.last - p, kPiecePixels}));
+            const std::size_t bytes = std::size_t{n} * 4;
+            m_row.resize(std::max<std::size_t>(m_row.size(), bytes));
+            m_above.resize(std::max<std::size_t>(m_above.size(), bytes));
+            if (x == 0) {
+                *out++ = kUp;
+            }
+            m_source(y, x, n, m_row.data());
+            if (y == 0) {
+                std::fill_n(m_above.begin(), bytes, std::uint8_t{0});
+            } else if (!haveAbove || m_aboveY != y - 1 || m_aboveX != x || m_aboveCount != n) {
+                m_source(y - 1, x, n, m_above.data());
+            }
+            FilterUp(m_row.data(), m_above.data(), bytes, out);
+            out += bytes;
+            std::swap(m_row, m_above);
+            haveAbove = true;
+            m_aboveY = y;
+            m_aboveX = x;
+            m_aboveCount = n;
+            p += n;
+        }
+    }
+
+    std::uint32_t m_width;
+    const PngSourceMaker& m_makeSource;
+    PngPixelSource m_source;
     libdeflate_compressor* m_compressor = nullptr;
     std::vector<std::uint8_t> m_above;
     std::vector<std::uint8_t> m_row;
     std::vector<std::uint8_t> m_filtered;
+    std::uint32_t m_aboveY = 0;
+    std::uint32_t m_aboveX = 0;
+    std::uint32_t m_aboveCount = 0;
 };
 
 // Compresses every part on up to one thread a core; empty on success,
 // otherwise the first reason a part failed.
 std::string CompressParts(std::vector<Part>& parts, std::uint32_t width,
-                          const PngRowSource& source) {
+                          const PngSourceMaker& makeSource) {
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::string error;
     auto work = [&] {
-        Worker worker(width);
+        Worker worker(width, makeSource);
         for (std::size_t p; (p = next++) < parts.size();) {
-            std::string failed = worker.Compress(parts[p], p + 1 == parts.size(), source);
+            std::string failed = worker.Compress(parts[p], p + 1 == parts.size());
             if (!failed.empty()) {
                 const std::lock_guard lock(mutex);
                 if (error.empty()) {
@@ -205,26 +245,27 @@ private:
 }  // namespace
 
 std::string EncodePng(std::FILE* file, std::uint32_t width, std::uint32_t height,
-                      const PngRowSource& row) {
+                      const PngSourceMaker& makeSource) {
     if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
         return "a PNG cannot hold an image of " + std::to_string(width) + " x " +
                std::to_string(height) + " pixels";
     }
     std::vector<Part> parts;
     try {
-        const std::size_t rowBytes = std::size_t{width} * 4 + 1;
-        const std::uint32_t rowsPerPart =
-            static_cast<std::uint32_t>(std::clamp<std::size_t>(kPartBytes / rowBytes, 1, height));
-        parts.resize((height + std::size_t{rowsPerPart} - 1) / rowsPerPart);
+        const std::uint64_t rowBytes = std::uint64_t{width} * 4 + 1;
+        const std::uint64_t pixels = std::uint64_t{width} * height;
+        const std::uint64_t partPixels =
+            rowBytes <= kPartBytes ? std::min<std::uint64_t>(kPartBytes / rowBytes, height) * width
+                                   : kPartBytes / 4;
+        parts.resize(static_cast<std::size_t>((pixels + partPixels - 1) / partPixels));
         for (std::size_t p = 0; p < parts.size(); ++p) {
-            parts[p].first = static_cast<std::uint32_t>(p * rowsPerPart);
-            parts[p].last = static_cast<std::uint32_t>(
-                std::min<std::size_t>(height, (p + 1) * std::size_t{rowsPerPart}));
+            parts[p].first = p * partPixels;
+            parts[p].last = std::min(pixels, (p + 1) * partPixels);
         }
     } catch (const std::bad_alloc&) {
         return "not enough memory to compress the PNG";
     }
-    if (std::string error = CompressParts(parts, width, row); !error.empty()) {
+    if (std::string error = CompressParts(parts, width, makeSource); !error.empty()) {
         return error;
     }
 

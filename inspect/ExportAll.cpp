@@ -246,10 +246,7 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     const ImageFormat kind = format == "png" ? ImageFormat::kPng : ImageFormat::kBmp;
     auto exportOne = [&](const ExportJob& job) -> std::string {
         try {
-            const Result<Buffer<std::uint8_t>> image =
-                BuildFileImage(set, job.entry, kind, precision);
-            return image.ok() ? WriteImageFile(*job.folder, job.name, kind, image.value, guard)
-                              : image.error;
+            return ExportEntryImage(*job.folder, job.name, set, job.entry, kind, precision, guard);
         } catch (const std::bad_alloc&) {
             return "not enough memory to export it";
         }

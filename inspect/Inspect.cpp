@@ -188,13 +188,12 @@ int ExportOne(const CTextureSet& set, const Options& o, std::ostream& err) {
     const std::string entryName = EntryTitle(set, o.index);
     const ImageFormat format =
         EndsWithNoCase(o.output, ".png") ? ImageFormat::kPng : ImageFormat::kBmp;
-    const Result<Buffer<std::uint8_t>> dib = BuildFileImage(set, o.index, format, o.precision);
-    if (!dib.ok()) {
-        err << kProgram << ": " << entryName << ": " << dib.error << '\n';
+    if (const std::string refused = CheckEntry(set, o.index); !refused.empty()) {
+        err << kProgram << ": " << entryName << ": " << refused << '\n';
         return 1;
     }
     const SetFileGuard guard(set);
-    const std::string error = WriteImageFile(o.output, format, dib.value, guard);
+    const std::string error = ExportEntryImage(o.output, set, o.index, format, o.precision, guard);
     if (!error.empty()) {
         err << kProgram << ": cannot write '" << DisplayPath(o.output) << "' (" << entryName
             << "): " << error << '\n';

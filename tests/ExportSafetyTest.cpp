@@ -21,6 +21,8 @@
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "inspect/Inspect.h"
+#include "platform/FileSizeLimit.h"
+#include "tools/SampleSet.h"
 
 namespace marrowix::test {
 namespace {
@@ -217,22 +219,65 @@ TEST(ExportSafety, EveryTemporaryNameTakenIsSaidSo) {
     EXPECT_TRUE(fs::exists(dir / "t.png"));
 }
 
-// In a child whose files may not grow past 4 KiB: the write fails with the
-// system's own reason, for PNG as for BMP.
+// In a child whose files may not grow past 4 KiB, with the signal ignored
+// as the programs ignore it: every writer fails with the system's reason,
+// leaves nothing behind, and --export-all goes on with the textures that fit.
 void WriteBeyondTheFileSizeLimit(const fs::path& dir) {
-    ::signal(SIGXFSZ, SIG_IGN);
+    const std::string listing = (dir / "set" / "world.txt").string();
+    fs::create_directory(dir / "set");
+    if (!WriteSampleSet(dir / "set").empty()) {
+        std::_Exit(2);
+    }
+    LetWritesPastTheFileSizeLimitFail();
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
+    bool ok = true;
+    auto expect = [&](bool condition, const std::string& what) {
+        if (!condition) {
+            std::fprintf(stderr, "%s\n", what.c_str());
+            ok = false;
+        }
+    };
     const auto dib = NoiseDib(64, 64);
-    const std::string png = WritePngFile((dir / "big.png").string(), dib);
-    const std::string bmp = WriteBmpFile((dir / "big.bmp").string(), dib);
-    std::fprintf(stderr, "png: %s; bmp: %s\n", png.c_str(), bmp.c_str());
-    const bool left =
-        fs::exists(dir / "big.png") || fs::exists(dir / "big.bmp") || HasTemporaries(dir);
-    std::_Exit(png == "File too large" && bmp == "File too large" && !left ? 0 : 1);
+    for (const std::string name : {"big.png", "big.bmp"}) {
+        const std::string error =
+            WriteImageFile((dir / name).string(),
+                           name.ends_with(".png") ? ImageFormat::kPng : ImageFormat::kBmp, dib);
+        expect(error == "File too large", name + ": " + error);
+    }
+    const std::string all = (dir / "all").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string output;  // what must not be left
+    };
+    const std::vector<Case> cases = {
+        {{"--export", "3", "--output", (dir / "one.png").string()}, "one.png"},
+        {{"--export", "3", "--output", (dir / "one.bmp").string()}, "one.bmp"},
+        {{"--contact-sheet", (dir / "sheet.png").string(), "--size", "256"}, "sheet.png"},
+        {{"--export-all", all, "--format", "bmp"}, ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        std::vector<std::string> args = c.args;
+        args.push_back(listing);
+        const int code = inspect::Run(args, out, err, false);
+        expect(code == 1 && Has(err.str(), "File too large"), c.args[0] + ": " + err.str());
+        expect(c.output.empty() || !fs::exists(dir / c.output), c.output + " left");
+    }
+    // The small textures were written; no temporary is left anywhere.
+    std::size_t written = 0;
+    for (const auto& e : fs::recursive_directory_iterator(all)) {
+        written += e.is_regular_file() ? 1 : 0;
+        expect(!e.is_directory() || !HasTemporaries(e.path()),
+               "a temporary in " + e.path().string());
+    }
+    expect(written > 0, "--export-all wrote nothing");
+    expect(!HasTemporaries(dir) && !HasTemporaries(all), "a temporary left");
+    std::_Exit(ok ? 0 : 1);
 }
 
-TEST(ExportSafety, AFailedPngWriteGivesTheSystemsReason) {
+TEST(ExportSafety, WritesPastTheFileSizeLimitFailWithTheirReason) {
     TempDir dir;
     EXPECT_EXIT(WriteBeyondTheFileSizeLimit(dir.Path()), ::testing::ExitedWithCode(0), "");
 }

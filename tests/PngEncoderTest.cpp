@@ -178,10 +178,11 @@ TEST(PngEncoder, ImagesOfManyPartsReadBackExactly) {
                   image.begin() + image.size() / 2);
         std::FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);
-        const std::string error =
-            EncodePng(file, c.width, c.height, [&](std::uint32_t y, std::uint8_t* rgba) {
-                std::copy_n(&image[std::size_t{c.width} * 4 * y], std::size_t{c.width} * 4, rgba);
-            });
+        const PngPixelSource source = [&](std::uint32_t y, std::uint32_t x, std::uint32_t n,
+                                          std::uint8_t* rgba) {
+            std::copy_n(&image[(std::size_t{c.width} * y + x) * 4], std::size_t{n} * 4, rgba);
+        };
+        const std::string error = EncodePng(file, c.width, c.height, [&] { return source; });
         EXPECT_EQ(error, "");
         Bytes bytes(static_cast<std::size_t>(std::ftell(file)));
         std::rewind(file);

@@ -10,6 +10,10 @@ namespace {
 // Texels of a row read and decoded at a time: buffers stay small whatever
 // the texture's width. A multiple of 4, so that chunks start on blocks.
 constexpr std::uint32_t kChunkTexels = 16384;
+// Columns a thumbnail column covers beyond which it samples them, and how
+// many it samples then (a multiple of 4).
+constexpr std::uint32_t kWideColumnTexels = kChunkTexels;
+constexpr std::uint32_t kSampledColumns = 8;
 
 struct Sum {
     std::uint64_t b = 0;
@@ -96,10 +100,32 @@ private:
     }
 
     // Adds texel rows first to last - 1 to the column sums: for "etc" the
-    // one row `source`, for "dxt" rows of block row `source`.
+    // one row `source`, for "dxt" rows of block row `source`. Where a
+    // thumbnail column covers more than kWideColumnTexels columns, only
+    // kSampledColumns / 4 groups of 4 columns (a block), spread evenly, are
+    // read of each: a very wide texture costs a few reads a pixel, not its
+    // whole rows.
     void AddRows(std::uint32_t source, std::uint32_t first, std::uint32_t last) {
+        if (std::uint64_t{m_width} > std::uint64_t{m_out.width} * kWideColumnTexels) {
+            for (std::uint32_t tx = 0; tx < m_out.width; ++tx) {
+                const std::uint32_t g0 = Start(tx, m_out.width, m_width) / 4;
+                const std::uint32_t g1 = (Start(tx + 1, m_out.width, m_width) - 1) / 4 + 1;
+                Spread(g0, g1 - g0, kSampledColumns / 4, [&](std::uint32_t g) {
+                    AddStretch(source, first, last, 4 * g, std::min(4u, m_width - 4 * g));
+                });
+            }
+            return;
+        }
         for (std::uint32_t cx = 0; cx < m_width; cx += kChunkTexels) {
-            const std::uint32_t cw = std::min(kChunkTexels, m_width - cx);
+            AddStretch(source, first, last, cx, std::min(kChunkTexels, m_width - cx));
+        }
+    }
+
+    // Adds texels cx to cx + cw - 1 (cx a multiple of 4, cw at most
+    // kChunkTexels) of rows first to last - 1 to the column sums.
+    void AddStretch(std::uint32_t source, std::uint32_t first, std::uint32_t last, std::uint32_t cx,
+                    std::uint32_t cw) {
+        {
             std::uint32_t stride = cw;
             if (!m_dxt) {
                 Read((std::uint64_t{source} * m_width + cx) * 2, std::size_t{cw} * 2);

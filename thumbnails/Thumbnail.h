@@ -35,7 +35,9 @@ struct Thumbnail {
 // more, it averages kSampledRows of them spread evenly over its rows ("dxt":
 // the rows of kSampledRows / 4 rows of blocks, spread evenly), so that a
 // thumbnail of a large texture reads a fraction of its data; every column of
-// those rows counts.
+// those rows counts, unless a thumbnail column covers more than 16384 of
+// them: then it averages 8 of its columns (two groups of 4, spread evenly),
+// so that a thumbnail of a very wide texture reads a few blocks a pixel.
 constexpr std::uint32_t kSampledRows = 8;
 
 // A thumbnail of entry `index` within side x side; refused, with the
