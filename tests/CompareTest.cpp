@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <thread>
 
 #include "RunInspect.h"
 #include "TestFiles.h"
@@ -261,6 +263,66 @@ TEST(Compare, EveryMeasurePathGivesTheSameReport) {
         EXPECT_EQ(report.out, widest.out) << MeasurePathName(path);
     }
     unsetenv("MARROWIX_MEASURE_PATH");
+}
+
+// One reading of the listing serves both encodings: each entry's offset
+// comes from its own line of each offset table, and a listing replaced by
+// rename while --compare runs never makes the encodings disagree.
+TEST(Compare, BothEncodingsFromOneReadingOfTheListing) {
+    TempDir dir;
+    const std::string shortListing = "cat=0 name=a\n\"x\" cat=0 width=1 height=1\n";
+    const std::string longListing =
+        shortListing + "cat=1 name=b\n\"y\" cat=1 width=1 height=1\n\"z\" width=1 height=1\n";
+    WriteText(dir / "world.txt", longListing);
+    WriteBytes(dir / "world.dxt.toc", Le32({0, 16, 0, 40, 64}));
+    WriteBytes(dir / "world.etc.toc", Le32({0, 10, 0, 20, 30}));
+    WriteBytes(dir / "world.dxt.dat", std::vector<std::uint8_t>(100, 0));
+    WriteBytes(dir / "world.etc.dat", std::vector<std::uint8_t>(40, 0));
+    CTextureSet dxt;
+    CTextureSet etc;
+    OpenTextureSetInBothModes(dxt, u"dxt", etc, u"etc", U16(dir / "world.txt"));
+    ASSERT_EQ(etc.GetEntryCount(), 3u);
+    ASSERT_EQ(dxt.GetEntryCount(), 3u);
+    const std::uint32_t dxtOffsets[] = {16, 40, 64};
+    const std::uint32_t etcOffsets[] = {10, 20, 30};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(dxt.GetEntry(i).offset, dxtOffsets[i]);
+        EXPECT_EQ(etc.GetEntry(i).offset, etcOffsets[i]);
+        EXPECT_EQ(etc.GetEntryName(i), dxt.GetEntryName(i));
+        EXPECT_EQ(etc.GetEntry(i).category, dxt.GetEntry(i).category);
+    }
+    EXPECT_EQ(etc.GetMode(), kModeEtc);
+    EXPECT_EQ(etc.GetCategoryCount(), 2u);
+
+    WriteText(dir / "short.txt", shortListing);
+    WriteText(dir / "long.txt", longListing);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int k = 0; !stop; ++k) {
+            std::filesystem::copy_file(dir / (k % 2 ? "short.txt" : "long.txt"), dir / "next.txt",
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::rename(dir / "next.txt", dir / "world.txt");
+        }
+    });
+    for (int run = 0; run < 40; ++run) {
+        const Outcome o = Inspect(dir, {"--compare", "--json", (dir / "world.txt").string()});
+        EXPECT_EQ(o.code, 0) << o.err;
+    }
+    stop = true;
+    writer.join();
+}
+
+// Data that was there when the set was opened and is gone when it is read:
+// the measure failed, and says so; it is never taken as equal.
+TEST(Compare, AReadThatFailsIsAFailedMeasure) {
+    TempDir dir;
+    const auto listing = EtcSet(dir, "s", {}, {{"\"t\" width=2 height=2", {1, 2, 3, 4}}});
+    const auto first = OpenSet(listing, "etc");
+    const auto second = OpenSet(listing, "etc");
+    std::filesystem::resize_file(dir / "s.etc.dat", 10);
+    const EntryComparison r = CompareEntries(*first, 0, *second, 0);
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(r.skipped, "a read of the data failed");
 }
 
 TEST(Compare, TwoVersionsOfASet) {
