@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -38,7 +38,7 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
     }
 }
 
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
+[[maybe_unused]] void PutLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
