@@ -130,16 +130,21 @@ std::string OutputFolder::MakeSubfolder(const std::string& name, OutputFolder* f
     return {};
 }
 
-std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name) {
+std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name,
+                         bool make) {
     std::string folderPath;
     SplitPath(path, &folderPath, name);
     if (!IsPlainName(*name)) {
         return "not a file name";
     }
-    return OutputFolder::Open(folderPath, folder);
+    return make ? OutputFolder::Make(folderPath, folder) : OutputFolder::Open(folderPath, folder);
 }
 
 SetFileGuard::SetFileGuard(const CTextureSet& set) {
+    Add(set);
+}
+
+void SetFileGuard::Add(const CTextureSet& set) {
     const std::pair<const char*, std::pair<const std::u16string*, const InputFile*>> files[] = {
         {"listing", {&set.ListingPath(), set.GetListingFile()}},
         {"offset table", {&set.OffsetTablePath(), set.GetOffsetTableFile()}},
@@ -203,9 +208,8 @@ std::string TemporaryName(const std::string& name, int attempt) {
     return name + ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
 }
 
-std::string WriteFileAtomically(const OutputFolder& folder, const std::string& name,
-                                const SetFileGuard& guard,
-                                const std::function<std::string(std::FILE*)>& write) {
+std::string PendingFile::Make(const OutputFolder& folder, const std::string& name,
+                              const SetFileGuard& guard, std::unique_ptr<PendingFile>* out) {
     if (!IsPlainName(name)) {
         return "not a file name";
     }
@@ -217,8 +221,7 @@ std::string WriteFileAtomically(const OutputFolder& folder, const std::string& n
     int fd = -1;
     for (int attempt = 0; attempt < kTemporaryAttempts && fd < 0; ++attempt) {
         temp = TemporaryName(name, attempt);
-        fd =
-            ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = ::openat(dir, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             return ErrnoText(errno);
         }
@@ -227,36 +230,68 @@ std::string WriteFileAtomically(const OutputFolder& folder, const std::string& n
         return "cannot make a temporary file beside " + Quoted(folder.PathOf(name)) +
                ": every name tried exists";
     }
-    auto discard = [&] { ::unlinkat(dir, temp.c_str(), 0); };
+    std::unique_ptr<PendingFile> pending(new PendingFile(folder, name, guard, temp, fd));
     struct stat st {};
-    std::string error = ::fstat(fd, &st) != 0 ? ErrnoText(errno) : guard.Refusal(IdentityOf(st));
-    std::FILE* file = error.empty() ? ::fdopen(fd, "wb") : nullptr;
-    if (file == nullptr) {
-        if (error.empty()) {
-            error = ErrnoText(errno);
-        }
-        ::close(fd);
-        discard();
+    if (std::string error =
+            ::fstat(fd, &st) != 0 ? ErrnoText(errno) : guard.Refusal(IdentityOf(st));
+        !error.empty()) {
+        return error;  // the temporary goes with `pending`
+    }
+    *out = std::move(pending);
+    return {};
+}
+
+PendingFile::~PendingFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (!m_committed) {
+        ::unlinkat(m_folder.Descriptor(), m_temp.c_str(), 0);
+    }
+}
+
+std::string PendingFile::Commit() {
+    if (m_fd >= 0 && ::close(m_fd) != 0) {
+        m_fd = -1;
+        return ErrnoText(errno);
+    }
+    m_fd = -1;
+    // Once more just before the rename, in case the name changed meanwhile.
+    if (std::string refusal = m_guard.Refusal(m_folder, m_name); !refusal.empty()) {
+        return refusal;
+    }
+    const int dir = m_folder.Descriptor();
+    if (::renameat(dir, m_temp.c_str(), dir, m_name.c_str()) != 0) {
+        return ErrnoText(errno);
+    }
+    m_committed = true;
+    return {};
+}
+
+std::string WriteFileAtomically(const OutputFolder& folder, const std::string& name,
+                                const SetFileGuard& guard,
+                                const std::function<std::string(std::FILE*)>& write) {
+    std::unique_ptr<PendingFile> pending;
+    if (std::string error = PendingFile::Make(folder, name, guard, &pending); !error.empty()) {
         return error;
     }
-    error = write(file);
+    const int fd = ::dup(pending->Descriptor());
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        const std::string error = ErrnoText(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return error;
+    }
+    std::string error = write(file);
     if (error.empty() && std::fflush(file) != 0) {
         error = ErrnoText(errno);
     }
     if (std::fclose(file) != 0 && error.empty()) {
         error = ErrnoText(errno);
     }
-    if (error.empty()) {
-        // Once more just before the rename, in case the name changed meanwhile.
-        error = guard.Refusal(folder, name);
-    }
-    if (error.empty() && ::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {
-        error = ErrnoText(errno);
-    }
-    if (!error.empty()) {
-        discard();
-    }
-    return error;
+    return error.empty() ? pending->Commit() : error;
 }
 
 }  // namespace marrowix

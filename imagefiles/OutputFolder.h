@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ class SetFileGuard {
 public:
     SetFileGuard() = default;
     explicit SetFileGuard(const CTextureSet& set);
+    // Guards the three files of one more set (another mode's, say) too.
+    void Add(const CTextureSet& set);
 
     // Empty when `name` in `folder` is none of the set's files, whether
     // followed as a link or not; otherwise why it may not be written.
@@ -76,6 +79,43 @@ constexpr int kTemporaryAttempts = 100;
 // The name the temporary of `name` takes at attempt `attempt`.
 std::string TemporaryName(const std::string& name, int attempt);
 
+// A file being written under a fresh temporary name beside `name` inside
+// `folder` (made exclusively, never through a link, refused where it would
+// be one of the guarded set's files); Commit renames it to `name` within the
+// folder. A file dropped without a commit, or whose commit failed, is
+// removed: nothing is left behind.
+class PendingFile {
+public:
+    static std::string Make(const OutputFolder& folder, const std::string& name,
+                            const SetFileGuard& guard, std::unique_ptr<PendingFile>* out);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // Open for reading and writing until the commit.
+    int Descriptor() const { return m_fd; }
+    const std::string& Name() const { return m_name; }
+    // Closes the file and renames it into place. Empty on success, else the
+    // reason.
+    std::string Commit();
+
+private:
+    PendingFile(const OutputFolder& folder, std::string name, const SetFileGuard& guard,
+                std::string temp, int fd)
+        : m_folder(folder),
+          m_name(std::move(name)),
+          m_guard(guard),
+          m_temp(std::move(temp)),
+          m_fd(fd) {}
+
+    const OutputFolder& m_folder;
+    std::string m_name;
+    const SetFileGuard& m_guard;
+    std::string m_temp;
+    int m_fd;
+    bool m_committed = false;
+};
+
 // Writes the file `name` inside `folder`: `write` fills a new temporary file
 // beside it (made exclusively, never through a link), which is then renamed
 // to `name` within the same folder. A name that is a link is replaced as a
@@ -85,8 +125,10 @@ std::string WriteFileAtomically(const OutputFolder& folder, const std::string& n
                                 const SetFileGuard& guard,
                                 const std::function<std::string(std::FILE*)>& write);
 
-// Splits a native path into its folder (opened, links followed) and its
-// final name. Empty on success, else the reason.
-std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name);
+// Splits a native path into its folder (opened, links followed; with
+// `make`, made first where missing) and its final name. Empty on success,
+// else the reason.
+std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name,
+                         bool make = false);
 
 }  // namespace marrowix
