@@ -58,7 +58,14 @@ std::string UsageText() {
            "       marrowix-inspect --compare [--json] [--fail-below DB] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --compare-with OTHER [--json] [--all] "
            "LISTING\n"
-           "       marrowix-inspect --help | --version\n";
+           "       marrowix-inspect [--mode dxt|etc] --replace INDEX IMAGE [--replace ...] "
+           "--output-set NEWLISTING [REPACK OPTIONS] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --replace-from DIR --output-set NEWLISTING "
+           "[REPACK OPTIONS] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --pack FOLDER --output-set NEWLISTING "
+           "[REPACK OPTIONS]\n"
+           "       marrowix-inspect --help | --version\n"
+           "REPACK OPTIONS: [--quality fast|normal|best] [--dither] [--fail-below DB] [--json]\n";
 }
 
 std::string HelpText() {
@@ -89,6 +96,14 @@ std::string HelpText() {
            "  --compare-with OTHER   compare the set with the set of listing OTHER, entries\n"
            "                         paired by category and name\n"
            "  --all                  list unchanged entries too (--compare-with)\n"
+           "  --replace INDEX IMAGE  a new set in which entry INDEX holds IMAGE (PNG or DDS);\n"
+           "                         repeat it for more entries\n"
+           "  --replace-from DIR     a new set in which every image of DIR (as --export-all\n"
+           "                         wrote it) whose pixels changed replaces its entry\n"
+           "  --pack FOLDER          a new set of FOLDER's images, a category a subfolder\n"
+           "  --output-set FILE      the new set's listing; its encodings' files beside it\n"
+           "  --quality Q            DXT5 encoding: fast, normal (default) or best\n"
+           "  --dither               etc: diffuse each channel's error (Floyd-Steinberg)\n"
            "  --help                 print this help\n"
            "  --version              print the version\n"
            "\n"
@@ -106,6 +121,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     bool haveFormat = false;
     bool haveDepth = false;
     bool haveSheetOption = false;
+    bool haveRepackOption = false;
     int commands = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -133,6 +149,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.mode = v;
+            o.modeGiven = true;
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "--export" || a == "--texel") {
@@ -180,6 +197,42 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             }
             o.command = Command::kCompareWith;
             ++commands;
+        } else if (a == "--replace") {
+            std::string index;
+            std::string image;
+            if (!value(&index) || !value(&image)) {
+                return parsed;
+            }
+            std::size_t n = 0;
+            if (!ParseNumber(index, std::numeric_limits<std::size_t>::max(), &n)) {
+                parsed.error = "--replace takes INDEX IMAGE, not '" + index + "'";
+                return parsed;
+            }
+            commands += o.command == Command::kReplace ? 0 : 1;
+            o.command = Command::kReplace;
+            o.replacements.emplace_back(n, image);
+        } else if (a == "--replace-from" || a == "--pack") {
+            if (!value(&o.source)) {
+                return parsed;
+            }
+            o.command = a == "--pack" ? Command::kPack : Command::kReplaceFrom;
+            ++commands;
+        } else if (a == "--output-set") {
+            if (!value(&o.outputSet)) {
+                return parsed;
+            }
+        } else if (a == "--quality") {
+            if (!value(&o.quality)) {
+                return parsed;
+            }
+            if (o.quality != "fast" && o.quality != "normal" && o.quality != "best") {
+                parsed.error = "--quality must be fast, normal or best, not '" + o.quality + "'";
+                return parsed;
+            }
+            haveRepackOption = true;
+        } else if (a == "--dither") {
+            o.dither = true;
+            haveRepackOption = true;
         } else if (a == "--all") {
             o.all = true;
         } else if (a == "--fail-below") {
@@ -260,16 +313,25 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         }
     }
     const bool exportImage = o.command == Command::kExport;
-    if (!haveListing) {
+    const bool repack = o.command == Command::kReplace || o.command == Command::kReplaceFrom ||
+                        o.command == Command::kPack;
+    if (o.command == Command::kPack && haveListing) {
+        parsed.error = "--pack makes a set: it takes no listing";
+    } else if (!haveListing && o.command != Command::kPack) {
         parsed.error = "no listing given";
     } else if (commands > 1) {
         parsed.error =
-            "--export, --texel, --check, --export-all, --contact-sheet, --compare and "
-            "--compare-with cannot be combined";
+            "--export, --texel, --check, --export-all, --contact-sheet, --compare, "
+            "--compare-with, --replace, --replace-from and --pack cannot be combined";
+    } else if (repack != !o.outputSet.empty()) {
+        parsed.error = "--replace, --replace-from and --pack go with --output-set";
+    } else if (haveRepackOption && !repack) {
+        parsed.error = "--quality and --dither go only with --replace, --replace-from and --pack";
     } else if (o.all && o.command != Command::kCompareWith) {
         parsed.error = "--all goes only with --compare-with";
-    } else if (o.failBelow && o.command != Command::kCompare) {
-        parsed.error = "--fail-below goes only with --compare";
+    } else if (o.failBelow && o.command != Command::kCompare && !repack) {
+        parsed.error =
+            "--fail-below goes only with --compare, --replace, --replace-from and --pack";
     } else if (haveSheetOption && o.command != Command::kContactSheet) {
         parsed.error = "--category, --size and --columns go only with --contact-sheet";
     } else if (o.command == Command::kContactSheet && !EndsWithNoCase(o.output, ".png")) {
@@ -277,9 +339,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (exportImage != haveOutput) {
         parsed.error = "--export and --output go together";
     } else if (o.json && o.command != Command::kList && o.command != Command::kCheck &&
-               o.command != Command::kCompare && o.command != Command::kCompareWith) {
+               o.command != Command::kCompare && o.command != Command::kCompareWith && !repack) {
         parsed.error =
-            "--json goes only with listing the set, --check, --compare or --compare-with";
+            "--json goes only with listing the set, --check, the comparisons and the commands "
+            "that write a set";
     } else if (haveFormat && o.command != Command::kExportAll) {
         parsed.error = "--format goes only with --export-all";
     } else if (o.command == Command::kExportAll && o.directory.empty()) {

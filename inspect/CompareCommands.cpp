@@ -81,6 +81,14 @@ std::string Title(const CTextureSet& set, std::size_t index) {
            Size(set.Entries()[index]);
 }
 
+std::string EntryJson(const CTextureSet& set, std::size_t index) {
+    const StoredEntry& e = set.Entries()[index];
+    return "\"name\":" + JsonString(set.GetEntryName(index)) +
+           ",\"width\":" + std::to_string(e.width) + ",\"height\":" + std::to_string(e.height);
+}
+
+}  // namespace
+
 std::string MeasuresJson(const Measures& m) {
     std::string json = "\"psnr\":{";
     for (int c = 0; c < 4; ++c) {
@@ -94,14 +102,6 @@ std::string MeasuresJson(const Measures& m) {
     }
     return json + "},\"differing\":" + std::to_string(m.differing);
 }
-
-std::string EntryJson(const CTextureSet& set, std::size_t index) {
-    const StoredEntry& e = set.Entries()[index];
-    return "\"name\":" + JsonString(set.GetEntryName(index)) +
-           ",\"width\":" + std::to_string(e.width) + ",\"height\":" + std::to_string(e.height);
-}
-
-}  // namespace
 
 int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {
     // One reading of the listing serves both encodings.

@@ -243,6 +243,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errI
         *doing = "check the set";
         return PrintCheck(o, out, err);
     }
+    if (o.command == Command::kReplace || o.command == Command::kReplaceFrom ||
+        o.command == Command::kPack) {
+        *doing = "write the new set";
+        return Repack(o, out, err, errIsTerminal);
+    }
     if (o.command == Command::kCompare || o.command == Command::kCompareWith) {
         *doing = "compare the sets";
         return o.command == Command::kCompare ? CompareEncodings(o, out, err)

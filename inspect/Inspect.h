@@ -12,6 +12,10 @@
 #include "textureset/DisplayText.h"
 #include "textureset/TextureSet.h"
 
+namespace marrowix {
+struct Measures;
+}
+
 namespace marrowix::inspect {
 
 enum class Command {
@@ -23,6 +27,9 @@ enum class Command {
     kContactSheet,  // thumbnails with names, in one PNG
     kCompare,       // the two encodings of every entry
     kCompareWith,   // two versions of a set
+    kReplace,       // a new set with textures replaced by images
+    kReplaceFrom,   // the same from a folder --export-all wrote
+    kPack,          // a new set from a folder of images
 };
 
 struct Options {
@@ -42,6 +49,12 @@ struct Options {
     std::string other;                          // --compare-with: the other listing
     bool all = false;                           // --compare-with: unchanged entries too
     std::optional<double> failBelow;            // --compare: the lowest PSNR that passes
+    bool modeGiven = false;                     // --mode was given
+    std::vector<std::pair<std::size_t, std::string>> replacements;  // --replace INDEX IMAGE
+    std::string source;              // --replace-from DIR, --pack FOLDER
+    std::string outputSet;           // --output-set: the new set's listing
+    std::string quality = "normal";  // fast, normal, best
+    bool dither = false;
     std::string listing;
 };
 
@@ -68,9 +81,16 @@ using marrowix::JsonString;
 // "entry 3 \"road\"": an entry as messages name it.
 std::string EntryTitle(const CTextureSet& set, std::size_t index);
 
+// "\"psnr\":{…},\"maxDiff\":{…},\"differing\":N": measures in JSON, as the
+// comparisons print them.
+std::string MeasuresJson(const Measures& m);
+
 // --compare and --compare-with; the exit code.
 int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err);
 int CompareVersions(const Options& o, std::ostream& out, std::ostream& err);
+
+// --replace, --replace-from and --pack; the exit code.
+int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTerminal);
 
 // Runs the command on its arguments (without the program name); returns the
 // exit code: 0 done, 1 failed (for --check: a problem found), 2 usage error.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ clang pkg-config
-    libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev libdeflate-dev
+    libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev libdeflate-dev libsquish-dev
     qt6-base-dev fonts-dejavu-core
     dpkg-dev desktop-file-utils man-db groff-base
 )

@@ -33,6 +33,9 @@ public:
     std::uint64_t Size() const { return m_size; }
     const FileIdentity& Identity() const { return m_identity; }
 
+    // The open stream, for copying the file's bytes elsewhere.
+    std::FILE* Stream() const { return m_file; }
+
     // Reads up to n bytes at the given position; returns how many were read.
     // Threads may read one file at once.
     std::size_t ReadAt(std::uint64_t position, void* dst, std::size_t n);

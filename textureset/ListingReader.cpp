@@ -264,16 +264,21 @@ int ReadListing(CTextureSet& set, const std::u16string& listingPath, ListingObse
 
 void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
                                CTextureSet& second, const std::u16string& secondMode,
-                               const std::u16string& listingPath) {
+                               const std::u16string& listingPath, ListingObserver* observer) {
     // The listing line of every entry, as the first reading meets it.
     struct LineRecorder : ListingObserver {
         Buffer<std::uint64_t> lines;
+        ListingObserver* next = nullptr;
         void OnRead(const ListingRead& read) override {
             if (read.isTexture) {
                 lines.push_back(read.line);
             }
+            if (next != nullptr) {
+                next->OnRead(read);
+            }
         }
     } recorder;
+    recorder.next = observer;
     OpenTextureSet(first, listingPath, firstMode, &recorder);
     // Where memory ran out while recording, the entries end where the lines do.
     first.m_entries.resize(std::min(first.m_entries.size(), recorder.lines.size()));

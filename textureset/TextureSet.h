@@ -169,7 +169,8 @@ private:
                            ListingObserver* observer);
     friend void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
                                           CTextureSet& second, const std::u16string& secondMode,
-                                          const std::u16string& listingPath);
+                                          const std::u16string& listingPath,
+                                          ListingObserver* observer);
 
     // Sets the mode from the mode word ("etc" or "dxt") and opens the mode's
     // offset table and data file beside the listing.
@@ -208,10 +209,12 @@ CTextureSet& OpenTextureSet(CTextureSet& set, const std::u16string& listingPath,
 // then `second` from that same reading (the same entries, names and
 // categories), each entry's offset looked up in the second mode's offset
 // table at the entry's own listing line. A listing rewritten between two
-// reads can never make the two sets disagree on their entries.
+// reads can never make the two sets disagree on their entries. An observer
+// is told of every read of the listing.
 void OpenTextureSetInBothModes(CTextureSet& first, const std::u16string& firstMode,
                                CTextureSet& second, const std::u16string& secondMode,
-                               const std::u16string& listingPath);
+                               const std::u16string& listingPath,
+                               ListingObserver* observer = nullptr);
 
 // Reads the listing into the set: 1 when it was read, 0 when it cannot be opened.
 int ReadListing(CTextureSet& set, const std::u16string& listingPath,
