@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchImages.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "platform/ProcessMemory.h"
@@ -25,61 +26,10 @@
 namespace {
 
 using namespace marrowix;
+using namespace marrowix::bench;
 namespace fs = std::filesystem;
 
 constexpr std::uint32_t kSide = 4096;
-
-// A plasma fractal (midpoint displacement) of one channel, side x side.
-std::vector<float> Plasma(std::uint32_t side, std::mt19937& random) {
-    const std::uint32_t n = side + 1;
-    std::vector<float> h(std::size_t{n} * n, 0.5f);
-    std::uniform_real_distribution<float> jitter(-1, 1);
-    auto at = [&](std::uint32_t x, std::uint32_t y) -> float& { return h[std::size_t{y} * n + x]; };
-    float amplitude = 0.5f;
-    for (std::uint32_t step = side; step > 1; step /= 2, amplitude *= 0.55f) {
-        const std::uint32_t half = step / 2;
-        for (std::uint32_t y = half; y < n; y += step) {
-            for (std::uint32_t x = half; x < n; x += step) {
-                at(x, y) = (at(x - half, y - half) + at(x + half, y - half) +
-                            at(x - half, y + half) + at(x + half, y + half)) /
-                               4 +
-                           amplitude * jitter(random);
-            }
-        }
-        for (std::uint32_t y = 0; y < n; y += half) {
-            for (std::uint32_t x = (y / half) % 2 == 0 ? half : 0; x < n; x += step) {
-                float sum = 0;
-                int count = 0;
-                for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-                    const long px = long(x) + dx * long(half);
-                    const long py = long(y) + dy * long(half);
-                    if (px >= 0 && py >= 0 && px < long(n) && py < long(n)) {
-                        sum += at(std::uint32_t(px), std::uint32_t(py));
-                        ++count;
-                    }
-                }
-                at(x, y) = sum / float(count) + amplitude * jitter(random);
-            }
-        }
-    }
-    return h;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double Seconds(const std::function<void()>& run, int reps) {
-    std::vector<double> times;
-    for (int i = 0; i < reps; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        times.push_back(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return Median(times);
-}
 
 }  // namespace
 
@@ -89,26 +39,7 @@ int main() {
         fs::temp_directory_path() / ("marrowix-export-" + std::to_string(getpid()));
     fs::create_directories(dir);
 
-    std::mt19937 random(2024);
-    std::vector<std::uint8_t> rgba(std::size_t{kSide} * kSide * 4);
-    {
-        const auto r = Plasma(kSide, random);
-        const auto g = Plasma(kSide, random);
-        const auto b = Plasma(kSide, random);
-        for (std::uint32_t y = 0; y < kSide; ++y) {
-            for (std::uint32_t x = 0; x < kSide; ++x) {
-                const std::size_t i = std::size_t{y} * (kSide + 1) + x;
-                std::uint8_t* p = &rgba[(std::size_t{y} * kSide + x) * 4];
-                auto channel = [](float v) {
-                    return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255);
-                };
-                p[0] = channel(r[i]);
-                p[1] = channel(g[i]);
-                p[2] = channel(b[i]);
-                p[3] = static_cast<std::uint8_t>(x * 255 / (kSide - 1));  // the alpha ramp
-            }
-        }
-    }
+    const std::vector<std::uint8_t> rgba = PlasmaImage(kSide, 2024);
     const std::vector<std::uint8_t> blocks = EncodeDxt5Image(kSide, kSide, rgba);
     std::ofstream(dir / "photo.txt") << "\"photo\" width=4096 height=4096\n";
     const std::uint32_t zero = 0;
@@ -128,16 +59,16 @@ int main() {
     const std::string png4 = (dir / "out4.png").string();
     const std::string png8 = (dir / "out8.png").string();
     // What --export does: straight from the data file, a band at a time.
-    const double bmpSeconds = Seconds(
-        [&] { ExportEntryImage(bmp, set, 0, ImageFormat::kBmp, Precision::kNibbles); }, 7);
-    const double png4Seconds = Seconds(
-        [&] { ExportEntryImage(png4, set, 0, ImageFormat::kPng, Precision::kNibbles); }, 5);
+    const double bmpSeconds =
+        Seconds([&] { ExportEntryImage(bmp, set, 0, ImageFormat::kBmp, Precision::kNibbles); }, 7);
+    const double png4Seconds =
+        Seconds([&] { ExportEntryImage(png4, set, 0, ImageFormat::kPng, Precision::kNibbles); }, 5);
     const double png8Seconds =
         Seconds([&] { ExportEntryImage(png8, set, 0, ImageFormat::kPng, Precision::kFull); }, 5);
     // What the viewer's Ctrl+S does: from the image it has built.
     const std::string viewerPng = (dir / "viewer.png").string();
-    const double viewerSeconds = Seconds(
-        [&] { WritePngFile(viewerPng, BuildImageDib(set, 0, Precision::kFull).value); }, 5);
+    const double viewerSeconds =
+        Seconds([&] { WritePngFile(viewerPng, BuildImageDib(set, 0, Precision::kFull).value); }, 5);
 
     // The same full-precision pixels with libpng's default settings.
     const auto image = BuildImageDib(set, 0, Precision::kFull).value;

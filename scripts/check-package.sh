@@ -20,7 +20,7 @@ for path in ./usr/bin/marrowix ./usr/bin/marrowix-inspect \
     grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libdeflate0; do
+for library in libqt6widgets6 libdeflate0 libpng16-16 libsquish0; do
     grep -q "$library" <<<"$depends" || { echo "not in Depends: $library ($depends)"; exit 1; }
 done
 apt-get install --simulate -qq "$deb" >/dev/null
@@ -40,6 +40,8 @@ for bin in "$work/prefix/bin" "$work/root/usr/bin"; do
     "$bin/marrowix-inspect" --version
     "$bin/marrowix-inspect" --check "$work/sample/world.txt" >/dev/null 2>&1 || [[ $? -eq 1 ]]
     "$bin/marrowix-inspect" --export 3 --output "$work/rings.png" "$work/sample/world.txt"
+    "$bin/marrowix-inspect" --replace 3 "$work/rings.png" --output-set "$work/new/world.txt" \
+        "$work/sample/world.txt" >/dev/null
     "$bin/marrowix" --version
     # The viewer stays up on the sample set until it is stopped.
     status=0
