@@ -24,13 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         using inspect::Command;
         MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
         MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
+        const bool repack = o.command == Command::kReplace ||
+                            o.command == Command::kReplaceFrom || o.command == Command::kPack;
         MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
                             o.command == Command::kCheck || o.command == Command::kCompare ||
-                            o.command == Command::kCompareWith);
+                            o.command == Command::kCompareWith || repack);
+        MARROWIX_FUZZ_CHECK(repack == !o.outputSet.empty());
+        MARROWIX_FUZZ_CHECK((o.command == Command::kReplace) == !o.replacements.empty());
+        MARROWIX_FUZZ_CHECK(o.command != Command::kPack || o.listing.empty());
+        MARROWIX_FUZZ_CHECK(o.quality == "fast" || o.quality == "normal" || o.quality == "best");
         MARROWIX_FUZZ_CHECK((o.command == Command::kExport ||
                              o.command == Command::kContactSheet) == !o.output.empty());
         MARROWIX_FUZZ_CHECK(!o.all || o.command == Command::kCompareWith);
-        MARROWIX_FUZZ_CHECK(!o.failBelow || o.command == Command::kCompare);
+        MARROWIX_FUZZ_CHECK(!o.failBelow || o.command == Command::kCompare || repack);
         MARROWIX_FUZZ_CHECK(o.size >= 1 && o.size <= 1024 && o.columns >= 1 && o.columns <= 10000);
         MARROWIX_FUZZ_CHECK((o.command == Command::kExportAll) == !o.directory.empty());
     }

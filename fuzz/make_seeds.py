@@ -86,5 +86,8 @@ for name, args in {
     "bad-mode": ["--mode", "DXT", "world.txt"],
     "dash-dash": ["--", "-strange.txt"],
     "names": ["\u00e9\u4e16\"\\\n\x01 end"],
+    "replace": ["--replace", "3", "a.png", "--replace", "0", "b.dds", "--output-set",
+                "new/world.txt", "--quality", "best", "--fail-below", "30.5", "world.txt"],
+    "pack": ["--pack", "in", "--output-set", "p.txt", "--dither", "--json", "--mode", "etc"],
 }.items():
     write("inspect_args", name, b"\x00".join(a.encode("utf-8") for a in args))
