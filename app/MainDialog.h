@@ -21,6 +21,7 @@ namespace marrowix {
 class PreviewView;
 class TextureTreeModel;
 class ThumbnailGrid;
+class TextureReplacement;
 
 class CMarrowix : public QDialog {
     Q_OBJECT
@@ -79,6 +80,15 @@ public:
     void StepDifferenceScale();
     int DifferenceScale() const { return m_difference.scale; }
 
+    // Replace texture... (the preview's context menu, or an image file
+    // dropped on the preview): writes a new set in which the selected
+    // texture holds an image (asked for when not given) at a listing the user
+    // chooses (a folder beside the set's suggested), on a worker thread, then
+    // opens it at the same texture with the old set as the other version (E,
+    // 7), the readout telling what the replacement measured.
+    void ReplaceTexture(const QString& imagePath = {});
+    TextureReplacement* Replacement() const { return m_pReplacement; }
+
     // The find field over the bottom of the tree: shown by Ctrl+F, it
     // filters the tree as it is typed in; Enter goes to the next match.
     QLineEdit* FindField() const { return m_pFind; }
@@ -110,6 +120,10 @@ protected:
     virtual void ShowWarning(const QString& text);
     // Where to save an image; empty when the user cancels.
     virtual QString PromptSavePath(const QString& suggestedName);
+    // The image that replaces a texture, and the new set's listing; empty
+    // when the user cancels.
+    virtual QString PromptImagePath();
+    virtual QString PromptNewSetPath(const QString& suggested);
     // How many of `count` textures the tree can show with the memory there
     // is; replaced in tests.
     virtual std::size_t ShowableTextures(std::size_t count);
@@ -143,6 +157,8 @@ private:
     void LayoutFind();
     void ApplyFilter(const QString& text);
     void ShowPendingPreview();
+    // Opens the set a replacement wrote, or says why there is none.
+    void OnReplaced();
     // One warning of the files that could not be opened or read, with
     // `more` to say as well.
     void WarnOfMissingFiles(const QString& more = {});
@@ -176,6 +192,7 @@ private:
     Buffer<std::uint8_t> m_first;
     Buffer<std::uint8_t> m_second;
     PreviewDifference m_difference;
+    TextureReplacement* m_pReplacement = nullptr;
 };
 
 // Whether a file dropped or named on the command line can be a texture

@@ -71,6 +71,7 @@ void CMarrowix::AddPreviewActions() {
         [this] { CopyImage(); });
     add(QStringLiteral("Copy readout"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
         [this] { QGuiApplication::clipboard()->setText(m_pReadout->text()); });
+    add(QStringLiteral("Replace texture..."), {}, [this] { ReplaceTexture(); });
 }
 
 }  // namespace marrowix

@@ -133,6 +133,12 @@ void CMarrowix::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
+    // An image dropped while a texture shows replaces it in a new set.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if ((suffix == QLatin1String("png") || suffix == QLatin1String("dds")) && m_selected) {
+        ReplaceTexture(path);
+        return;
+    }
     OpenListing(PathToU16(path));
 }
 

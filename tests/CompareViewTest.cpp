@@ -42,6 +42,35 @@ class CompareViewTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
 
+    // Replace texture...: the new set opens at the same texture, the old one
+    // a key away, the readout saying what the replacement measured.
+    void ReplaceOpensTheNewSetBesideTheOld() {
+        TempDir dir;
+        ScriptedDialog d;
+        const QString old = Q(WriteExampleSet(dir));
+        OpenShown(d, old);  // "etc"
+        SelectEntry(d, 0);  // road, 4 x 2
+        QImage image(4, 2, QImage::Format_RGBA8888);
+        image.fill(QColor(0, 255, 0));  // green, opaque: exact in 4 bits
+        QVERIFY(image.save(Q(dir / "green.png")));
+        d.replaceWith = Q(dir / "green.png");
+        d.newSet = Q(dir / "v2" / "world.txt");
+        QSignalSpy shown(&d, &CMarrowix::previewShown);
+        d.ReplaceTexture();
+        QTRY_VERIFY(!shown.isEmpty() &&
+                    d.m_pTextureSet->ListingPath() == (dir / "v2" / "world.txt").u16string());
+        QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0, 0xF0, 0, 0xF0));
+        QTRY_VERIFY(Readout(d).startsWith("replaced (etc): PSNR R inf G inf B inf A inf"));
+        PressAndWait(d, Qt::Key_E);  // the old texture
+        QVERIFY(d.ShowingOther());
+        QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
+        // The loaded set's own files are never written.
+        d.newSet = Q(dir / "v2" / "world.txt");
+        d.ReplaceTexture();
+        QTRY_VERIFY(!d.warnings.isEmpty());
+        QVERIFY(d.warnings.last().contains("never written"));
+    }
+
     void FlipKeepsZoomAndPinAndTheLabels() {
         TempDir dir;
         ScriptedDialog d;

@@ -33,6 +33,13 @@ protected:
         return answerYes;
     }
     void ShowWarning(const QString& text) override { warnings << text; }
+
+public:
+    QString replaceWith;  // the image Replace texture... takes
+    QString newSet;       // where its new set goes
+protected:
+    QString PromptImagePath() override { return replaceWith; }
+    QString PromptNewSetPath(const QString&) override { return newSet; }
 };
 
 inline std::vector<std::uint8_t> Texels(std::initializer_list<std::uint16_t> values) {

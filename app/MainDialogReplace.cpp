@@ -1,0 +1,94 @@
+// The main dialog's replacement of a texture: what to replace it with and
+// where the new set goes are asked here; the writing is the
+// TextureReplacement's; the new set is then opened as Browse would.
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTreeView>
+
+#include "app/MainDialog.h"
+#include "app/NativePaths.h"
+#include "app/TextureTreeModel.h"
+#include "app/session/TextureReplacement.h"
+#include "compare/Compare.h"
+
+namespace marrowix {
+
+QString CMarrowix::PromptImagePath() {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Replace texture with"), QString(),
+                                        QStringLiteral("Images (*.png *.dds);;All files (*)"));
+}
+
+QString CMarrowix::PromptNewSetPath(const QString& suggested) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Write the new set as"), suggested,
+                                        QStringLiteral("Texture listings (*.txt)"));
+}
+
+void CMarrowix::ReplaceTexture(const QString& imagePath) {
+    if (!m_pTextureSet || !m_selected) {
+        ShowWarning(QStringLiteral("Select the texture to replace first."));
+        return;
+    }
+    if (!m_pReplacement) {
+        m_pReplacement = new TextureReplacement(this);
+        connect(m_pReplacement, &TextureReplacement::finished, this, [this] { OnReplaced(); });
+    }
+    if (m_pReplacement->Running()) {
+        ShowWarning(QStringLiteral("A new set is being written; wait for it to finish."));
+        return;
+    }
+    const QString image = imagePath.isEmpty() ? PromptImagePath() : imagePath;
+    if (image.isEmpty()) {
+        return;
+    }
+    // A folder beside the set's, named after it: "sets/world-edited/world.txt".
+    const QFileInfo listing(QFile::decodeName(ToNativePath(m_pTextureSet->ListingPath()).c_str()));
+    const QString suggested = listing.dir().filePath(
+        listing.dir().dirName() + QStringLiteral("-edited/") + listing.fileName());
+    const QString target = PromptNewSetPath(suggested);
+    if (target.isEmpty()) {
+        return;
+    }
+    m_pReplacement->Start(ToNativePath(m_pTextureSet->ListingPath()),
+                          QFile::encodeName(target).toStdString(), *m_selected,
+                          QFile::encodeName(image).toStdString());
+}
+
+void CMarrowix::OnReplaced() {
+    const RepackResult& result = m_pReplacement->Outcome();
+    if (!result.error.empty()) {
+        ShowWarning(QStringLiteral("Cannot replace the texture: %1")
+                        .arg(QString::fromStdString(result.error)));
+        return;
+    }
+    // The new set in the encoding shown, the old one as the other version.
+    const std::u16string old = m_pTextureSet->ListingPath();
+    const TextureMode mode = m_pTextureSet->GetMode();
+    const std::size_t index = m_pReplacement->Index();
+    QString measured;
+    for (const WrittenTexture& w : result.written) {
+        if (w.mode == mode) {
+            measured = QString::fromStdString(DescribeMeasures(w.measures));
+        }
+    }
+    LoadTextureSet(FromNativePath(m_pReplacement->NewListing()), mode);
+    SetCompareWith(old);
+    const QModelIndex node = m_pModel->IndexOfEntry(index);
+    if (!node.isValid()) {
+        return;
+    }
+    // Said once the replaced texture shows, until the readout moves on.
+    const QString note =
+        QStringLiteral("replaced (%1): %2; E: before")
+            .arg(mode == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc"), measured);
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(this, &CMarrowix::previewShown, this, [this, once, note] {
+        QObject::disconnect(*once);
+        m_pReadout->setText(note);
+    });
+    m_pTree->setCurrentIndex(node);
+    m_pTree->scrollTo(node);
+}
+
+}  // namespace marrowix

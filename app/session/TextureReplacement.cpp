@@ -1,0 +1,79 @@
+#include "app/session/TextureReplacement.h"
+
+#include <QProgressDialog>
+#include <QWidget>
+
+namespace marrowix {
+
+TextureReplacement::TextureReplacement(QWidget* window) : QObject(window), m_window(window) {}
+
+TextureReplacement::~TextureReplacement() {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+bool TextureReplacement::Start(const std::string& listing, const std::string& newListing,
+                               std::size_t index, const std::string& image) {
+    if (m_running) {
+        return false;
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_running = true;
+    m_newListing = newListing;
+    m_index = index;
+    if (m_progress == nullptr) {
+        m_progress = new QProgressDialog(QStringLiteral("Writing the new set..."), QString(), 0, 0,
+                                         m_window);
+        m_progress->setWindowTitle(QStringLiteral("Replace texture"));
+        m_progress->setCancelButton(nullptr);
+        m_progress->setMinimumDuration(300);
+        m_progress->setAutoClose(false);
+        m_progress->setAutoReset(false);
+    }
+    m_progress->setRange(0, 0);
+    m_progress->setValue(0);
+    m_worker = std::thread([this, listing, newListing, index, image] {
+        RepackResult result;
+        marrowix::Result<InputImage> picture = ReadInputImage(image);
+        if (!picture.ok()) {
+            result.error = picture.error;
+        } else {
+            RepackOptions options;
+            options.progress = [this](std::size_t done, std::size_t total, std::uint64_t) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, done, total] {
+                        m_progress->setRange(0, static_cast<int>(total));
+                        m_progress->setValue(static_cast<int>(done));
+                    },
+                    Qt::QueuedConnection);
+            };
+            const std::uint32_t w = picture.value.width;
+            const std::uint32_t h = picture.value.height;
+            result = ReplaceTextures(listing, newListing,
+                                     {{index, image, w, h, std::move(picture.value)}}, options);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, result = std::move(result)]() mutable {
+                m_result = std::move(result);
+                m_progress->reset();
+                m_progress->hide();
+                m_running = false;
+                emit finished();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void TextureReplacement::Wait() {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+}  // namespace marrowix

@@ -1,0 +1,54 @@
+// Replacing a texture from the viewer: a new set written by the same code as
+// marrowix-inspect --replace, on a worker thread, with a progress indicator.
+// The dialog asks what to replace and where, and opens the new set when this
+// says it is done.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "repack/SetWriter.h"
+
+class QProgressDialog;
+class QWidget;
+
+namespace marrowix {
+
+class TextureReplacement : public QObject {
+    Q_OBJECT
+public:
+    explicit TextureReplacement(QWidget* window);
+    // Waits for a write under way: the set it reads must outlive it.
+    ~TextureReplacement() override;
+
+    // Starts writing at `newListing` the set of `listing` with entry
+    // `index` holding `image`, in the encodings the set has; false while a
+    // write is under way.
+    bool Start(const std::string& listing, const std::string& newListing, std::size_t index,
+               const std::string& image);
+    bool Running() const { return m_running; }
+    // Waits for the write under way, if any (its `finished` is still sent).
+    void Wait();
+
+    // What the write that finished last did, where, for which entry.
+    const RepackResult& Outcome() const { return m_result; }
+    const std::string& NewListing() const { return m_newListing; }
+    std::size_t Index() const { return m_index; }
+
+signals:
+    // Sent on the dialog's thread when a write has ended, whatever its end.
+    void finished();
+
+private:
+    QWidget* m_window;
+    QProgressDialog* m_progress = nullptr;
+    std::thread m_worker;
+    std::atomic<bool> m_running{false};
+    RepackResult m_result;
+    std::string m_newListing;
+    std::size_t m_index = 0;
+};
+
+}  // namespace marrowix
