@@ -1,6 +1,7 @@
 #include "repack/SetWriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,6 +75,30 @@ bool CopyFile(InputFile& from, int to, int* error) {
         }
         inAt += static_cast<loff_t>(got);
         outAt += static_cast<loff_t>(got);
+    }
+    return true;
+}
+
+// The bytes a texture's data takes at the end of a data file: its data, and
+// for "dxt" as many as width x height x 2 where that is more (a texture of
+// whole blocks), since readers of the format read that many after the
+// header whatever the encoding.
+std::uint64_t StoredBytes(std::uint32_t width, std::uint32_t height,
+                          const std::vector<std::uint8_t>& data) {
+    return std::max<std::uint64_t>(data.size(), std::uint64_t{width} * height * 2);
+}
+
+// Makes the file at least `size` bytes long (zeros after its end).
+bool Reserve(int fd, std::uint64_t size, int* error) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = errno;
+        return false;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) < size &&
+        ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        *error = errno;
+        return false;
     }
     return true;
 }
@@ -447,7 +472,10 @@ RepackResult ReplaceTextures(const std::string& listing, const std::string& newL
                 return fail(out.WriteError(*files.data, error));
             }
             if (at == files.dataEnd) {
-                files.dataEnd += sizeof header + encoded.data.size();
+                files.dataEnd += sizeof header + StoredBytes(r.width, r.height, encoded.data);
+                if (!Reserve(fd, files.dataEnd, &error)) {
+                    return fail(out.WriteError(*files.data, error));
+                }
             }
             const std::string offset = Le32(static_cast<std::uint32_t>(at));
             if (!WriteAt(files.table->Descriptor(), map.ReadOf(r.index) * 4,
@@ -547,7 +575,11 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
                          reinterpret_cast<const std::uint8_t*>(offset.data()), 4, &error)) {
                 return fail(out.WriteError(*files.table, error));
             }
-            files.dataEnd += sizeof header + encoded.data.size();
+            files.dataEnd +=
+                sizeof header + StoredBytes(image.value.width, image.value.height, encoded.data);
+            if (!Reserve(fd, files.dataEnd, &error)) {
+                return fail(out.WriteError(*files.data, error));
+            }
             result.written.push_back(
                 {k, files.mode, item.path, encoded.measures, encoded.blocksTaken});
             if (options.progress) {

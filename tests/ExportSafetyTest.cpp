@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -228,6 +229,10 @@ void WriteBeyondTheFileSizeLimit(const fs::path& dir) {
     if (!WriteSampleSet(dir / "set").empty()) {
         std::_Exit(2);
     }
+    if (inspect::Run({"--export", "3", "--output", (dir / "set" / "rings.png").string(), listing},
+                     std::cout, std::cerr, false) != 0) {
+        std::_Exit(2);
+    }
     LetWritesPastTheFileSizeLimitFail();
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -255,6 +260,9 @@ void WriteBeyondTheFileSizeLimit(const fs::path& dir) {
         {{"--export", "3", "--output", (dir / "one.bmp").string()}, "one.bmp"},
         {{"--contact-sheet", (dir / "sheet.png").string(), "--size", "256"}, "sheet.png"},
         {{"--export-all", all, "--format", "bmp"}, ""},
+        {{"--replace", "3", (dir / "set" / "rings.png").string(), "--output-set",
+          (dir / "new" / "world.txt").string()},
+         "new/world.txt"},
     };
     for (const Case& c : cases) {
         std::ostringstream out;
@@ -273,7 +281,9 @@ void WriteBeyondTheFileSizeLimit(const fs::path& dir) {
                "a temporary in " + e.path().string());
     }
     expect(written > 0, "--export-all wrote nothing");
-    expect(!HasTemporaries(dir) && !HasTemporaries(all), "a temporary left");
+    expect(!HasTemporaries(dir) && !HasTemporaries(all) && !HasTemporaries(dir / "new"),
+           "a temporary left");
+    expect(fs::is_empty(dir / "new"), "a part of the new set left");
     std::_Exit(ok ? 0 : 1);
 }
 

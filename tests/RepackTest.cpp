@@ -5,6 +5,7 @@
 #include <png.h>
 #include <squish.h>
 
+#include <cstring>
 #include <random>
 
 #include "RunInspect.h"
@@ -263,6 +264,28 @@ TEST(Repack, ReplaceKeepsEveryByteItDoesNotReplace) {
         }
         const Outcome checked = Inspect(dir, {"--check", made.string()});
         EXPECT_EQ(checked.out, check);
+    }
+    // A DDS's DXT5 blocks go in as they are.
+    {
+        const Bytes blocks = Noise(32 * 32 * 16, 4);
+        Bytes dds(128 + blocks.size(), 0);
+        const std::uint32_t head[] = {0x20534444, 124, 0, 128, 128};
+        std::memcpy(dds.data(), head, sizeof head);
+        dds[80] = 0x4;
+        std::memcpy(dds.data() + 84, "DXT5", 4);
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            dds[128 + i] = blocks[i];
+        }
+        WriteBytes(dir / "blocks.dds", dds);
+        const fs::path made = dir / "dds" / "world.txt";
+        const Outcome o =
+            Inspect(dir, {"--mode", "dxt", "--replace", "3", (dir / "blocks.dds").string(),
+                          "--output-set", made.string(), old.string()});
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_TRUE(Has(o.out, "taken as they are")) << o.out;
+        EXPECT_FALSE(fs::exists(dir / "dds" / "world.etc.dat"));
+        const Bytes data = EntryBytes(made, "dxt")[3];
+        EXPECT_TRUE(Bytes(data.begin() + 8, data.end()) == blocks);
     }
     // The set's own files are never the new set; a failure leaves nothing.
     for (const std::string& target : {old.string(), (dir / "old" / "world.dxt.dat").string()}) {
