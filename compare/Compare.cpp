@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "compare/MeasureKernels.h"
+#include "platform/EveryCore.h"
 #include "textureset/DisplayText.h"
 #include "textureset/SetCheck.h"
 
@@ -335,19 +336,7 @@ std::vector<EntryComparison> ComparePairs(
             results[i] = CompareEntries(a, pairs[i].first, b, pairs[i].second);
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> threads;
-    for (unsigned t = 1; t < cores && t < pairs.size(); ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // the threads there are do it
-        }
-    }
-    work();
-    for (std::thread& t : threads) {
-        t.join();
-    }
+    RunOnEveryCore(pairs.size(), work);
     return results;
 }
 

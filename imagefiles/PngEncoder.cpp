@@ -1,6 +1,7 @@
 #include "imagefiles/PngEncoder.h"
 
 #include "imagefiles/DeflateJoin.h"
+#include "platform/EveryCore.h"
 
 #include <libdeflate.h>
 
@@ -182,19 +183,7 @@ std::string CompressParts(std::vector<Part>& parts, std::uint32_t width,
             }
         }
     };
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < std::min(cores, parts.size()); ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // no more threads to be had: the ones there are do it
-        }
-    }
-    work();
-    for (std::thread& t : threads) {
-        t.join();
-    }
+    RunOnEveryCore(parts.size(), work);
     return error;
 }
 

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <system_error>
-#include <thread>
 
 #include "decode/Decode.h"
+#include "platform/EveryCore.h"
 
 namespace marrowix {
 namespace {
@@ -189,19 +188,7 @@ std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::ui
             }
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> threads;
-    for (unsigned t = 1; t < cores && t < down; ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // the threads there are do it
-        }
-    }
-    work();
-    for (std::thread& t : threads) {
-        t.join();
-    }
+    RunOnEveryCore(down, work);
     return blocks;
 }
 

@@ -1,0 +1,271 @@
+#include "repack/NewSet.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <system_error>
+
+#include "decode/Decode.h"
+#include "textureset/DisplayText.h"
+
+namespace marrowix {
+namespace {
+
+std::string ErrnoText(int error) {
+    return std::generic_category().message(error);
+}
+
+// The bytes a texture's data takes at the end of a data file: its data, and
+// for "dxt" as many as width x height x 2 where that is more (a texture of
+// whole blocks), since readers of the format read that many after the
+// header whatever the encoding.
+std::uint64_t StoredBytes(std::uint32_t width, std::uint32_t height,
+                          const std::vector<std::uint8_t>& data) {
+    return std::max<std::uint64_t>(data.size(), std::uint64_t{width} * height * 2);
+}
+
+// Makes the file at least `size` bytes long (zeros after its end).
+bool Reserve(int fd, std::uint64_t size, int* error) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = errno;
+        return false;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) < size &&
+        ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        *error = errno;
+        return false;
+    }
+    return true;
+}
+
+// An image's pixels as 0xAARRGGBB, as the decoder gives texels.
+std::vector<std::uint32_t> Packed(const InputImage& image) {
+    std::vector<std::uint32_t> pixels(std::size_t{image.width} * image.height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint8_t* p = image.rgba.data() + i * 4;
+        pixels[i] =
+            std::uint32_t{p[3]} << 24 | std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+    }
+    return pixels;
+}
+
+// A texture's data in one encoding, and how far it is from its image.
+struct Encoded {
+    std::vector<std::uint8_t> data;
+    Measures measures;
+    bool blocksTaken = false;
+};
+
+Encoded Encode(const InputImage& image, TextureMode mode, const RepackOptions& options) {
+    Encoded e;
+    std::vector<std::uint32_t> decoded(std::size_t{image.width} * image.height);
+    if (mode == kModeDxt) {
+        e.blocksTaken = !image.dxtBlocks.empty();
+        e.data = e.blocksTaken ? image.dxtBlocks
+                               : EncodeDxt5(image.rgba, image.width, image.height, options.quality);
+        DecodeBlockImage(image.width, image.height, e.data, std::span<std::uint32_t>(decoded));
+    } else {
+        e.data = EncodeRgba4444(image.rgba, image.width, image.height, options.dither);
+        for (std::size_t i = 0; i < decoded.size(); ++i) {
+            decoded[i] =
+                WidenTexel(static_cast<std::uint16_t>(e.data[2 * i] | e.data[2 * i + 1] << 8));
+        }
+    }
+    MeasureSums sums;
+    const std::vector<std::uint32_t> source = Packed(image);
+    sums.Add(source.data(), decoded.data(), source.size());
+    e.measures = sums.Result();
+    return e;
+}
+
+std::string BelowGate(const Measures& m, const RepackOptions& options) {
+    if (!options.failBelow) {
+        return {};
+    }
+    const double db = *options.failBelow;
+    if (m.RgbPsnr() < db || m.Psnr(kAlpha) < db) {
+        return "its PSNR (RGB " + FormatDecibels(m.RgbPsnr()) + ", A " +
+               FormatDecibels(m.Psnr(kAlpha)) + " dB) is below " + FormatDecibels(db) +
+               " dB (--fail-below); nothing was written";
+    }
+    return {};
+}
+
+std::string FileNameOf(const std::u16string& path) {
+    const std::string native = ToNativePath(path);
+    const std::size_t slash = native.find_last_of('/');
+    return slash == std::string::npos ? native : native.substr(slash + 1);
+}
+
+// A 32-bit offset as the offset table holds it.
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
+}
+
+}  // namespace
+
+const char* ModeWord(TextureMode mode) {
+    return mode == kModeDxt ? "dxt" : "etc";
+}
+
+bool WriteAt(int fd, std::uint64_t at, const std::uint8_t* data, std::size_t n, int* error) {
+    while (n > 0) {
+        const ssize_t w = ::pwrite(fd, data, n, static_cast<off_t>(at));
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w <= 0) {
+            *error = w < 0 ? errno : EIO;
+            return false;
+        }
+        data += w;
+        at += static_cast<std::uint64_t>(w);
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool CopyFile(InputFile& from, int to, int* error) {
+    const int in = fileno(from.Stream());
+    loff_t inAt = 0;
+    loff_t outAt = 0;
+    const auto size = static_cast<loff_t>(from.Size());
+    while (inAt < size) {
+        const ssize_t n =
+            ::copy_file_range(in, &inAt, to, &outAt, static_cast<std::size_t>(size - inAt), 0);
+        if (n > 0) {
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+            break;  // the rest by hand
+        }
+        *error = errno;
+        return false;
+    }
+    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+    while (inAt < size) {
+        const std::size_t got = from.ReadAt(
+            static_cast<std::uint64_t>(inAt), buffer.data(),
+            std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size - inAt)));
+        if (got == 0) {
+            *error = EIO;
+            return false;
+        }
+        if (!WriteAt(to, static_cast<std::uint64_t>(outAt), buffer.data(), got, error)) {
+            return false;
+        }
+        inAt += static_cast<loff_t>(got);
+        outAt += static_cast<loff_t>(got);
+    }
+    return true;
+}
+
+std::string NewSet::Make(const std::string& newListing, const std::vector<TextureMode>& which) {
+    std::string name;
+    if (std::string error = OpenFolderOf(newListing, &folder, &name, true); !error.empty()) {
+        return error;
+    }
+    auto make = [&](const std::string& file, std::unique_ptr<PendingFile>* out) {
+        std::string error = PendingFile::Make(folder, file, guard, out);
+        return error.empty() ? error : "'" + DisplayPath(folder.PathOf(file)) + "': " + error;
+    };
+    if (std::string error = make(name, &listing); !error.empty()) {
+        return error;
+    }
+    const std::u16string path = FromNativePath(newListing);
+    for (TextureMode mode : which) {
+        ModeFiles files;
+        files.mode = mode;
+        const std::u16string word = FromUtf8(ModeWord(mode));
+        for (auto [suffix, out] : {std::pair{u".toc", &files.table}, {u".dat", &files.data}}) {
+            if (std::string error = make(FileNameOf(DeriveSetPath(path, word, suffix)), out);
+                !error.empty()) {
+                return error;
+            }
+        }
+        modes.push_back(std::move(files));
+    }
+    return {};
+}
+
+std::string NewSet::Commit() {
+    for (ModeFiles& m : modes) {
+        for (PendingFile* file : {m.data.get(), m.table.get()}) {
+            if (std::string error = file->Commit(); !error.empty()) {
+                return "'" + DisplayPath(folder.PathOf(file->Name())) + "': " + error;
+            }
+        }
+    }
+    std::string error = listing->Commit();
+    return error.empty() ? error
+                         : "'" + DisplayPath(folder.PathOf(listing->Name())) + "': " + error;
+}
+
+std::string NewSet::PutImage(ModeFiles& files, const InputImage& image,
+                             const std::uint8_t (&header)[kTextureHeaderBytes], std::uint64_t place,
+                             std::uint64_t read, const RepackOptions& options,
+                             WrittenTexture* written) {
+    const std::string what = std::string("(") + ModeWord(files.mode) + "): ";
+    Encoded encoded;
+    try {
+        encoded = Encode(image, files.mode, options);
+    } catch (const std::bad_alloc&) {
+        return what + "not enough memory to encode it";
+    }
+    if (std::string below = BelowGate(encoded.measures, options); !below.empty()) {
+        return what + below;
+    }
+    const std::uint64_t at = place == kAtTheEnd ? files.dataEnd : place;
+    if (at > 0xFFFFFFFFu) {
+        return what + "its data would start at byte " + std::to_string(at) +
+               ", past what the offset table's 32-bit offsets reach";
+    }
+    int error = 0;
+    const int fd = files.data->Descriptor();
+    if (!WriteAt(fd, at, header, sizeof header, &error) ||
+        !WriteAt(fd, at + sizeof header, encoded.data.data(), encoded.data.size(), &error)) {
+        return what + WriteError(*files.data, error);
+    }
+    if (place == kAtTheEnd) {
+        files.dataEnd += sizeof header + StoredBytes(image.width, image.height, encoded.data);
+        if (!Reserve(fd, files.dataEnd, &error)) {
+            return what + WriteError(*files.data, error);
+        }
+    }
+    const std::string offset = Le32(static_cast<std::uint32_t>(at));
+    if (!WriteAt(files.table->Descriptor(), read * 4,
+                 reinterpret_cast<const std::uint8_t*>(offset.data()), 4, &error)) {
+        return what + WriteError(*files.table, error);
+    }
+    written->mode = files.mode;
+    written->measures = encoded.measures;
+    written->blocksTaken = encoded.blocksTaken;
+    return {};
+}
+
+std::string NewSet::WriteListing(const std::string& text, CTextureSet& check,
+                                 ListingMap& checkMap) {
+    int error = 0;
+    if (!WriteAt(listing->Descriptor(), 0, reinterpret_cast<const std::uint8_t*>(text.data()),
+                 text.size(), &error)) {
+        return WriteError(*listing, error);
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(listing->Descriptor());
+    ReadListing(check, FromNativePath(path), &checkMap);
+    return {};
+}
+
+std::string NewSet::WriteError(const PendingFile& file, int error) const {
+    return "cannot write '" + DisplayPath(folder.PathOf(file.Name())) + "': " + ErrnoText(error);
+}
+
+}  // namespace marrowix
