@@ -50,7 +50,7 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
     if (target.isEmpty()) {
         return;
     }
-    m_pReplacement->Start(ToNativePath(m_pTextureSet->ListingPath()),
+    m_pReplacement->Start(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(),
                           QFile::encodeName(target).toStdString(), *m_selected,
                           QFile::encodeName(image).toStdString());
 }
@@ -62,9 +62,10 @@ void CMarrowix::OnReplaced() {
                         .arg(QString::fromStdString(result.error)));
         return;
     }
-    // The new set in the encoding shown, the old one as the other version.
-    const std::u16string old = m_pTextureSet->ListingPath();
-    const TextureMode mode = m_pTextureSet->GetMode();
+    // The new set in the encoding shown then, the old one as the other
+    // version (whatever was browsed to meanwhile).
+    const std::u16string old = m_pReplacement->Source();
+    const TextureMode mode = m_pReplacement->Mode();
     const std::size_t index = m_pReplacement->Index();
     QString measured;
     for (const WrittenTexture& w : result.written) {

@@ -130,9 +130,11 @@ RepackResult ReplaceTextures(const std::string& listing, const std::string& newL
         }
         std::string differs = CompareReadings(dxt, map, check, checkMap, resized);
         for (const Replacement& r : replacements) {
-            const StoredEntry& e = check.Entries()[std::min(r.index, check.GetEntryCount() - 1)];
-            if (differs.empty() &&
-                (std::uint64_t(e.width) != r.width || std::uint64_t(e.height) != r.height)) {
+            if (!differs.empty()) {
+                break;  // the counts may differ: no entry is looked at
+            }
+            const StoredEntry& e = check.Entries()[r.index];
+            if (std::uint64_t(e.width) != r.width || std::uint64_t(e.height) != r.height) {
                 differs = "the size of entry " + std::to_string(r.index) +
                           " cannot be written on its line";
             }

@@ -13,8 +13,9 @@ TextureReplacement::~TextureReplacement() {
     }
 }
 
-bool TextureReplacement::Start(const std::string& listing, const std::string& newListing,
-                               std::size_t index, const std::string& image) {
+bool TextureReplacement::Start(const std::u16string& source, TextureMode mode,
+                               const std::string& newListing, std::size_t index,
+                               const std::string& image) {
     if (m_running) {
         return false;
     }
@@ -22,8 +23,11 @@ bool TextureReplacement::Start(const std::string& listing, const std::string& ne
         m_worker.join();
     }
     m_running = true;
+    m_source = source;
+    m_mode = mode;
     m_newListing = newListing;
     m_index = index;
+    const std::string listing = ToNativePath(source);
     if (m_progress == nullptr) {
         m_progress = new QProgressDialog(QStringLiteral("Writing the new set..."), QString(), 0, 0,
                                          m_window);

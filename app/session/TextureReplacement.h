@@ -26,14 +26,17 @@ public:
     // Starts writing at `newListing` the set of `listing` with entry
     // `index` holding `image`, in the encodings the set has; false while a
     // write is under way.
-    bool Start(const std::string& listing, const std::string& newListing, std::size_t index,
-               const std::string& image);
+    bool Start(const std::u16string& listing, TextureMode mode, const std::string& newListing,
+               std::size_t index, const std::string& image);
     bool Running() const { return m_running; }
     // Waits for the write under way, if any (its `finished` is still sent).
     void Wait();
 
-    // What the write that finished last did, where, for which entry.
+    // What the write that finished last did, from which set shown in which
+    // encoding, where, for which entry.
     const RepackResult& Outcome() const { return m_result; }
+    const std::u16string& Source() const { return m_source; }
+    TextureMode Mode() const { return m_mode; }
     const std::string& NewListing() const { return m_newListing; }
     std::size_t Index() const { return m_index; }
 
@@ -47,6 +50,8 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_running{false};
     RepackResult m_result;
+    std::u16string m_source;
+    TextureMode m_mode = kModeDxt;
     std::string m_newListing;
     std::size_t m_index = 0;
 };
