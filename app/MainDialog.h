@@ -56,7 +56,9 @@ public:
     // The selected texture's image into a file (PNG with alpha at the
     // precision shown, each nibble widened exactly at 4-bit; or BMP: the
     // preview block as it is), asking where; or onto the clipboard as a PNG
-    // would hold it.
+    // would hold it. What is on screen is what is taken: the other encoding
+    // (or version) while E shows it ("NAME-etc.png" suggested), the
+    // difference view's image, opaque at the scale shown ("NAME-diff-x4.png").
     void SaveImage();
     void CopyImage();
 
@@ -157,6 +159,8 @@ private:
     void LayoutFind();
     void ApplyFilter(const QString& text);
     void ShowPendingPreview();
+    // The difference view's image as saved and copied: opaque.
+    QImage DifferenceImage() const;
     // Opens the set a replacement wrote, or says why there is none.
     void OnReplaced();
     // One warning of the files that could not be opened or read, with

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QUrl>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -20,10 +21,41 @@
 #include "imagefiles/ImageFiles.h"
 
 namespace marrowix {
+namespace {
+
+// An image as a preview block: the header, then the rows bottom up, each
+// pixel's bytes blue, green, red, fourth byte.
+Buffer<std::uint8_t> BlockOfImage(const QImage& image) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(argb.width()) * argb.height() * 4);
+    WriteDibHeader(dib.data(), argb.width(), argb.height());
+    for (int y = 0; y < argb.height(); ++y) {
+        std::memcpy(dib.data() + kDibHeaderSize +
+                        std::size_t(argb.height() - 1 - y) * std::size_t(argb.width()) * 4,
+                    argb.constScanLine(y), std::size_t(argb.width()) * 4);
+    }
+    return dib;
+}
+
+}  // namespace
 
 QString CMarrowix::PromptSavePath(const QString& suggestedName) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
                                         QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));
+}
+
+// The difference view's image as a file or the clipboard hold it: the
+// differences at the scale shown, opaque (the preview block's fourth byte
+// holds the alpha difference, which would make it transparent).
+QImage CMarrowix::DifferenceImage() const {
+    QImage image = m_pPreview->Image();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            row[x] |= 0xFF000000u;
+        }
+    }
+    return image;
 }
 
 void CMarrowix::SaveImage() {
@@ -31,8 +63,24 @@ void CMarrowix::SaveImage() {
         return;
     }
     const std::size_t index = *m_selected;
-    QString path =
-        PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) + ".png");
+    // What is on screen: the difference view's image, the other encoding
+    // (or version) while E shows it, or the loaded set's texture.
+    const bool difference =
+        m_pPreview->Mode() == ViewMode::kDifference && m_difference.first != nullptr;
+    const CTextureSet* source = m_pTextureSet.get();
+    std::size_t sourceIndex = index;
+    QString which;
+    if (difference) {
+        which = QStringLiteral("-diff-x%1").arg(m_difference.scale);
+    } else if (const auto other = m_showingOther && m_pOther ? OtherIndex(index) : std::nullopt) {
+        source = m_pOther.get();
+        sourceIndex = *other;
+        which = m_compareWith.empty() ? (m_pOther->GetMode() == kModeDxt ? QStringLiteral("-dxt")
+                                                                         : QStringLiteral("-etc"))
+                                      : QStringLiteral("-other");
+    }
+    QString path = PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) +
+                                  which + ".png");
     if (path.isEmpty()) {
         return;
     }
@@ -47,12 +95,18 @@ void CMarrowix::SaveImage() {
         try {
             const ImageFormat format =
                 suffix == QLatin1String("bmp") ? ImageFormat::kBmp : ImageFormat::kPng;
-            const Result<Buffer<std::uint8_t>> dib =
-                BuildFileImage(*m_pTextureSet, index, format, m_pPreview->GetPrecision());
             const std::string native = QFile::encodeName(path).toStdString();
-            const std::string written =
-                dib.ok() ? WriteImageFile(native, format, dib.value, SetFileGuard(*m_pTextureSet))
-                         : dib.error;
+            const SetFileGuard guard(*m_pTextureSet);
+            std::string written;
+            if (difference) {
+                const QImage image = DifferenceImage();
+                Buffer<std::uint8_t> dib = BlockOfImage(image);
+                written = WriteImageFile(native, format, dib, guard);
+            } else {
+                const Result<Buffer<std::uint8_t>> dib =
+                    BuildFileImage(*source, sourceIndex, format, m_pPreview->GetPrecision());
+                written = dib.ok() ? WriteImageFile(native, format, dib.value, guard) : dib.error;
+            }
             error = QString::fromStdString(written);
         } catch (const std::bad_alloc&) {
             error = QStringLiteral("not enough memory to save this texture");
@@ -67,6 +121,15 @@ void CMarrowix::SaveImage() {
 
 void CMarrowix::CopyImage() {
     if (!m_pPreview->HasImage()) {
+        return;
+    }
+    if (m_pPreview->Mode() == ViewMode::kDifference && m_difference.first != nullptr) {
+        // Differences are values as they are, not nibbles to widen.
+        if (QImage image = DifferenceImage(); !image.isNull()) {
+            QGuiApplication::clipboard()->setImage(image);
+        } else {
+            ShowWarning(QStringLiteral("not enough memory to copy this texture"));
+        }
         return;
     }
     if (QImage image = m_pPreview->Image(); !image.isNull()) {

@@ -1,6 +1,7 @@
 // Comparison in the viewer: E flips between the encodings (or versions)
 // keeping zoom and pin, 7 shows the difference with the command line's
 // numbers, D steps its scale.
+#include <QClipboard>
 #include <QLabel>
 #include <QTreeView>
 #include <QtTest>
@@ -69,6 +70,37 @@ private slots:
         d.ReplaceTexture();
         QTRY_VERIFY(!d.warnings.isEmpty());
         QVERIFY(d.warnings.last().contains("never written"));
+    }
+
+    // Ctrl+S and Ctrl+C take what is on screen: the other encoding while E
+    // shows it, the difference view's image (opaque, values as they are).
+    void SaveAndCopyWhatIsShown() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntry(d, 0);                      // road: red, opaque at (0, 0)
+        PressAndWait(d, Qt::Key_E);             // the white dxt block
+        struct Row {
+            const char* suggested;
+            QRgb saved;   // pixel (0, 0) of the PNG
+            QRgb copied;  // and of the clipboard's image
+        };
+        const Row flipped = {"road-dxt.png", qRgba(255, 255, 255, 255), qRgba(255, 255, 255, 255)};
+        const Row difference = {"road-diff-x1.png", qRgba(0, 255, 255, 255),
+                                qRgba(0, 255, 255, 255)};
+        for (const Row* shown : {&flipped, &difference}) {
+            const Row& row = *shown;
+            if (shown == &difference) {
+                PressAndWait(d, Qt::Key_E);  // back, then the difference view
+                PressAndWait(d, Qt::Key_7);
+            }
+            d.savePath = Q(dir / row.suggested);
+            d.SaveImage();
+            QCOMPARE(d.suggested, QString(row.suggested));
+            QCOMPARE(QImage(d.savePath).pixel(0, 0), row.saved);
+            d.CopyImage();
+            QCOMPARE(QGuiApplication::clipboard()->image().pixel(0, 0), row.copied);
+        }
     }
 
     void FlipKeepsZoomAndPinAndTheLabels() {

@@ -37,9 +37,15 @@ protected:
 public:
     QString replaceWith;  // the image Replace texture... takes
     QString newSet;       // where its new set goes
+    QString savePath;     // where Ctrl+S saves
+    QString suggested;    // the name Ctrl+S suggested
 protected:
     QString PromptImagePath() override { return replaceWith; }
     QString PromptNewSetPath(const QString&) override { return newSet; }
+    QString PromptSavePath(const QString& name) override {
+        suggested = name;
+        return savePath;
+    }
 };
 
 inline std::vector<std::uint8_t> Texels(std::initializer_list<std::uint16_t> values) {
