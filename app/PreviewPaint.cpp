@@ -46,10 +46,6 @@ QString ViewModeName(ViewMode mode) {
     return {};
 }
 
-int CheckerGrey(int squareX, int squareY) {
-    return (squareX + squareY) % 2 == 0 ? 0xC0 : 0x80;
-}
-
 QString PrecisionName(Precision precision) {
     return precision == Precision::kNibbles ? QStringLiteral("4-bit") : QStringLiteral("8-bit");
 }

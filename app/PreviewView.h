@@ -15,6 +15,7 @@
 #include "app/PreviewMips.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
+#include "thumbnails/Checker.h"
 
 class QPainter;
 
@@ -28,10 +29,7 @@ QString ViewModeName(ViewMode mode);
 // "4-bit", "8-bit".
 QString PrecisionName(Precision precision);
 
-// The checkerboard under RGBA: squares of kCheckerSquare device pixels,
-// light (0xC0) where squareX + squareY is even, dark (0x80) where odd.
-constexpr int kCheckerSquare = 8;
-int CheckerGrey(int squareX, int squareY);
+// The checkerboard under RGBA (thumbnails/Checker.h), in device pixels.
 
 // One source pixel (0xAARRGGBB, the image's bytes with the fourth as alpha)
 // as the mode shows it; `checker` is the checkerboard's grey under it. At

@@ -54,7 +54,8 @@ std::string UsageText() {
            "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] "
            "[--depth 4|8] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --contact-sheet FILE.png [--category N] "
-           "[--size PX] [--columns N] LISTING\n"
+           "[--size PX] [--columns N] [--background checker|white|black|#RRGGBB] "
+           "[--labels name|name,size|none] LISTING\n"
            "       marrowix-inspect --compare [--json] [--fail-below DB] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --compare-with OTHER [--json] [--all] "
            "LISTING\n"
@@ -90,6 +91,8 @@ std::string HelpText() {
            "  --category N           only category N's textures (the sheet's)\n"
            "  --size PX              the thumbnails' side, 1 to 1024 (default 128)\n"
            "  --columns N            thumbnails a row, 1 to 10000 (default 8)\n"
+           "  --background B         the sheet's: checker (default), white, black or #RRGGBB\n"
+           "  --labels L             under each thumbnail: name (default), name,size or none\n"
            "  --compare              compare every entry's dxt and etc images, worst first\n"
            "  --fail-below DB        exit 1 when an entry's RGB or alpha PSNR is below DB,\n"
            "                         or an entry could not be measured\n"
@@ -270,6 +273,25 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
                 (a == "--size" ? o.size : o.columns) = static_cast<std::uint32_t>(n);
             }
             haveSheetOption = true;
+        } else if (a == "--background" || a == "--labels") {
+            if (!value(&v)) {
+                return parsed;
+            }
+            const bool background = a == "--background";
+            const bool colour =
+                v.size() == 7 && v[0] == '#' &&
+                v.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+            if (background && v != "checker" && v != "white" && v != "black" && !colour) {
+                parsed.error =
+                    "--background must be checker, white, black or #RRGGBB, not '" + v + "'";
+                return parsed;
+            }
+            if (!background && v != "name" && v != "name,size" && v != "none") {
+                parsed.error = "--labels must be name, name,size or none, not '" + v + "'";
+                return parsed;
+            }
+            (background ? o.background : o.labels) = v;
+            haveSheetOption = true;
         } else if (a == "--format") {
             if (!value(&o.format)) {
                 return parsed;
@@ -333,7 +355,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         parsed.error =
             "--fail-below goes only with --compare, --replace, --replace-from and --pack";
     } else if (haveSheetOption && o.command != Command::kContactSheet) {
-        parsed.error = "--category, --size and --columns go only with --contact-sheet";
+        parsed.error =
+            "--category, --size, --columns, --background and --labels go only with "
+            "--contact-sheet";
     } else if (o.command == Command::kContactSheet && !EndsWithNoCase(o.output, ".png")) {
         parsed.error = "--contact-sheet writes a PNG file: its name must end in .png";
     } else if (exportImage != haveOutput) {

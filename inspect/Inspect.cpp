@@ -221,7 +221,17 @@ int WriteContactSheet(const CTextureSet& set, const Options& o, std::ostream& er
         const auto loose = tree.RootEntries();
         entries.insert(entries.end(), loose.begin(), loose.end());
     }
-    const Result<ContactSheet> sheet = MakeContactSheet(set, entries, o.size, o.columns);
+    SheetStyle style;
+    style.checker = o.background == "checker";
+    style.background =
+        o.background == "black" ? 0x000000
+        : o.background[0] == '#'
+            ? static_cast<std::uint32_t>(std::stoul(o.background.substr(1), nullptr, 16))
+            : 0xFFFFFF;
+    style.labels = o.labels == "none"        ? SheetStyle::Labels::kNone
+                   : o.labels == "name,size" ? SheetStyle::Labels::kNameAndSize
+                                             : SheetStyle::Labels::kName;
+    const Result<ContactSheet> sheet = MakeContactSheet(set, entries, o.size, o.columns, style);
     if (!sheet.ok()) {
         err << kProgram << ": " << sheet.error << '\n';
         return 1;

@@ -46,6 +46,8 @@ struct Options {
     std::optional<std::size_t> category;        // --contact-sheet: one category only
     std::uint32_t size = 128;                   // --contact-sheet: thumbnail side
     std::uint32_t columns = 8;                  // --contact-sheet
+    std::string background = "checker";         // --contact-sheet: checker, white, black, #RRGGBB
+    std::string labels = "name";                // --contact-sheet: name, name,size, none
     std::string other;                          // --compare-with: the other listing
     bool all = false;                           // --compare-with: unchanged entries too
     std::optional<double> failBelow;            // --compare: the lowest PSNR that passes

@@ -298,35 +298,62 @@ TEST(ContactSheet, WritesTheThumbnailsOfACategoryWithTheirNames) {
     }
     const auto listing = test::WriteSet(dir, files);
     const auto sheet = dir / "sheet.png";
-    const test::Outcome o =
-        test::Inspect(dir, {"--mode", "etc", "--contact-sheet", sheet.string(), "--category", "1",
-                            "--size", "32", listing.string()});
-    ASSERT_EQ(o.code, 0) << o.err;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    const auto bytes = test::ReadBytes(sheet);
-    ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()));
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-    // Two cells of 32 + 2 x 4 across; one row of 32 + 3 x 4 + the name's 13.
-    ASSERT_EQ(image.width, 80u);
-    ASSERT_EQ(image.height, 57u);
-    auto at = [&](std::uint32_t x, std::uint32_t y) {
-        const std::uint8_t* p = &pixels[(std::size_t{y} * image.width + x) * 4];
-        return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+    // The sheet is opaque: thumbnails blended onto its background, whose
+    // checkerboard is the viewer's; names dark, or light on a dark colour.
+    struct Style {
+        std::vector<std::string> args;
+        std::uint32_t height;      // 32 + 2 x 4, and 4 + 13 a line of text
+        std::array<int, 4> above;  // the background above the blue texture
+        std::array<int, 4> blue;   // half transparent blue, blended
+        bool lightText;
     };
-    EXPECT_EQ(at(4 + 16, 4 + 16), (std::array<int, 4>{255, 0, 0, 255}));  // red, widened x 17
-    EXPECT_EQ(at(44 + 16, 4 + 16), (std::array<int, 4>{0, 0, 255, 136}));
-    EXPECT_EQ(at(44 + 16, 4 + 2), (std::array<int, 4>{255, 255, 255, 255}));  // above blue
-    // The name is drawn under the thumbnail: some dark pixels there.
-    int ink = 0;
-    for (std::uint32_t y = 40; y < 53; ++y) {
-        for (std::uint32_t x = 4; x < 36; ++x) {
-            ink += at(x, y)[0] < 128 ? 1 : 0;
+    const std::vector<Style> styles = {
+        {{}, 57, {128, 128, 128, 255}, {60, 60, 196, 255}, false},
+        {{"--background", "white"}, 57, {255, 255, 255, 255}, {119, 119, 255, 255}, false},
+        {{"--background", "black", "--labels", "name,size"},
+         74,
+         {0, 0, 0, 255},
+         {0, 0, 136, 255},
+         true},
+        {{"--background", "#336699", "--labels", "none"},
+         40,
+         {51, 102, 153, 255},
+         {24, 48, 207, 255},
+         false},
+    };
+    for (const Style& style : styles) {
+        std::vector<std::string> args = {"--mode",     "etc", "--contact-sheet", sheet.string(),
+                                         "--category", "1",   "--size",          "32"};
+        args.insert(args.end(), style.args.begin(), style.args.end());
+        args.push_back(listing.string());
+        const test::Outcome o = test::Inspect(dir, args);
+        ASSERT_EQ(o.code, 0) << o.err;
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        const auto bytes = test::ReadBytes(sheet);
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()));
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+        // Two cells of 32 + 2 x 4 across.
+        ASSERT_EQ(image.width, 80u);
+        ASSERT_EQ(image.height, style.height);
+        auto at = [&](std::uint32_t x, std::uint32_t y) {
+            const std::uint8_t* p = &pixels[(std::size_t{y} * image.width + x) * 4];
+            return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+        };
+        EXPECT_EQ(at(4 + 16, 4 + 16), (std::array<int, 4>{255, 0, 0, 255}));  // red, x 17
+        EXPECT_EQ(at(44 + 16, 4 + 16), style.blue);
+        EXPECT_EQ(at(44 + 16, 4 + 2), style.above);
+        // The name under the thumbnail: ink there.
+        int ink = 0;
+        for (std::uint32_t y = 40; y < std::min(53u, style.height); ++y) {
+            for (std::uint32_t x = 4; x < 36; ++x) {
+                ink += (style.lightText ? at(x, y)[0] > 128 : at(x, y)[0] < 64) ? 1 : 0;
+            }
         }
+        EXPECT_EQ(ink > 10, style.height > 40) << style.height;
     }
-    EXPECT_GT(ink, 10);
 
     const test::Outcome none = test::Inspect(
         dir,
@@ -337,10 +364,13 @@ TEST(ContactSheet, WritesTheThumbnailsOfACategoryWithTheirNames) {
         test::Inspect(dir, {"--mode", "etc", "--contact-sheet", sheet.string(), "--size", "1024",
                             "--columns", "10000", listing.string()});
     EXPECT_EQ(huge.code, 0) << huge.err;  // three cells only: the columns shrink to them
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"--contact-sheet", (dir / "s.bmp").string()},
-                                               {"--contact-sheet", sheet.string(), "--size", "0"},
-                                               {"--size", "64"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--contact-sheet", (dir / "s.bmp").string()},
+             {"--contact-sheet", sheet.string(), "--size", "0"},
+             {"--contact-sheet", sheet.string(), "--background", "#12345"},
+             {"--contact-sheet", sheet.string(), "--labels", "size"},
+             {"--background", "white"},
+             {"--size", "64"}}) {
         std::vector<std::string> full = args;
         full.push_back(listing.string());
         EXPECT_EQ(test::Inspect(dir, full).code, 2) << args[0];

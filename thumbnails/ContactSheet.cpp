@@ -5,6 +5,7 @@
 #include <string>
 
 #include "textureset/SetCheck.h"
+#include "thumbnails/Checker.h"
 #include "thumbnails/ThumbnailWorkers.h"
 
 namespace marrowix {
@@ -17,13 +18,56 @@ constexpr std::uint32_t kPad = 4;
 struct Layout {
     std::uint32_t size;
     std::uint32_t columns;
+    std::uint32_t lines;  // of text under each thumbnail
     std::uint32_t cellWidth() const { return size + 2 * kPad; }
-    std::uint32_t cellHeight() const { return size + 3 * kPad + kGlyphHeight; }
+    std::uint32_t cellHeight() const { return size + 2 * kPad + lines * (kPad + kGlyphHeight); }
 };
 
 class Canvas {
 public:
-    explicit Canvas(ContactSheet& sheet) : m_sheet(sheet) {}
+    Canvas(ContactSheet& sheet, const SheetStyle& style) : m_sheet(sheet), m_style(style) {}
+
+    // The background at (x, y): 0xRRGGBB.
+    std::uint32_t Background(std::uint32_t x, std::uint32_t y) const {
+        if (!m_style.checker) {
+            return m_style.background;
+        }
+        const auto grey = static_cast<std::uint32_t>(CheckerGrey(
+            static_cast<int>(x / kCheckerSquare), static_cast<int>(y / kCheckerSquare)));
+        return grey << 16 | grey << 8 | grey;
+    }
+    // Light text on a dark one-colour background, dark text otherwise.
+    bool LightText() const {
+        const std::uint32_t b = m_style.background;
+        const std::uint32_t luma =
+            (((b >> 16) & 0xFF) * 2126 + ((b >> 8) & 0xFF) * 7152 + (b & 0xFF) * 722) / 10000;
+        return !m_style.checker && luma < 128;
+    }
+    void FillBackground() {
+        for (std::uint32_t y = 0; y < m_sheet.height; ++y) {
+            for (std::uint32_t x = 0; x < m_sheet.width; ++x) {
+                const std::uint32_t c = Background(x, y);
+                std::uint8_t* p = At(x, y);
+                p[0] = static_cast<std::uint8_t>(c >> 16);
+                p[1] = static_cast<std::uint8_t>(c >> 8);
+                p[2] = static_cast<std::uint8_t>(c);
+                p[3] = 255;
+            }
+        }
+    }
+    // A pixel 0xAARRGGBB blended onto the background at (x, y).
+    void Blend(std::uint32_t x, std::uint32_t y, std::uint32_t pixel) {
+        const std::uint32_t a = pixel >> 24;
+        const std::uint32_t under = Background(x, y);
+        std::uint8_t* p = At(x, y);
+        for (int c = 0; c < 3; ++c) {
+            const int shift = 16 - 8 * c;
+            const std::uint32_t top = (pixel >> shift) & 0xFF;
+            const std::uint32_t bottom = (under >> shift) & 0xFF;
+            p[c] = static_cast<std::uint8_t>((top * a + bottom * (255 - a) + 127) / 255);
+        }
+        p[3] = 255;
+    }
 
     std::uint8_t* At(std::uint32_t x, std::uint32_t y) {
         return &m_sheet.rgba[(std::size_t{y} * m_sheet.width + x) * 4];
@@ -56,8 +100,12 @@ public:
                 for (int gx = 0; gx < kGlyphWidth; ++gx) {
                     std::uint8_t* p =
                         At(x + static_cast<std::uint32_t>(gx), y + static_cast<std::uint32_t>(gy));
-                    const auto ink = static_cast<std::uint8_t>(255 - glyph[gy * kGlyphWidth + gx]);
-                    p[0] = p[1] = p[2] = std::min(p[0], ink);
+                    const std::uint8_t coverage = glyph[gy * kGlyphWidth + gx];
+                    for (int k = 0; k < 3; ++k) {
+                        p[k] = LightText()
+                                   ? std::max(p[k], coverage)
+                                   : std::min(p[k], static_cast<std::uint8_t>(255 - coverage));
+                    }
                 }
             }
             x += kGlyphWidth;
@@ -66,6 +114,7 @@ public:
 
 private:
     ContactSheet& m_sheet;
+    const SheetStyle& m_style;
 };
 
 // The thumbnail into its square, centred, grown by a whole factor when it
@@ -79,12 +128,8 @@ void Place(Canvas& canvas, const Thumbnail& t, std::uint32_t left, std::uint32_t
     top += (size - h) / 2;
     for (std::uint32_t y = 0; y < h; ++y) {
         for (std::uint32_t x = 0; x < w; ++x) {
-            const std::uint32_t p = t.pixels[std::size_t{y / factor} * t.width + x / factor];
-            std::uint8_t* out = canvas.At(left + x, top + y);
-            out[0] = static_cast<std::uint8_t>(p >> 16);
-            out[1] = static_cast<std::uint8_t>(p >> 8);
-            out[2] = static_cast<std::uint8_t>(p);
-            out[3] = static_cast<std::uint8_t>(p >> 24);
+            canvas.Blend(left + x, top + y,
+                         t.pixels[std::size_t{y / factor} * t.width + x / factor]);
         }
     }
 }
@@ -93,9 +138,12 @@ void Place(Canvas& canvas, const Thumbnail& t, std::uint32_t left, std::uint32_t
 
 Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
                                       const std::vector<std::size_t>& entries, std::uint32_t size,
-                                      std::uint32_t columns) {
+                                      std::uint32_t columns, const SheetStyle& style) {
     Result<ContactSheet> result;
-    const Layout layout{std::max(size, 1u), std::max(1u, columns)};
+    const std::uint32_t lines = style.labels == SheetStyle::Labels::kNone          ? 0
+                                : style.labels == SheetStyle::Labels::kNameAndSize ? 2
+                                                                                   : 1;
+    const Layout layout{std::max(size, 1u), std::max(1u, columns), lines};
     const std::uint64_t shownColumns =
         std::min<std::uint64_t>(layout.columns, std::max<std::size_t>(entries.size(), 1));
     const std::uint64_t rows =
@@ -113,8 +161,9 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
         ContactSheet& sheet = result.value;
         sheet.width = static_cast<std::uint32_t>(width);
         sheet.height = static_cast<std::uint32_t>(height);
-        sheet.rgba.assign(static_cast<std::size_t>(width * height) * 4, 255);
-        Canvas canvas(sheet);
+        sheet.rgba.resize(static_cast<std::size_t>(width * height) * 4);
+        Canvas canvas(sheet, style);
+        canvas.FillBackground();
         std::vector<std::string> failures(entries.size());
         // Each cell is its own region of the sheet: workers write their own.
         ThumbnailWorkers workers([&](const ThumbnailJob& job, Result<Thumbnail> thumbnail) {
@@ -140,8 +189,15 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
                                     0xD02020FFu);
                     }
                 }
-                canvas.Text(left, top + layout.size + kPad, layout.size,
-                            set.GetEntryNameBytes(entry));
+                if (layout.lines >= 1) {
+                    canvas.Text(left, top + layout.size + kPad, layout.size,
+                                set.GetEntryNameBytes(entry));
+                }
+                if (layout.lines >= 2) {
+                    const StoredEntry& e = set.Entries()[entry];
+                    canvas.Text(left, top + layout.size + 2 * kPad + kGlyphHeight, layout.size,
+                                std::to_string(e.width) + " x " + std::to_string(e.height));
+                }
 
             } catch (const std::bad_alloc&) {
                 failures[position] = "not enough memory";
