@@ -203,6 +203,8 @@ private:
 // listing: its name ends in ".txt" (any case), or an offset table or data
 // file derived from it exists for either encoding.
 bool CouldBeListing(const std::u16string& path);
+// "NAME is not a texture listing" where CouldBeListing says no, else empty.
+QString ListingRefusal(const std::u16string& path);
 
 // The caption of the program's message boxes: the program file's name
 // without its extension.

@@ -164,10 +164,15 @@ bool CouldBeListing(const std::u16string& path) {
     return false;
 }
 
+QString ListingRefusal(const std::u16string& path) {
+    return CouldBeListing(path) ? QString()
+                                : QStringLiteral("%1 is not a texture listing")
+                                      .arg(QFileInfo(PathFromU16(path)).fileName());
+}
+
 int CMarrowix::OpenListing(const std::u16string& path, std::optional<TextureMode> mode) {
-    if (!CouldBeListing(path)) {
-        ShowWarning(QStringLiteral("%1 is not a texture listing")
-                        .arg(QFileInfo(PathFromU16(path)).fileName()));
+    if (const QString refusal = ListingRefusal(path); !refusal.isEmpty()) {
+        ShowWarning(refusal);
         return -1;
     }
     return LoadTextureSet(path, mode);

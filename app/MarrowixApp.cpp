@@ -1,6 +1,7 @@
 #include "app/MarrowixApp.h"
 
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 #include "app/MainDialog.h"
@@ -22,6 +23,10 @@ bool CMarrowixApp::InitInstance() {
     if (!m_startListing.empty()) {
         CMarrowix* d = dialog.get();
         QTimer::singleShot(0, d, [d, listing = m_startListing, mode = m_startMode] {
+            // Said on stderr too: whoever typed the command may be looking there.
+            if (const QString refusal = ListingRefusal(listing); !refusal.isEmpty()) {
+                std::fprintf(stderr, "marrowix: %s\n", refusal.toLocal8Bit().constData());
+            }
             d->OpenListing(listing, mode);
         });
     }

@@ -33,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MARROWIX_FUZZ_CHECK((o.command == Command::kReplace) == !o.replacements.empty());
         MARROWIX_FUZZ_CHECK(o.command != Command::kPack || o.listing.empty());
         MARROWIX_FUZZ_CHECK(o.quality == "fast" || o.quality == "normal" || o.quality == "best");
+        MARROWIX_FUZZ_CHECK(o.labels == "name" || o.labels == "name,size" || o.labels == "none");
+        MARROWIX_FUZZ_CHECK(o.background == "checker" || o.background == "white" ||
+                            o.background == "black" ||
+                            (o.background.size() == 7 && o.background[0] == '#'));
         MARROWIX_FUZZ_CHECK((o.command == Command::kExport ||
                              o.command == Command::kContactSheet) == !o.output.empty());
         MARROWIX_FUZZ_CHECK(!o.all || o.command == Command::kCompareWith);

@@ -59,12 +59,16 @@ std::u16string_view NameUnits(const CTextureSet& set, std::size_t i,
 
 // "#INDEX name  Dimensions: W x H  Offset: 0xOFFSET": the index is what
 // --export and --texel take.
-void AppendEntryLine(std::string& line, const CTextureSet& set, std::size_t i) {
+// One texture of the tree: "#INDEX NAME", the index padded to `digits`
+// (those of the largest index) so that the names and the columns after them
+// line up whatever the indexes' widths.
+void AppendEntryLine(std::string& line, const CTextureSet& set, std::size_t i, std::size_t digits) {
     const StoredEntry& e = set.Entries()[i];
     char16_t units[kNameUnits];
     line += '#';
+    const std::size_t indexStart = line.size();
     AppendNumber(line, i);
-    line += ' ';
+    line.append(digits - std::min(digits, line.size() - indexStart) + 1, ' ');
     const std::size_t start = line.size();
     AppendEscaped(line, NameUnits(set, i, units), false);
     if (line.size() - start < 24) {
@@ -325,6 +329,8 @@ std::string EntryTitle(const CTextureSet& set, std::size_t index) {
 
 void PrintTree(const CTextureSet& set, std::ostream& out) {
     const SetTree tree(set);  // before the first line is printed
+    const std::size_t digits =
+        std::to_string(std::max<std::size_t>(set.GetEntryCount(), 1) - 1).size();
     LineWriter writer(out);
     std::string& line = writer.Line();
     for (std::size_t c = 0; c < tree.CategoryCount(); ++c) {
@@ -334,13 +340,13 @@ void PrintTree(const CTextureSet& set, std::ostream& out) {
         writer.Flush();
         for (std::size_t i : tree.Children(c)) {
             line += "    ";
-            AppendEntryLine(line, set, i);
+            AppendEntryLine(line, set, i, digits);
             line += '\n';
             writer.Flush();
         }
     }
     for (std::size_t i : tree.RootEntries()) {
-        AppendEntryLine(line, set, i);
+        AppendEntryLine(line, set, i, digits);
         line += '\n';
         writer.Flush();
     }

@@ -148,6 +148,18 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(process.readAllStandardOutput().startsWith("marrowix "));
+        // A file refused on the command line is named on stderr as well.
+        TempDir dir;
+        WriteText(dir / "shot.png", "not a listing");
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(environment);
+        process.start(MARROWIX_VIEWER_PATH, {Q(dir / "shot.png")});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += process.readAllStandardError())
+                                     .contains("marrowix: shot.png is not a texture listing"),
+                                 10000);
+        process.kill();
+        process.waitForFinished(10000);
     }
 
     void aDroppedFileLoadsAsBrowseWould() {

@@ -36,6 +36,24 @@ std::filesystem::path ExampleSet(const TempDir& dir) {
     return WriteSet(dir, files);
 }
 
+// Names and the columns after them line up whatever the indexes' widths.
+TEST(Inspect, TheTreesColumnsLineUp) {
+    TempDir dir;
+    SetFiles files;
+    files.listing = "cat=0 name=all\n";
+    for (int i = 0; i < 101; ++i) {
+        files.listing += "\"t" + std::to_string(i) + "\" width=4 height=4\n";
+    }
+    const Outcome o = Inspect(dir, {WriteSet(dir, files).string()});
+    std::istringstream lines(o.out);
+    std::string row;
+    std::getline(lines, row);  // the category
+    while (std::getline(lines, row)) {
+        EXPECT_EQ(row.find(" t"), 8u) << row;  // "    #100 t100"
+        EXPECT_EQ(row.find("Dimensions"), 35u) << row;
+    }
+}
+
 TEST(Inspect, PrintsTheTree) {
     TempDir dir;
     const auto listing = ExampleSet(dir);
