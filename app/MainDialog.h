@@ -186,6 +186,7 @@ private:
     ThumbnailGrid* m_pGrid = nullptr;
     QAction* m_pGridAction = nullptr;  // checked while the grid shows
     QString m_gridGroup;               // which textures the grid holds; empty: none yet
+    bool m_choosingInGrid = false;     // a choice made in the grid keeps its group
     std::u16string m_compareWith;      // the other version's listing; empty: the other encoding
     std::unique_ptr<CTextureSet> m_pOther;
     std::vector<std::ptrdiff_t> m_otherIndex;  // versions: each entry's counterpart, -1: none

@@ -29,7 +29,9 @@ void CMarrowix::CreateGrid() {
     connect(m_pGrid, &ThumbnailGrid::currentChanged, this, [this](std::size_t entry) {
         const QModelIndex index = m_pModel->IndexOfEntry(entry);
         if (index.isValid()) {
+            m_choosingInGrid = true;
             m_pTree->setCurrentIndex(index);
+            m_choosingInGrid = false;
             m_pTree->scrollTo(index);
         }
     });
@@ -88,6 +90,10 @@ void CMarrowix::UpdateGrid() {
     } else {
         group = QStringLiteral("all");
         all = true;
+    }
+    if (m_choosingInGrid && !m_gridGroup.isEmpty()) {
+        group = m_gridGroup;  // moving within the grid never narrows it
+        all = m_gridGroup == QLatin1String("all");
     }
     if (group != m_gridGroup) {
         try {

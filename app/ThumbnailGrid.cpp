@@ -1,8 +1,10 @@
 // The grid's layout, input and the work it asks for; painting is in
 // ThumbnailGridPaint.cpp.
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <atomic>
@@ -10,6 +12,7 @@
 #include <cmath>
 
 #include "app/ThumbnailGrid.h"
+#include "compare/Compare.h"
 
 namespace marrowix {
 namespace {
@@ -151,6 +154,38 @@ QRect ThumbnailGrid::CellRect(std::size_t position) const {
     const auto row = static_cast<int>(position / columns);
     const auto column = static_cast<int>(position % columns);
     return {column * m_cell, row * m_cell - verticalScrollBar()->value(), m_cell, m_cell};
+}
+
+QString ThumbnailGrid::CellToolTip(std::size_t position) const {
+    if (m_set == nullptr || position >= m_entries.size()) {
+        return {};
+    }
+    const std::size_t entry = m_entries[position];
+    const StoredEntry& e = m_set->Entries()[entry];
+    const std::string_view name = m_set->GetEntryNameBytes(entry);
+    QString tip = QStringLiteral("#%1 %2\n%3 x %4, offset 0x%5")
+                      .arg(entry)
+                      .arg(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())))
+                      .arg(e.width)
+                      .arg(e.height)
+                      .arg(QString::number(e.offset, 16).toUpper());
+    if (const std::string problem = UnreadableReason(*m_set, entry); !problem.empty()) {
+        tip += QStringLiteral("\n") + QString::fromStdString(problem);
+    }
+    return tip;
+}
+
+bool ThumbnailGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const auto position = PositionAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), CellToolTip(*position), viewport());
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 std::optional<std::size_t> ThumbnailGrid::PositionAt(QPoint point) const {

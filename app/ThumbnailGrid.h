@@ -76,7 +76,15 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // A cell's tooltip: its index, whole name, size, offset and, for a red
+    // corner, the problem a check names.
+    bool viewportEvent(QEvent* event) override;
 
+public:
+    // The tooltip of the cell at position `position`.
+    QString CellToolTip(std::size_t position) const;
+
+protected:
 private:
     struct Key {
         std::uint64_t set = 0;

@@ -80,7 +80,8 @@ void ThumbnailGrid::PaintCell(QPainter& painter, std::size_t position, const QRe
                          nameHeight + kMargin);
     painter.setPen(current ? palette().highlightedText().color() : palette().text().color());
     painter.drawText(nameRect, Qt::AlignHCenter | Qt::AlignTop,
-                     fontMetrics().elidedText(text, Qt::ElideMiddle, nameRect.width()));
+                     // Names of a set's tiles differ at their end: it stays.
+                     fontMetrics().elidedText(text, Qt::ElideLeft, nameRect.width()));
 }
 
 void ThumbnailGrid::paintEvent(QPaintEvent* event) {

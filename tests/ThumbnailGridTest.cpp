@@ -89,8 +89,19 @@ private slots:
         QTest::keyClick(&d, Qt::Key_G);
         QVERIFY(d.ShowingGrid());
         QVERIFY(!d.Preview()->isVisible());
-        // Before any choice: every texture.
+        // Before any choice: every texture; moving in the grid keeps them all.
         QCOMPARE(grid->Entries().size(), std::size_t{16});
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(5).center());
+        QCOMPARE(grid->Entries().size(), std::size_t{16});
+        // A cell's tooltip: index, whole name, size, offset, and a problem.
+        QVERIFY(grid->CellToolTip(5).startsWith(
+            QString("#%1 %2\n")
+                .arg(grid->Entries()[5])
+                .arg(d.TreeModel()->data(d.m_pTree->currentIndex()).toString())));
+        QVERIFY(grid->CellToolTip(5).contains(" x "));
+        QVERIFY(grid->CellToolTip(5).contains(", offset 0x"));
         SelectCategory(d, 0);
         QCOMPARE(grid->Entries().size(), std::size_t{12});
         QCOMPARE(grid->Entries().front(), std::size_t{1});
@@ -197,6 +208,8 @@ private slots:
         QCOMPARE(shot.pixelColor(mark * shot.devicePixelRatio()), QColor(0xD0, 0x20, 0x20));
         const QPoint noMark = grid->CellRect(1).topRight() + QPoint(-6, 6);
         QVERIFY(shot.pixelColor(noMark * shot.devicePixelRatio()) != QColor(0xD0, 0x20, 0x20));
+        QVERIFY(grid->CellToolTip(last).contains("\ndata past the end of "));
+        QVERIFY(!grid->CellToolTip(1).contains("past the end"));
     }
 
     // A set replaced by Browse: work on the old one ends first, and no
