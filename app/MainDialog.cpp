@@ -22,6 +22,7 @@
 #include "app/ThumbnailGrid.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
+#include "app/session/ViewerSettings.h"
 #include "decode/Decode.h"
 
 namespace marrowix {
@@ -246,6 +247,7 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
                                  .arg(shown)
                            : QString());
     UpdateGrid();
+    RememberSet(listingPath, dxt ? kModeDxt : kModeEtc);
     return static_cast<int>(count);
 }
 

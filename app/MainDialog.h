@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QTreeView;
 
 namespace marrowix {
@@ -22,6 +23,7 @@ class PreviewView;
 class TextureTreeModel;
 class ThumbnailGrid;
 class TextureReplacement;
+class ViewerSettings;
 
 class CMarrowix : public QDialog {
     Q_OBJECT
@@ -90,6 +92,14 @@ public:
     // 7), the readout telling what the replacement measured.
     void ReplaceTexture(const QString& imagePath = {});
     TextureReplacement* Replacement() const { return m_pReplacement; }
+
+    // What the viewer remembers between runs: restored now (window,
+    // precision, view mode, grid cell size), saved when the dialog closes,
+    // and the sets loaded, for Open recent (Ctrl+R). Without settings (as in
+    // tests) nothing is remembered.
+    void UseSettings(std::unique_ptr<ViewerSettings> settings);
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
+    void done(int result) override;
 
     // The find field over the bottom of the tree: shown by Ctrl+F, it
     // filters the tree as it is typed in; Enter goes to the next match.
@@ -163,6 +173,8 @@ private:
     QImage DifferenceImage() const;
     // Opens the set a replacement wrote, or says why there is none.
     void OnReplaced();
+    // A set loaded: first among the recent ones.
+    void RememberSet(const std::u16string& listing, TextureMode mode);
     // One warning of the files that could not be opened or read, with
     // `more` to say as well.
     void WarnOfMissingFiles(const QString& more = {});
@@ -198,6 +210,8 @@ private:
     Buffer<std::uint8_t> m_second;
     PreviewDifference m_difference;
     TextureReplacement* m_pReplacement = nullptr;
+    std::unique_ptr<ViewerSettings> m_settings;
+    QMenu* m_pRecentMenu = nullptr;
 };
 
 // Whether a file dropped or named on the command line can be a texture

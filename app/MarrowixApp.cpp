@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/MainDialog.h"
+#include "app/session/ViewerSettings.h"
 
 namespace marrowix {
 
@@ -17,6 +18,7 @@ std::unique_ptr<CMarrowix> CMarrowixApp::CreateMainDialog() {
 bool CMarrowixApp::InitInstance() {
     std::unique_ptr<CMarrowix> dialog = CreateMainDialog();
     m_pMainWnd = dialog.get();
+    dialog->UseSettings(std::make_unique<ViewerSettings>());
     if (!m_compareWith.empty()) {
         dialog->SetCompareWith(m_compareWith);
     }

@@ -2,8 +2,10 @@
 // line, dropped files, finding among many textures, keyboard browsing.
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeView>
@@ -18,7 +20,9 @@
 #include "app/MarrowixApp.h"
 #include "app/PreviewView.h"
 #include "app/TextureTreeModel.h"
+#include "app/ThumbnailGrid.h"
 #include "app/resources/Resource.h"
+#include "app/session/ViewerSettings.h"
 
 using namespace marrowix;
 using namespace marrowix::test;
@@ -60,7 +64,57 @@ class DesktopTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(QGuiApplication::platformName() == "offscreen"); }
+    // What the viewer remembers: precision, view mode, grid cell size and
+    // window size come back in the next run, and the sets opened are one
+    // menu away, each in the encoding chosen for it, ten at the most.
+    void SettingsComeBack() {
+        TempDir dir;
+        const QString listing = Q(WriteExampleSet(dir));
+        const QString file = Q(dir / "settings.ini");
+        {
+            ScriptedDialog d;
+            d.UseSettings(std::make_unique<ViewerSettings>(file));
+            OpenShown(d, listing);  // "etc"
+            d.SetPrecision(Precision::kFull);
+            d.SetViewMode(ViewMode::kAlpha);
+            d.Grid()->SetCellSize(64);
+            d.resize(1000, 760);
+            d.done(0);
+        }
+        ScriptedDialog d;
+        d.UseSettings(std::make_unique<ViewerSettings>(file));
+        QCOMPARE(d.Preview()->GetPrecision(), Precision::kFull);
+        QCOMPARE(d.Preview()->Mode(), ViewMode::kAlpha);
+        QCOMPARE(d.Grid()->CellSize(), 64);
+        QCOMPARE(d.size(), QSize(1000, 760));
+        QMenu* recent = d.RecentMenu();
+        QMetaObject::invokeMethod(recent, "aboutToShow");
+        QCOMPARE(recent->actions().size(), 1);
+        QVERIFY(recent->actions()[0]->text().endsWith("world.txt (etc)"));
+        recent->actions()[0]->trigger();
+        QCOMPARE(d.questions, 0);  // the encoding is remembered
+        QVERIFY(d.m_pTextureSet && d.m_pTextureSet->GetMode() == kModeEtc);
+
+        ViewerSettings settings(file);
+        for (int i = 0; i < 12; ++i) {
+            settings.AddRecent(u"/sets/s" + std::u16string(1, char16_t(u'a' + i)) + u".txt",
+                               kModeDxt);
+        }
+        settings.AddRecent(u"/sets/sc.txt", kModeEtc);  // again: to the front, once
+        const auto sets = settings.RecentSets();
+        QCOMPARE(sets.size(), ViewerSettings::kRecentSets);
+        QVERIFY(sets[0].listing == u"/sets/sc.txt" && sets[0].mode == kModeEtc);
+        QVERIFY(sets[1].listing == u"/sets/sl.txt");
+        QCOMPARE(std::count_if(sets.begin(), sets.end(),
+                               [](const auto& r) { return r.listing == u"/sets/sc.txt"; }),
+                 1);
+    }
+
+    void initTestCase() {
+        QVERIFY(QGuiApplication::platformName() == "offscreen");
+        // The program's own settings go to a test folder, not the user's.
+        QStandardPaths::setTestModeEnabled(true);
+    }
 
     void aListingOnTheCommandLine() {
         TempDir dir;
