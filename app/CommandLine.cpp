@@ -53,6 +53,8 @@ std::string ViewerHelp() {
            "  right click on the preview     all of the above in a menu, and Replace\n"
            "                                 texture... (a new set with an image put back)\n"
            "  a PNG or DDS dropped on it     the same with that image\n"
+           "  F5                             read the set again (it is, by itself, when\n"
+           "                                 its files change)\n"
            "  Ctrl+R                         open a recent set (the last ten, each in the\n"
            "                                 encoding chosen for it)\n"
            "  Ctrl+F; Enter, Escape there    find textures; the next match, close\n"

@@ -221,9 +221,23 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
         ShowWarning(QStringLiteral("not enough memory to load the texture set"));
         return 0;
     }
-    // The tree shows what memory allows: fewer textures, never a crash.
     const std::size_t count = m_pTextureSet->GetEntryCount();
-    std::size_t shown = ShowableTextures(count);
+    const std::size_t shown = FillTree();
+    WarnOfMissingFiles(shown < count
+                           ? QStringLiteral("not enough memory to show all %1 textures; showing "
+                                            "the first %2")
+                                 .arg(count)
+                                 .arg(shown)
+                           : QString());
+    UpdateGrid();
+    RememberSet(listingPath, dxt ? kModeDxt : kModeEtc);
+    WatchForChanges();
+    return static_cast<int>(count);
+}
+
+std::size_t CMarrowix::FillTree() {
+    // The tree shows what memory allows: fewer textures, never a crash.
+    std::size_t shown = ShowableTextures(m_pTextureSet->GetEntryCount());
     for (;;) {
         try {
             m_pModel->SetTextureSet(m_pTextureSet.get(), shown);
@@ -235,20 +249,10 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
             shown /= 2;
         }
     }
-    shown = m_pModel->ShownTextures();
     if (m_pModel->Filtering()) {
         m_pTree->expandAll();
     }
-
-    WarnOfMissingFiles(shown < count
-                           ? QStringLiteral("not enough memory to show all %1 textures; showing "
-                                            "the first %2")
-                                 .arg(count)
-                                 .arg(shown)
-                           : QString());
-    UpdateGrid();
-    RememberSet(listingPath, dxt ? kModeDxt : kModeEtc);
-    return static_cast<int>(count);
+    return m_pModel->ShownTextures();
 }
 
 void CMarrowix::SetPrecision(Precision precision) {

@@ -24,6 +24,7 @@ class TextureTreeModel;
 class ThumbnailGrid;
 class TextureReplacement;
 class ViewerSettings;
+class SetReload;
 
 class CMarrowix : public QDialog {
     Q_OBJECT
@@ -92,6 +93,15 @@ public:
     // 7), the readout telling what the replacement measured.
     void ReplaceTexture(const QString& imagePath = {});
     TextureReplacement* Replacement() const { return m_pReplacement; }
+
+    // Reload (F5, and by itself once the set's files have changed and been
+    // quiet for a moment): the set read again off the dialog's thread and
+    // swapped in, keeping the selected texture (found again by category and
+    // name), zoom, scroll, view mode, precision, pin and the grid; the
+    // readout says "reloaded HH:MM:SS", and which file is incomplete when
+    // the set was caught mid-write. No message box is raised.
+    void Reload();
+    SetReload* Reloader() const { return m_pReload; }
 
     // What the viewer remembers between runs: restored now (window,
     // precision, view mode, grid cell size), saved when the dialog closes,
@@ -175,6 +185,13 @@ private:
     void OnReplaced();
     // A set loaded: first among the recent ones.
     void RememberSet(const std::u16string& listing, TextureMode mode);
+    // Fills the tree with the loaded set, as many textures as memory allows;
+    // returns how many it shows.
+    std::size_t FillTree();
+    // Watches the loaded set's files (and the other version's) for changes.
+    void WatchForChanges();
+    // Swaps in the set read again, keeping what the user was looking at.
+    void OnReloaded();
     // One warning of the files that could not be opened or read, with
     // `more` to say as well.
     void WarnOfMissingFiles(const QString& more = {});
@@ -211,6 +228,7 @@ private:
     PreviewDifference m_difference;
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
+    SetReload* m_pReload = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };
 

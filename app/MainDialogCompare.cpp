@@ -22,6 +22,7 @@ QString EncodingName(const CTextureSet& set) {
 void CMarrowix::SetCompareWith(const std::u16string& otherListing) {
     ForgetOther();
     m_compareWith = otherListing;
+    WatchForChanges();
 }
 
 void CMarrowix::ForgetOther() {

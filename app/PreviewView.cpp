@@ -47,7 +47,7 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     m_mips.Clear();
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
-    const bool same = (set == m_set || m_keepPin) && index == m_index;
+    const bool same = m_keepPin || (set == m_set && index == m_index);
     m_keepPin = false;
     if (set != nullptr) {
         m_encoding = set->GetMode() == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc");

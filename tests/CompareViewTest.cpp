@@ -103,6 +103,51 @@ private slots:
         }
     }
 
+    // A set rewritten by rename while it is shown is read again by itself:
+    // the same texture (found by name though its index moved), zoom and pin
+    // kept, its new pixels; one caught mid-write says which file is short.
+    void ReloadKeepsWhatIsShown() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntry(d, 0);                      // road
+        d.Preview()->ZoomIn();
+        d.Preview()->Pin(QPoint(1, 0));
+        const double zoom = d.Preview()->Zoom();
+        // stop before road now, and road's first texel green.
+        auto replace = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+            WriteBytes(dir / (name + ".new"), bytes);
+            std::filesystem::rename(dir / (name + ".new"), dir / name);
+        };
+        std::vector<std::uint8_t> etc(8, 0);
+        const auto road = Texels({0x0F0F, 0x0F0F, 0x00FF, 0xFFF0, 0x1234, 0x5678, 0x9ABC, 0xDEF1});
+        etc.insert(etc.end(), road.begin(), road.end());
+        replace("world.etc.dat", etc);
+        replace("world.etc.toc", Le32({0, 0, 0, 0, 0}));
+        const std::string listing =
+            "cat=0 name=streets\ncat=1 name=signs\n\"stop\" cat=1 width=2 height=2\n"
+            "\"road\" cat=0 width=4 height=2\n";
+        replace("world.txt", std::vector<std::uint8_t>(listing.begin(), listing.end()));
+        QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("reloaded "), 5000);
+        QCOMPARE(d.TreeModel()->data(d.m_pTree->currentIndex()).toString(), QString("road"));
+        QCOMPARE(d.Preview()->Zoom(), zoom);
+        QCOMPARE(d.Preview()->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
+        QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0, 0xF0, 0, 0xF0));
+        // Caught mid-write: the data file ends before road's texels.
+        replace("world.etc.dat", std::vector<std::uint8_t>(12, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("world.etc.dat is incomplete"), 5000);
+        QVERIFY(d.warnings.isEmpty());
+        // A file gone: the last image stays, and the readout says so.
+        std::filesystem::remove(dir / "world.etc.dat");
+        QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("world.etc.dat is gone"), 5000);
+        QVERIFY(d.Preview()->HasImage());
+        // F5 reads it again at once.
+        replace("world.etc.dat", etc);
+        d.Reload();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !Readout(d).contains("incomplete") && Readout(d).contains("reloaded"), 5000);
+    }
+
     void FlipKeepsZoomAndPinAndTheLabels() {
         TempDir dir;
         ScriptedDialog d;

@@ -1,0 +1,130 @@
+// The main dialog's reload: the set read again when its files change (or on
+// F5) and swapped in, keeping what the user was looking at.
+#include <QAction>
+#include <QTime>
+#include <QTreeView>
+
+#include "app/MainDialog.h"
+#include "app/NativePaths.h"
+#include "app/TextureTreeModel.h"
+#include "app/ThumbnailGrid.h"
+#include "app/session/SetReload.h"
+#include "compare/Compare.h"
+#include "textureset/SetCheck.h"
+
+namespace marrowix {
+namespace {
+
+QString FileName(const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u'/');
+    return QString::fromStdU16String(slash == std::u16string::npos ? path : path.substr(slash + 1));
+}
+
+// Which of the set's files is shorter than its listing needs: a set caught
+// while it is written.
+QString Incomplete(const CTextureSet& set, std::uint64_t reads) {
+    const InputFile* table = set.GetOffsetTableFile();
+    if (table != nullptr && table->Size() < reads * 4) {
+        return QStringLiteral("%1 is incomplete").arg(FileName(set.OffsetTablePath()));
+    }
+    for (const StoredEntry& e : set.Entries()) {
+        if (EntryDataProblem(set, e) == "data-past-end") {
+            return QStringLiteral("%1 is incomplete").arg(FileName(set.DataPath()));
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+void CMarrowix::WatchForChanges() {
+    if (!m_pTextureSet) {
+        return;
+    }
+    if (!m_pReload) {
+        m_pReload = new SetReload(this);
+        connect(m_pReload, &SetReload::reloaded, this, &CMarrowix::OnReloaded);
+        auto* action = new QAction(QStringLiteral("Reload"), this);
+        action->setShortcut(QKeySequence(Qt::Key_F5));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, &CMarrowix::Reload);
+        addAction(action);
+        m_pPreview->addAction(action);
+    }
+    m_pReload->Watch(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(), m_compareWith);
+}
+
+void CMarrowix::Reload() {
+    if (m_pReload) {
+        m_pReload->ReloadNow();
+    }
+}
+
+void CMarrowix::OnReloaded() {
+    std::unique_ptr<CTextureSet> set = m_pReload->TakeSet();
+    if (!m_pTextureSet) {
+        return;
+    }
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    // A file that was there and is gone (or cannot be read now): what is on
+    // screen stays, and the readout says so.
+    QString gone;
+    if (!set || !set->HasListingFile()) {
+        gone = FileName(m_pTextureSet->ListingPath());
+    } else if (m_pTextureSet->HasOffsetTableFile() && !set->HasOffsetTableFile()) {
+        gone = FileName(set->OffsetTablePath());
+    } else if (m_pTextureSet->HasDataFile() && !set->HasDataFile()) {
+        gone = FileName(set->DataPath());
+    }
+    if (!gone.isEmpty()) {
+        m_pPreview->SetSourceNote(
+            QStringLiteral("%1 is gone; showing what was read (%2)").arg(gone, time));
+        return;
+    }
+    // The texture shown, found again by category and name.
+    std::optional<std::size_t> again;
+    if (m_selected) {
+        const Pairing pairing = PairEntries(*m_pTextureSet, *set);
+        for (const auto& [first, second] : pairing.pairs) {
+            if (first == *m_selected) {
+                again = second;
+            }
+        }
+    }
+    const bool gridShown = ShowingGrid();
+    ForgetOther();
+    m_pGrid->ForgetSet();
+    m_gridGroup.clear();
+    m_pModel->SetTextureSet(nullptr);
+    const std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);
+    m_pTextureSet = std::move(set);
+    m_pPreview->ForgetSet();
+    m_selected.reset();
+    m_pending.reset();
+    m_lastChoice.reset();
+    FillTree();
+    QString note = QStringLiteral("reloaded %1").arg(time);
+    if (const QString incomplete = Incomplete(*m_pTextureSet, m_pReload->ListingReads());
+        !incomplete.isEmpty()) {
+        note += QStringLiteral("; ") + incomplete;
+    }
+    // Said once the texture shows again (until the next selection).
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(this, &CMarrowix::previewShown, this, [this, once, note] {
+        QObject::disconnect(*once);
+        m_pPreview->SetSourceNote(note);
+    });
+    if (again) {
+        m_pPreview->KeepPinForNextTexture();
+        m_pTree->setCurrentIndex(m_pModel->IndexOfEntry(*again));
+    } else {
+        QObject::disconnect(*once);
+        m_pPreview->SetSourceNote(note);
+    }
+    if (gridShown) {
+        UpdateGrid();
+    }
+    WatchForChanges();
+}
+
+}  // namespace marrowix

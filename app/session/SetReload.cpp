@@ -1,0 +1,116 @@
+#include "app/session/SetReload.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include "app/NativePaths.h"
+
+namespace marrowix {
+
+SetReload::SetReload(QObject* parent) : QObject(parent) {
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(kQuietMs);
+    connect(&m_quiet, &QTimer::timeout, this, &SetReload::ReloadNow);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &SetReload::Changed);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &SetReload::Changed);
+}
+
+SetReload::~SetReload() {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void SetReload::Watch(const std::u16string& listing, TextureMode mode,
+                      const std::u16string& other) {
+    m_listing = listing;
+    m_mode = mode;
+    m_other = other;
+    WatchPaths();
+}
+
+void SetReload::WatchPaths() {
+    if (!m_watcher.files().isEmpty()) {
+        m_watcher.removePaths(m_watcher.files());
+    }
+    if (!m_watcher.directories().isEmpty()) {
+        m_watcher.removePaths(m_watcher.directories());
+    }
+    QStringList paths;
+    for (const std::u16string& listing : {m_listing, m_other}) {
+        if (listing.empty()) {
+            continue;
+        }
+        const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
+        for (const std::u16string& file : {listing, DeriveSetPath(listing, word, u".toc"),
+                                           DeriveSetPath(listing, word, u".dat")}) {
+            const QString path = PathFromU16(file);
+            if (QFileInfo::exists(path)) {
+                paths << path;
+            }
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!paths.contains(folder)) {
+                paths << folder;
+            }
+        }
+    }
+    if (!paths.isEmpty()) {
+        m_watcher.addPaths(paths);
+    }
+}
+
+void SetReload::Changed() {
+    // A file replaced by rename is no longer the one watched: watch again.
+    WatchPaths();
+    m_quiet.start();
+}
+
+void SetReload::ReloadNow() {
+    m_quiet.stop();
+    if (m_listing.empty()) {
+        return;
+    }
+    if (m_reading) {
+        m_again = true;
+        return;
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_reading = true;
+    m_worker = std::thread([this, listing = m_listing, mode = m_mode] {
+        struct ReadCounter : ListingObserver {
+            std::uint64_t reads = 0;
+            void OnRead(const ListingRead&) override { ++reads; }
+        } counter;
+        auto set = std::make_unique<CTextureSet>();
+        try {
+            OpenTextureSet(*set, listing, mode == kModeDxt ? u"dxt" : u"etc", &counter);
+        } catch (const std::bad_alloc&) {
+            set.reset();
+        }
+        {
+            const std::lock_guard lock(m_handOver);
+            m_done = std::move(set);
+            m_doneReads = counter.reads;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                {
+                    const std::lock_guard lock(m_handOver);
+                    m_read = std::move(m_done);
+                    m_reads = m_doneReads;
+                }
+                m_reading = false;
+                emit reloaded();
+                if (m_again) {
+                    m_again = false;
+                    ReloadNow();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+}  // namespace marrowix

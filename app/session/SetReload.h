@@ -1,0 +1,65 @@
+// Reload on change: the loaded set's files (and the other version's) are
+// watched, through their folders too, so that a file replaced by rename is
+// seen; once they have been quiet for a while the set is read again on a
+// worker thread and handed to the dialog, which swaps it in keeping what the
+// user was looking at.
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "textureset/TextureSet.h"
+
+namespace marrowix {
+
+class SetReload : public QObject {
+    Q_OBJECT
+public:
+    // How long the files must be quiet before the set is read again.
+    static constexpr int kQuietMs = 300;
+
+    explicit SetReload(QObject* parent);
+    // Waits for a reading under way.
+    ~SetReload() override;
+
+    // Watches the files of the set at `listing` in `mode`, and those of the
+    // other version's listing when one is given.
+    void Watch(const std::u16string& listing, TextureMode mode, const std::u16string& other);
+    // Reads the set again now (F5); a reading under way is let finish first.
+    void ReloadNow();
+
+    // The set read last, taken by the dialog; and how many reads its listing
+    // took (the offset table needs four bytes a read).
+    std::unique_ptr<CTextureSet> TakeSet() { return std::move(m_read); }
+    std::uint64_t ListingReads() const { return m_reads; }
+
+signals:
+    // A reading has ended; TakeSet has it.
+    void reloaded();
+
+private:
+    void Changed();
+    void WatchPaths();
+
+    QFileSystemWatcher m_watcher;
+    QTimer m_quiet;
+    std::u16string m_listing;
+    std::u16string m_other;
+    TextureMode m_mode = kModeDxt;
+    std::thread m_worker;
+    std::atomic<bool> m_reading{false};
+    bool m_again = false;  // changed while reading: read once more
+    std::unique_ptr<CTextureSet> m_read;
+    std::uint64_t m_reads = 0;
+    std::mutex m_handOver;  // the worker's result until the dialog's thread takes it
+    std::unique_ptr<CTextureSet> m_done;
+    std::uint64_t m_doneReads = 0;
+};
+
+}  // namespace marrowix
