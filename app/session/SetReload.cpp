@@ -1,5 +1,7 @@
 #include "app/session/SetReload.h"
 
+#include <sys/stat.h>
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -10,7 +12,7 @@ namespace marrowix {
 SetReload::SetReload(QObject* parent) : QObject(parent) {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(kQuietMs);
-    connect(&m_quiet, &QTimer::timeout, this, &SetReload::ReloadNow);
+    connect(&m_quiet, &QTimer::timeout, this, &SetReload::ReloadIfChanged);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &SetReload::Changed);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &SetReload::Changed);
 }
@@ -26,7 +28,36 @@ void SetReload::Watch(const std::u16string& listing, TextureMode mode,
     m_listing = listing;
     m_mode = mode;
     m_other = other;
+    m_stamp = Stamp();
     WatchPaths();
+}
+
+std::string SetReload::Stamp() const {
+    std::string stamp;
+    for (const std::u16string& listing : {m_listing, m_other}) {
+        if (listing.empty()) {
+            continue;
+        }
+        const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
+        for (const std::u16string& file : {listing, DeriveSetPath(listing, word, u".toc"),
+                                           DeriveSetPath(listing, word, u".dat")}) {
+            struct stat st {};
+            if (::stat(ToNativePath(file).c_str(), &st) != 0) {
+                stamp += "-;";
+                continue;
+            }
+            stamp += std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+                     std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                     std::to_string(st.st_mtim.tv_nsec) + ";";
+        }
+    }
+    return stamp;
+}
+
+void SetReload::ReloadIfChanged() {
+    if (Stamp() != m_stamp) {
+        ReloadNow();
+    }
 }
 
 void SetReload::WatchPaths() {
@@ -78,6 +109,7 @@ void SetReload::ReloadNow() {
         m_worker.join();
     }
     m_reading = true;
+    m_stamp = Stamp();
     m_worker = std::thread([this, listing = m_listing, mode = m_mode] {
         struct ReadCounter : ListingObserver {
             std::uint64_t reads = 0;

@@ -46,6 +46,12 @@ signals:
 private:
     void Changed();
     void WatchPaths();
+    // Reads again when one of the set's files is not what it was: a change
+    // beside them in their folder (an image saved there) is none.
+    void ReloadIfChanged();
+    // What the watched files are now: for each, whether it is there, its
+    // identity, size and time of change.
+    std::string Stamp() const;
 
     QFileSystemWatcher m_watcher;
     QTimer m_quiet;
@@ -57,6 +63,7 @@ private:
     bool m_again = false;  // changed while reading: read once more
     std::unique_ptr<CTextureSet> m_read;
     std::uint64_t m_reads = 0;
+    std::string m_stamp;    // of the files when they were read last
     std::mutex m_handOver;  // the worker's result until the dialog's thread takes it
     std::unique_ptr<CTextureSet> m_done;
     std::uint64_t m_doneReads = 0;
