@@ -32,24 +32,29 @@ void SetReload::Watch(const std::u16string& listing, TextureMode mode,
     WatchPaths();
 }
 
+std::vector<std::u16string> SetReload::Files() const {
+    std::vector<std::u16string> files;
+    const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
+    for (const std::u16string& listing : {m_listing, m_other}) {
+        if (!listing.empty()) {
+            files.insert(files.end(), {listing, DeriveSetPath(listing, word, u".toc"),
+                                       DeriveSetPath(listing, word, u".dat")});
+        }
+    }
+    return files;
+}
+
 std::string SetReload::Stamp() const {
     std::string stamp;
-    for (const std::u16string& listing : {m_listing, m_other}) {
-        if (listing.empty()) {
+    for (const std::u16string& file : Files()) {
+        struct stat st {};
+        if (::stat(ToNativePath(file).c_str(), &st) != 0) {
+            stamp += "-;";
             continue;
         }
-        const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
-        for (const std::u16string& file : {listing, DeriveSetPath(listing, word, u".toc"),
-                                           DeriveSetPath(listing, word, u".dat")}) {
-            struct stat st {};
-            if (::stat(ToNativePath(file).c_str(), &st) != 0) {
-                stamp += "-;";
-                continue;
-            }
-            stamp += std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-                     std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-                     std::to_string(st.st_mtim.tv_nsec) + ";";
-        }
+        stamp += std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+                 std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                 std::to_string(st.st_mtim.tv_nsec) + ";";
     }
     return stamp;
 }
@@ -68,21 +73,14 @@ void SetReload::WatchPaths() {
         m_watcher.removePaths(m_watcher.directories());
     }
     QStringList paths;
-    for (const std::u16string& listing : {m_listing, m_other}) {
-        if (listing.empty()) {
-            continue;
+    for (const std::u16string& file : Files()) {
+        const QString path = PathFromU16(file);
+        if (QFileInfo::exists(path)) {
+            paths << path;
         }
-        const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
-        for (const std::u16string& file : {listing, DeriveSetPath(listing, word, u".toc"),
-                                           DeriveSetPath(listing, word, u".dat")}) {
-            const QString path = PathFromU16(file);
-            if (QFileInfo::exists(path)) {
-                paths << path;
-            }
-            const QString folder = QFileInfo(path).absolutePath();
-            if (!paths.contains(folder)) {
-                paths << folder;
-            }
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!paths.contains(folder)) {
+            paths << folder;
         }
     }
     if (!paths.isEmpty()) {

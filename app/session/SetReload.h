@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "textureset/TextureSet.h"
 
@@ -49,6 +50,8 @@ private:
     // Reads again when one of the set's files is not what it was: a change
     // beside them in their folder (an image saved there) is none.
     void ReloadIfChanged();
+    // The set's files and the other version's: listing, table, data file.
+    std::vector<std::u16string> Files() const;
     // What the watched files are now: for each, whether it is there, its
     // identity, size and time of change.
     std::string Stamp() const;
