@@ -17,12 +17,12 @@
 #include "app/DialogBuilder.h"
 #include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
 #include "app/session/ViewerSettings.h"
+#include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
 
 namespace marrowix {

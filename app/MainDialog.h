@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 

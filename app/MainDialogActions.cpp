@@ -7,8 +7,8 @@
 #include <QLabel>
 
 #include "app/MainDialog.h"
-#include "app/PreviewView.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
 
 namespace marrowix {
 

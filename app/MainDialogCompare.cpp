@@ -6,8 +6,8 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
-#include "app/PreviewView.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
 #include "compare/Compare.h"
 
 namespace marrowix {

@@ -16,7 +16,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/MainDialog.h"
-#include "app/TextureTreeModel.h"
+#include "app/tree/TextureTreeModel.h"
 
 namespace marrowix {
 

@@ -5,9 +5,9 @@
 #include <QTreeView>
 
 #include "app/MainDialog.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
+#include "app/tree/TextureTreeModel.h"
 
 namespace marrowix {
 

@@ -6,9 +6,9 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
-#include "app/TextureTreeModel.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "app/session/SetReload.h"
+#include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
 #include "textureset/SetCheck.h"
 

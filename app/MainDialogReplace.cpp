@@ -9,8 +9,8 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
-#include "app/TextureTreeModel.h"
 #include "app/session/TextureReplacement.h"
+#include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
 
 namespace marrowix {

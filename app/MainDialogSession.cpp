@@ -7,7 +7,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "app/session/ViewerSettings.h"
 
 namespace marrowix {

@@ -24,7 +24,7 @@
 
 #include "DialogPaint.h"
 #include "app/MainDialog.h"
-#include "app/TextureTreeModel.h"
+#include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
 #include "compare/MeasureKernels.h"
 #include "decode/Decode.h"

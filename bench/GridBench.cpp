@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "platform/ProcessMemory.h"
 
 namespace {

@@ -24,8 +24,8 @@
 
 #include "DialogPaint.h"
 #include "app/MainDialog.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
+#include "app/preview/PreviewView.h"
+#include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
 

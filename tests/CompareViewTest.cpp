@@ -8,7 +8,7 @@
 
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
 #include "compare/Compare.h"
 

@@ -5,8 +5,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -18,11 +18,11 @@
 #include "ViewerTestSupport.h"
 #include "app/CommandLine.h"
 #include "app/MarrowixApp.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
 #include "app/session/ViewerSettings.h"
+#include "app/tree/TextureTreeModel.h"
 
 using namespace marrowix;
 using namespace marrowix::test;

@@ -11,7 +11,7 @@
 
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
 
 using namespace marrowix;

@@ -12,9 +12,9 @@
 #include "ViewerTestSupport.h"
 #include "app/DialogBuilder.h"
 #include "app/MainDialog.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
+#include "app/tree/TextureTreeModel.h"
 
 using namespace marrowix;
 using namespace marrowix::test;

@@ -13,9 +13,9 @@
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
 #include "app/DialogBuilder.h"
-#include "app/PreviewView.h"
-#include "app/TextureTreeModel.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
+#include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
 
 using namespace marrowix;

@@ -8,8 +8,8 @@
 
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
-#include "app/PreviewView.h"
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
+#include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
 
 using namespace marrowix;

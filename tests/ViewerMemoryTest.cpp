@@ -9,7 +9,7 @@
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
 #include "app/MemoryRoom.h"
-#include "app/TextureTreeModel.h"
+#include "app/tree/TextureTreeModel.h"
 
 using namespace marrowix;
 using namespace marrowix::test;

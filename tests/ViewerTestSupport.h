@@ -9,7 +9,7 @@
 
 #include "TestFiles.h"
 #include "app/MainDialog.h"
-#include "app/TextureTreeModel.h"
+#include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
 
 namespace marrowix::test {

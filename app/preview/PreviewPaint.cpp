@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 
 namespace marrowix {

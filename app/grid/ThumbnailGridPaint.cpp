@@ -4,7 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "textureset/SetCheck.h"
 
 namespace marrowix {

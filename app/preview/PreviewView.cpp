@@ -1,4 +1,4 @@
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 
 #include "decode/Decode.h"
 

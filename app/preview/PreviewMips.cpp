@@ -1,4 +1,4 @@
-#include "app/PreviewMips.h"
+#include "app/preview/PreviewMips.h"
 
 #include <algorithm>
 #include <cstdint>

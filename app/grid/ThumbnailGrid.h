@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "thumbnails/LruCache.h"
 #include "thumbnails/ThumbnailWorkers.h"
 

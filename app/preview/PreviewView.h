@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "app/PreviewMips.h"
+#include "app/preview/PreviewMips.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
 #include "thumbnails/Checker.h"

@@ -1,4 +1,4 @@
-#include "app/TextureTreeModel.h"
+#include "app/tree/TextureTreeModel.h"
 
 #include <algorithm>
 #include <limits>

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/PreviewView.h"
+#include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 
 namespace marrowix {

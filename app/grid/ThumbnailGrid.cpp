@@ -11,7 +11,7 @@
 #include <climits>
 #include <cmath>
 
-#include "app/ThumbnailGrid.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "compare/Compare.h"
 
 namespace marrowix {
