@@ -19,6 +19,7 @@
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
+#include "app/preview/ReadoutLabel.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
 #include "app/session/ViewerSettings.h"
@@ -77,13 +78,10 @@ void CMarrowix::CreatePreview() {
     m_pPreview->setGeometry(bitmap->geometry());
     m_pPreview->stackUnder(bitmap);
     delete bitmap;
-    m_pReadout = new QLabel(this);
+    m_pReadout = new ReadoutLabel(this);
     m_pReadout->setProperty("controlId", IDC_READOUT);
-    m_pReadout->setTextFormat(Qt::PlainText);
-    m_pReadout->setWordWrap(true);  // a second line where one does not hold it
-    m_pReadout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_pReadout->setText(m_pPreview->ReadoutText());
-    connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &QLabel::setText);
+    m_pReadout->ShowText(m_pPreview->ReadoutText());
+    connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &ReadoutLabel::ShowText);
     AddPreviewActions();
     CreateGrid();
     LayoutPreview();
@@ -133,7 +131,7 @@ void CMarrowix::LayoutPreview() {
     const int lines = 2 * m_pReadout->fontMetrics().lineSpacing() + 2;
     const QRect area(
         corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + lines, bottom - 1)));
-    m_pReadout->setGeometry(area.left(), area.bottom() + 1 - lines, area.width(), lines);
+    m_pReadout->SetRoom(QRect(area.left(), area.bottom() + 1 - lines, area.width(), lines));
     m_pPreview->setGeometry(area.left(), area.top(), area.width(),
                             std::max(1, area.height() - lines));
     if (m_pGrid != nullptr) {

@@ -20,6 +20,7 @@ class QTreeView;
 namespace marrowix {
 
 class PreviewView;
+class ReadoutLabel;
 class TextureTreeModel;
 class ThumbnailGrid;
 class TextureReplacement;
@@ -198,7 +199,7 @@ private:
 
     TextureTreeModel* m_pModel = nullptr;
     PreviewView* m_pPreview = nullptr;
-    QLabel* m_pReadout = nullptr;
+    ReadoutLabel* m_pReadout = nullptr;
     std::optional<std::size_t> m_selected;  // the entry the preview shows
     std::optional<std::size_t> m_pending;   // the entry the preview is to show
     bool m_previewQueued = false;

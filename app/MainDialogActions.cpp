@@ -9,6 +9,7 @@
 #include "app/MainDialog.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
+#include "app/preview/ReadoutLabel.h"
 
 namespace marrowix {
 

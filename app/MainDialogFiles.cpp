@@ -17,6 +17,7 @@
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/preview/PreviewView.h"
+#include "app/preview/ReadoutLabel.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 
@@ -115,7 +116,7 @@ void CMarrowix::SaveImage() {
     if (!error.isEmpty()) {
         ShowWarning(QStringLiteral("Cannot save %1: %2").arg(path, error));
     } else {
-        m_pReadout->setText(QStringLiteral("saved %1").arg(path));  // until the readout moves on
+        m_pReadout->ShowText(QStringLiteral("saved %1").arg(path));  // until the readout moves on
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/preview/ReadoutLabel.h"
 #include "app/session/TextureReplacement.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
@@ -86,7 +87,7 @@ void CMarrowix::OnReplaced() {
     auto once = std::make_shared<QMetaObject::Connection>();
     *once = connect(this, &CMarrowix::previewShown, this, [this, once, note] {
         QObject::disconnect(*once);
-        m_pReadout->setText(note);
+        m_pReadout->ShowText(note);
     });
     m_pTree->setCurrentIndex(node);
     m_pTree->scrollTo(node);

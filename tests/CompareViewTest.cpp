@@ -5,10 +5,13 @@
 #include <QLabel>
 #include <QTreeView>
 #include <QtTest>
+#include <algorithm>
+#include <functional>
 
 #include "TestFiles.h"
 #include "ViewerTestSupport.h"
 #include "app/preview/PreviewView.h"
+#include "app/preview/ReadoutLabel.h"
 #include "app/resources/Resource.h"
 #include "compare/Compare.h"
 
@@ -100,6 +103,53 @@ private slots:
             QCOMPARE(QImage(d.savePath).pixel(0, 0), row.saved);
             d.CopyImage();
             QCOMPARE(QGuiApplication::clipboard()->image().pixel(0, 0), row.copied);
+        }
+    }
+
+    // At the template's size every field of the longest readouts is whole
+    // on a line of its own, nothing is lost, and every line is inside the
+    // dialog.
+    void ReadoutFieldsAllReadableAtTheTemplateSize() {
+        TempDir dir;
+        ScriptedDialog d;
+        d.show();
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntry(d, 0);
+        auto* readout = qobject_cast<ReadoutLabel*>(d.GetDlgItem(IDC_READOUT));
+        const std::function<void()> rows[] = {
+            [&] {  // a flipped 8-bit dxt texel with its block's end points
+                d.SetPrecision(Precision::kFull);
+                PressAndWait(d, Qt::Key_E);
+                d.Preview()->Pin(QPoint(3, 1));
+            },
+            [&] {  // the difference view: two texels and their difference
+                PressAndWait(d, Qt::Key_E);
+                PressAndWait(d, Qt::Key_7);
+                d.Preview()->Pin(QPoint(0, 1));
+            },
+            [&] {  // a note with a long word: broken, nothing lost
+                readout->ShowText("saved /" + QString(300, 'x') + ".png  and more");
+            },
+        };
+        for (const auto& row : rows) {
+            row();
+            const QString text = Readout(d);
+            const QStringList lines = readout->Lines();
+            QVERIFY2(lines.size() > 2 || text.size() < 100, qPrintable(text));
+            for (const QString& field : text.split("  ", Qt::SkipEmptyParts)) {
+                if (!field.contains(QString(300, 'x'))) {
+                    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                                         [&](const QString& l) { return l.contains(field); }),
+                             qPrintable(field));
+                }
+            }
+            QCOMPARE(lines.join("").remove(' '), QString(text).remove(' '));
+            const QRect r = readout->geometry();
+            QVERIFY(r.top() >= 0 && r.bottom() == readout->Room().bottom());
+            QVERIFY(int(lines.size()) * readout->fontMetrics().lineSpacing() <= r.height());
+            for (const QString& line : lines) {
+                QVERIFY(readout->fontMetrics().horizontalAdvance(line) <= r.width());
+            }
         }
     }
 
