@@ -24,6 +24,7 @@
 #include "app/resources/Resource.h"
 #include "app/session/ViewerSettings.h"
 #include "app/tree/TextureTreeModel.h"
+#include "app/tree/TreeSplitter.h"
 #include "decode/Decode.h"
 
 namespace marrowix {
@@ -51,6 +52,14 @@ bool CMarrowix::OnInitDialog() {
     m_pTree = qobject_cast<QTreeView*>(GetDlgItem(IDC_TREE));
     m_pModel = new TextureTreeModel(this);
     m_pTree->setModel(m_pModel);
+    m_pSplitter = new TreeSplitter(this);
+    connect(m_pSplitter, &TreeSplitter::moved, this, [this] {
+        LayoutControls();
+        LayoutPreview();
+        if (m_pFind->isVisible()) {
+            LayoutFind();
+        }
+    });
     CreatePreview();
     CreateFind();
     setAcceptDrops(true);
@@ -88,22 +97,35 @@ void CMarrowix::CreatePreview() {
 }
 
 // Beyond the template's size the tree grows downward, the path box and the
-// group box to the right with Browse kept at the right margin; at the
-// template's size every control is where the template puts it.
+// group box to the right with Browse kept at the right margin; the splitter
+// moves the boundary between the tree and everything right of it. At the
+// template's size, the splitter untouched, every control is where the
+// template puts it.
 void CMarrowix::LayoutControls() {
     const res::DialogTemplate& t = res::MainDialogTemplate();
     const DialogUnits units = DialogUnits::For(*this);
     const int dx = std::max(0, width() - units.X(t.cx));
     const int dy = std::max(0, height() - units.Y(t.cy));
+    // The tree keeps 40 units; the group box 200, room for its two labels.
+    m_pSplitter->SetRange(units.X(40 - 134), units.X(368 - 200) + dx);
+    const int extra = m_pSplitter->Shown();
     for (const res::ControlTemplate& c : t.controls) {
         QRect r = units.Map(c.x, c.y, c.cx, c.cy);
         switch (c.id) {
             case IDC_TREE:
                 r.setHeight(r.height() + dy);
+                r.setWidth(r.width() + extra);
+                m_pSplitter->setGeometry(r.right() + 1, r.top(),
+                                         units.X(147) + extra - r.right() - 1, r.height());
                 break;
             case IDC_PATH:
             case IDC_STATIC:  // the group box
                 r.setWidth(r.width() + dx);
+                r.setLeft(r.left() + extra);
+                break;
+            case IDC_OFFSET:
+            case IDC_DIMENSIONS:
+                r.translate(extra, 0);
                 break;
             case IDC_BROWSE:
                 r.translate(dx, 0);
@@ -125,7 +147,7 @@ void CMarrowix::LayoutPreview() {
         return;
     }
     const DialogUnits units = DialogUnits::For(*this);
-    const QPoint corner = units.Map(149, 53, 15, 13).topLeft();
+    const QPoint corner = units.Map(149, 53, 15, 13).topLeft() + QPoint(m_pSplitter->Shown(), 0);
     const int right = width() - units.X(7);
     const int bottom = height() - units.Y(7);
     const int lines = 2 * m_pReadout->fontMetrics().lineSpacing() + 2;

@@ -26,6 +26,7 @@ class ThumbnailGrid;
 class TextureReplacement;
 class ViewerSettings;
 class SetReload;
+class TreeSplitter;
 
 class CMarrowix : public QDialog {
     Q_OBJECT
@@ -51,6 +52,8 @@ public:
     int OpenListing(const std::u16string& path, std::optional<TextureMode> mode = std::nullopt);
 
     TextureTreeModel* TreeModel() const { return m_pModel; }
+    // The handle between the tree and the right-hand side.
+    TreeSplitter* Splitter() const { return m_pSplitter; }
     PreviewView* Preview() const { return m_pPreview; }
 
     // The precision the preview shows: 4-bit (the preview block, the
@@ -230,6 +233,7 @@ private:
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;
+    TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };
 

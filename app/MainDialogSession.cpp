@@ -9,6 +9,7 @@
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/session/ViewerSettings.h"
+#include "app/tree/TreeSplitter.h"
 
 namespace marrowix {
 
@@ -28,6 +29,7 @@ void CMarrowix::UseSettings(std::unique_ptr<ViewerSettings> settings) {
             }
         }
         m_pGrid->SetCellSize(view->gridCell);
+        m_pSplitter->SetExtra(view->treeExtra);
     }
     // Open recent (Ctrl+R, and in the context menus): the last ten sets,
     // each loaded in the encoding last chosen for it.
@@ -72,6 +74,7 @@ void CMarrowix::done(int result) {
         const ViewMode mode = m_pPreview->Mode();
         view.viewMode = static_cast<int>(mode == ViewMode::kDifference ? m_plainMode : mode);
         view.gridCell = m_pGrid->CellSize();
+        view.treeExtra = m_pSplitter->Extra();
         m_settings->SaveView(view);
     }
     QDialog::done(result);

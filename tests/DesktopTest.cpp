@@ -23,6 +23,7 @@
 #include "app/resources/Resource.h"
 #include "app/session/ViewerSettings.h"
 #include "app/tree/TextureTreeModel.h"
+#include "app/tree/TreeSplitter.h"
 
 using namespace marrowix;
 using namespace marrowix::test;
@@ -79,6 +80,17 @@ private slots:
             d.SetViewMode(ViewMode::kAlpha);
             d.Grid()->SetCellSize(64);
             d.resize(1000, 760);
+            // The splitter dragged 50 pixels: the tree wider, the right-hand
+            // side moved over by as much.
+            const int tree = d.m_pTree->width();
+            const int preview = d.Preview()->x();
+            TreeSplitter* handle = d.Splitter();
+            QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(2, 20));
+            QTest::mouseMove(handle, QPoint(52, 20));
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(52, 20));
+            QCOMPARE(d.m_pTree->width(), tree + 50);
+            QCOMPARE(d.Preview()->x(), preview + 50);
+            QCOMPARE(d.GetDlgItem(IDC_PATH)->x(), handle->geometry().right() + 1);
             d.done(0);
         }
         ScriptedDialog d;
@@ -87,6 +99,7 @@ private slots:
         QCOMPARE(d.Preview()->Mode(), ViewMode::kAlpha);
         QCOMPARE(d.Grid()->CellSize(), 64);
         QCOMPARE(d.size(), QSize(1000, 760));
+        QCOMPARE(d.Splitter()->Extra(), 50);
         QMenu* recent = d.RecentMenu();
         QMetaObject::invokeMethod(recent, "aboutToShow");
         QCOMPARE(recent->actions().size(), 1);

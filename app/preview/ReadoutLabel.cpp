@@ -50,27 +50,43 @@ ReadoutLabel::ReadoutLabel(QWidget* parent) : QLabel(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-QStringList ReadoutLabel::WrapFields(const QString& text, const QFontMetrics& metrics, int width) {
-    width = std::max(width, 1);
-    QStringList lines;
-    for (const QString& field : text.split(kFieldBreak, Qt::SkipEmptyParts)) {
-        const QString trimmed = field.trimmed();
-        if (trimmed.isEmpty()) {
+namespace {
+
+// Places `text`'s pieces between `separators[0]`; a piece wider than a line
+// on lines of its own, broken at the next separator.
+void PlacePieces(QStringList& lines, const QString& text, const QStringList& separators,
+                 const QFontMetrics& metrics, int width) {
+    const QString separator = separators.front();
+    const bool keep = separator.trimmed().size() > 0;  // "; " stays with its piece
+    const QStringList pieces = text.split(separator, Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        QString piece = pieces[i].trimmed();
+        if (keep && i + 1 < pieces.size()) {
+            piece += separator.trimmed();
+        }
+        if (piece.isEmpty()) {
             continue;
         }
-        if (metrics.horizontalAdvance(trimmed) <= width) {
-            Place(lines, trimmed, kFieldBreak, metrics, width);
+        const QString joint = separator == QLatin1String("  ") ? separator : QStringLiteral(" ");
+        if (separators.size() == 1 || metrics.horizontalAdvance(piece) <= width) {
+            Place(lines, piece, joint, metrics, width);
             continue;
         }
-        // A field longer than a line: its words on a line of their own.
         if (!lines.isEmpty() && !lines.back().isEmpty()) {
             lines.append(QString());
         }
-        for (const QString& word : trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            Place(lines, word, QStringLiteral(" "), metrics, width);
-        }
+        PlacePieces(lines, piece, separators.mid(1), metrics, width);
         lines.append(QString());
     }
+}
+
+}  // namespace
+
+QStringList ReadoutLabel::WrapFields(const QString& text, const QFontMetrics& metrics, int width) {
+    QStringList lines;
+    PlacePieces(lines, text,
+                {kFieldBreak, QStringLiteral("; "), QStringLiteral(", "), QStringLiteral(" ")},
+                metrics, std::max(width, 1));
     while (!lines.isEmpty() && lines.back().isEmpty()) {
         lines.removeLast();
     }

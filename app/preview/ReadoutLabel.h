@@ -27,8 +27,9 @@ public:
     QStringList Lines() const;
 
     // `text` broken into lines no wider than `width`, between fields only; a
-    // single field wider than a line (a long path) breaks at its spaces, and
-    // a word wider than a line between characters.
+    // single field wider than a line breaks after its "; " or ", ", then at
+    // its spaces, and a word wider than a line (a long path) between
+    // characters.
     static QStringList WrapFields(const QString& text, const QFontMetrics& metrics, int width);
 
 public slots:

@@ -35,6 +35,7 @@ std::optional<ViewerSettings::View> ViewerSettings::LoadView() const {
     view.fullPrecision = m_settings->value("view/fullPrecision", false).toBool();
     view.viewMode = std::clamp(m_settings->value("view/mode", 0).toInt(), 0, 5);
     view.gridCell = std::clamp(m_settings->value("grid/cell", 128).toInt(), 48, 256);
+    view.treeExtra = std::clamp(m_settings->value("window/treeExtra", 0).toInt(), -100000, 100000);
     return view;
 }
 
@@ -43,6 +44,7 @@ void ViewerSettings::SaveView(const View& view) {
     m_settings->setValue("view/fullPrecision", view.fullPrecision);
     m_settings->setValue("view/mode", view.viewMode);
     m_settings->setValue("grid/cell", view.gridCell);
+    m_settings->setValue("window/treeExtra", view.treeExtra);
     Sync();
 }
 

@@ -1,6 +1,6 @@
 // What the viewer remembers between runs, in the user's configuration folder
 // (QSettings: ~/.config/Marrowix/marrowix.conf on Linux): the window's
-// geometry, the precision, the view mode, the grid's cell size, and the last
+// geometry and splitter, the precision, the view mode, the grid's cell size, and the last
 // ten listings with the encoding last chosen for each. A setting that cannot
 // be read or written is ignored with one line on stderr.
 #pragma once
@@ -32,6 +32,7 @@ public:
         bool fullPrecision = false;
         int viewMode = 0;  // ViewMode, the difference view not kept
         int gridCell = 128;
+        int treeExtra = 0;  // the splitter: pixels the tree is wider than the template's
     };
     std::optional<View> LoadView() const;
     void SaveView(const View& view);
