@@ -81,19 +81,28 @@ void CMarrowix::OnReloaded() {
             QStringLiteral("%1 is gone; showing what was read (%2)").arg(gone, time));
         return;
     }
-    // The texture shown, found again by category and name.
+    // The texture shown, found again by category and name, as every other
+    // entry is for the grid's thumbnails.
     std::optional<std::size_t> again;
-    if (m_selected) {
-        const Pairing pairing = PairEntries(*m_pTextureSet, *set);
-        for (const auto& [first, second] : pairing.pairs) {
-            if (first == *m_selected) {
-                again = second;
-            }
+    std::vector<std::ptrdiff_t> newIndex(m_pTextureSet->Entries().size(), -1);
+    for (const auto& [first, second] : PairEntries(*m_pTextureSet, *set).pairs) {
+        newIndex[first] = static_cast<std::ptrdiff_t>(second);
+        if (m_selected && first == *m_selected) {
+            again = second;
         }
     }
     const bool gridShown = ShowingGrid();
+    // The other encoding or version, kept when none of its files changed.
+    std::unique_ptr<CTextureSet> other;
+    std::vector<std::ptrdiff_t> otherIndex;
+    if (!m_pReload->OtherChanged()) {
+        other = std::move(m_pOther);
+        otherIndex = std::move(m_otherIndex);
+    }
     ForgetOther();
-    m_pGrid->ForgetSet();
+    m_pOther = std::move(other);
+    m_otherIndex = std::move(otherIndex);
+    m_pGrid->ReplaceSet(set.get(), newIndex);
     m_gridGroup.clear();
     m_pModel->SetTextureSet(nullptr);
     const std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);

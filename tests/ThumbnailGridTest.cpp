@@ -11,6 +11,7 @@
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
+#include "app/session/SetReload.h"
 
 using namespace marrowix;
 using namespace marrowix::test;
@@ -210,6 +211,34 @@ private slots:
         QVERIFY(shot.pixelColor(noMark * shot.devicePixelRatio()) != QColor(0xD0, 0x20, 0x20));
         QVERIFY(grid->CellToolTip(last).contains("\ndata past the end of "));
         QVERIFY(!grid->CellToolTip(1).contains("past the end"));
+    }
+
+    // A reload after one texture's data changed (the data file replaced by
+    // rename) makes that thumbnail again and finds the others unchanged.
+    void AReloadMakesOnlyChangedThumbnailsAgain() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dir, 3, 0xF00F)));  // red walls
+        d.ShowGrid(true);
+        ThumbnailGrid* grid = d.Grid();
+        QTRY_VERIFY(grid->VisibleMade());
+        const std::size_t made = grid->ThumbnailsMade();
+        // wall1's texels (after floor0's 72 bytes and wall0's 520, and its
+        // own 8-byte header) turned green.
+        std::vector<std::uint8_t> data = ReadBytes(dir / "world.etc.dat");
+        for (std::size_t at = 600; at < 600 + 512; at += 2) {
+            data[at] = 0x0F;
+            data[at + 1] = 0x0F;
+        }
+        WriteBytes(dir / "new.dat", data);
+        std::filesystem::rename(dir / "new.dat", dir / "world.etc.dat");
+        QSignalSpy reloaded(d.Reloader(), &SetReload::reloaded);
+        d.Reload();
+        QTRY_VERIFY(!reloaded.isEmpty());
+        QTRY_VERIFY(grid->VisibleMade());
+        QCOMPARE(grid->ThumbnailsMade(), made + 1);
+        QCOMPARE(CellColour(*grid, 1), QColor(0, 0xF0, 0));
+        QCOMPARE(CellColour(*grid, 2), QColor(0xF0, 0, 0));
     }
 
     // A set replaced by Browse: work on the old one ends first, and no

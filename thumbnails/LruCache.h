@@ -62,6 +62,15 @@ public:
         m_bytes = 0;
     }
 
+    // Calls visit(key, value) for every value, most recently shown first;
+    // values may be moved from, then Clear.
+    template <class Visit>
+    void ForEach(Visit visit) {
+        for (Entry& node : m_order) {
+            visit(node.key, node.value);
+        }
+    }
+
     std::size_t Bytes() const { return m_bytes; }
     std::size_t Budget() const { return m_budget; }
     std::size_t Count() const { return m_order.size(); }

@@ -49,11 +49,33 @@ void Spread(std::uint32_t first, std::uint32_t n, std::uint32_t count, Visit vis
     }
 }
 
+// Folds bytes into a digest, eight at a time.
+std::uint64_t Fold(std::uint64_t h, std::uint64_t v) {
+    h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+}
+
+std::uint64_t FoldBytes(std::uint64_t h, const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p + i, 8);
+        h = Fold(h, v);
+    }
+    std::uint64_t tail = n - i;  // the count of the last bytes, then them
+    for (std::size_t k = 0; i + k < n; ++k) {
+        tail |= std::uint64_t{p[i + k]} << (8 * (k + 1));
+    }
+    return Fold(h, tail);
+}
+
 class ThumbnailMaker {
 public:
+    // With `digestOnly`, only the reads are made, and only the digest kept.
     ThumbnailMaker(const CTextureSet& set, const TextureEntry& entry, Precision precision,
-                   Thumbnail& out)
-        : m_file(set.GetDataFile()),
+                   Thumbnail& out, bool digestOnly = false)
+        : m_digestOnly(digestOnly),
+          m_file(set.GetDataFile()),
           m_dxt(set.GetMode() == kModeDxt),
           m_full(precision == Precision::kFull),
           m_offset(entry.offset),
@@ -65,6 +87,7 @@ public:
           m_texels(std::size_t{kChunkTexels} * 4) {}
 
     void Make() {
+        m_out.digest = Fold(Fold(Fold(0, m_width), m_height), (m_dxt ? 2 : 0) | (m_full ? 1 : 0));
         for (std::uint32_t ty = 0; ty < m_out.height; ++ty) {
             const std::uint32_t y0 = Start(ty, m_out.height, m_height);
             const std::uint32_t y1 = Start(ty + 1, m_out.height, m_height);
@@ -78,6 +101,9 @@ public:
                 Spread(b0, b1 - b0, blockRows, [&](std::uint32_t b) {
                     AddRows(b, std::max(y0, 4 * b), std::min(y1, 4 * b + 4));
                 });
+            }
+            if (m_digestOnly) {
+                continue;
             }
             std::uint32_t* row = m_out.pixels.data() + std::size_t{ty} * m_out.width;
             for (std::uint32_t tx = 0; tx < m_out.width; ++tx) {
@@ -97,6 +123,7 @@ private:
                 : m_file->ReadAt(m_offset + kTextureHeaderBytes + at, m_bytes.data(), n);
         std::memset(m_bytes.data() + got, 0, n - got);
         m_out.bytesRead += got;
+        m_out.digest = FoldBytes(Fold(Fold(m_out.digest, at), got), m_bytes.data(), got);
     }
 
     // Adds texel rows first to last - 1 to the column sums: for "etc" the
@@ -129,6 +156,9 @@ private:
             std::uint32_t stride = cw;
             if (!m_dxt) {
                 Read((std::uint64_t{source} * m_width + cx) * 2, std::size_t{cw} * 2);
+                if (m_digestOnly) {
+                    return;
+                }
                 for (std::uint32_t i = 0; i < cw; ++i) {
                     const auto t =
                         static_cast<std::uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8);
@@ -144,6 +174,10 @@ private:
                      std::size_t{blocks} * kBlockBytes);
                 const std::span<const std::uint8_t> data(m_bytes.data(),
                                                          std::size_t{blocks} * kBlockBytes);
+                if (m_digestOnly) {
+                    m_decodedRow = cw == m_width ? source : kNoRow;
+                    return;
+                }
                 if (m_full) {
                     DecodeBlockImage(stride, 4, data,
                                      std::span<std::uint32_t>(m_texels.data(), stride * 4));
@@ -198,6 +232,7 @@ private:
         }
     }
 
+    bool m_digestOnly;
     InputFile* m_file;
     bool m_dxt;
     bool m_full;
@@ -234,8 +269,10 @@ ThumbnailSize FitThumbnail(std::uint32_t width, std::uint32_t height, std::uint3
             side};
 }
 
-Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::uint32_t side,
-                                Precision precision) {
+namespace {
+
+Result<Thumbnail> Made(const CTextureSet& set, std::size_t index, std::uint32_t side,
+                       Precision precision, bool digestOnly) {
     Result<Thumbnail> result;
     result.error = CheckEntry(set, index);
     if (!result.ok()) {
@@ -252,12 +289,30 @@ Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::
                                                 static_cast<std::uint32_t>(entry.height), side);
         result.value.width = size.width;
         result.value.height = size.height;
-        result.value.pixels.resize(std::size_t{size.width} * size.height);
-        ThumbnailMaker(set, entry, precision, result.value).Make();
+        if (!digestOnly) {
+            result.value.pixels.resize(std::size_t{size.width} * size.height);
+        }
+        ThumbnailMaker(set, entry, precision, result.value, digestOnly).Make();
     } catch (const std::bad_alloc&) {
         result.value = Thumbnail{};
         result.error = "not enough memory for a thumbnail";
     }
+    return result;
+}
+
+}  // namespace
+
+Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::uint32_t side,
+                                Precision precision) {
+    return Made(set, index, side, precision, false);
+}
+
+Result<std::uint64_t> ThumbnailDigest(const CTextureSet& set, std::size_t index, std::uint32_t side,
+                                      Precision precision) {
+    Result<Thumbnail> made = Made(set, index, side, precision, true);
+    Result<std::uint64_t> result;
+    result.error = std::move(made.error);
+    result.value = made.value.digest;
     return result;
 }
 

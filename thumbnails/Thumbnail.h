@@ -29,6 +29,9 @@ struct Thumbnail {
     // bytes (n x 16), at kFull of the 8-bit values ReadTexelRows gives.
     std::vector<std::uint32_t> pixels;
     std::uint64_t bytesRead = 0;  // of the data file
+    // Of the texture's size and encoding and of every byte read, with where
+    // it was read: equal digests, equal thumbnails.
+    std::uint64_t digest = 0;
 };
 
 // Texel rows a thumbnail row averages in full. When a thumbnail row covers
@@ -47,5 +50,11 @@ constexpr std::uint32_t kSampledRows = 8;
 // its own of bounded size.
 Result<Thumbnail> MakeThumbnail(const CTextureSet& set, std::size_t index, std::uint32_t side,
                                 Precision precision);
+
+// The digest MakeThumbnail's thumbnail would carry, made by the same reads
+// without decoding a texel: whether a thumbnail made before still shows the
+// entry (a set read again after its files changed).
+Result<std::uint64_t> ThumbnailDigest(const CTextureSet& set, std::size_t index, std::uint32_t side,
+                                      Precision precision);
 
 }  // namespace marrowix

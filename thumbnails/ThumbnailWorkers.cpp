@@ -55,6 +55,23 @@ std::size_t ThumbnailWorkers::Pending() const {
     return m_jobs.size();
 }
 
+namespace {
+
+Result<Thumbnail> MakeOrVerify(const ThumbnailJob& job) {
+    if (job.verify) {
+        const Result<std::uint64_t> digest =
+            ThumbnailDigest(*job.set, job.index, job.side, job.precision);
+        if (digest.ok() && digest.value == job.digest) {
+            Result<Thumbnail> same;
+            same.value.digest = digest.value;
+            return same;
+        }
+    }
+    return MakeThumbnail(*job.set, job.index, job.side, job.precision);
+}
+
+}  // namespace
+
 void ThumbnailWorkers::Work() {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -66,8 +83,7 @@ void ThumbnailWorkers::Work() {
         m_jobs.pop_front();
         ++m_running;
         lock.unlock();
-        Result<Thumbnail> result = MakeThumbnail(*job.set, job.index, job.side, job.precision);
-        m_done(job, std::move(result));
+        m_done(job, MakeOrVerify(job));
         lock.lock();
         --m_running;
         m_idle.notify_all();

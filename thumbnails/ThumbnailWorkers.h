@@ -23,6 +23,12 @@ struct ThumbnailJob {
     std::size_t index = 0;
     std::uint32_t side = 0;
     Precision precision = Precision::kNibbles;
+    // A thumbnail made before, of an entry that may have changed since: when
+    // its data still gives `digest`, the result is an empty thumbnail with
+    // that digest (the one made before still shows it), and nothing is
+    // decoded.
+    bool verify = false;
+    std::uint64_t digest = 0;
 };
 
 class ThumbnailWorkers {

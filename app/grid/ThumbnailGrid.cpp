@@ -23,12 +23,12 @@ constexpr int kRowsBehind = 1;
 // Cell sizes Ctrl++ and Ctrl+- step through.
 constexpr int kCellSteps[] = {48, 64, 96, 128, 192, 256};
 
-std::uint64_t NextSetId() {
+}  // namespace
+
+std::uint64_t ThumbnailGrid::NextSetId() {
     static std::atomic<std::uint64_t> next{1};
     return next++;
 }
-
-}  // namespace
 
 ThumbnailGrid::ThumbnailGrid(QWidget* parent, std::size_t cacheBudget)
     : QAbstractScrollArea(parent),
@@ -72,6 +72,7 @@ void ThumbnailGrid::SetTextures(const CTextureSet* set, std::vector<std::size_t>
 void ThumbnailGrid::ForgetSet() {
     m_workers.CancelAll();
     m_cache.Clear();
+    m_kept.clear();
     m_set = nullptr;
     m_setId = 0;
     m_entries.clear();
@@ -261,7 +262,12 @@ void ThumbnailGrid::RequestThumbnails() {
         const Key key{m_setId, m_entries[p], side, m_precision};
         // A peek that does not count as shown: only cells painted do.
         if (m_cache.Peek(key) == nullptr) {
-            jobs.push_back({m_set, m_setId, m_entries[p], side, m_precision});
+            ThumbnailJob job{m_set, m_setId, m_entries[p], side, m_precision};
+            if (const auto kept = m_kept.find(key); kept != m_kept.end()) {
+                job.verify = true;
+                job.digest = kept->second.thumbnail.digest;
+            }
+            jobs.push_back(job);
         }
     };
     for (std::size_t p = first; p < last; ++p) {
@@ -280,12 +286,22 @@ void ThumbnailGrid::Arrived(const ThumbnailJob& job, Result<Thumbnail> result) {
     if (job.tag != m_setId || m_set == nullptr) {
         return;  // of a set since replaced
     }
-    m_bytesRead += result.value.bytesRead;
+    const Key key{job.tag, job.index, job.side, job.precision};
     Cell cell;
-    cell.thumbnail = std::move(result.value);
-    cell.error = std::move(result.error);
+    const auto kept = m_kept.find(key);
+    if (job.verify && result.ok() && result.value.pixels.empty() && kept != m_kept.end()) {
+        cell = std::move(kept->second);  // unchanged: the thumbnail made before
+    } else {
+        ++m_made;
+        m_bytesRead += result.value.bytesRead;
+        cell.thumbnail = std::move(result.value);
+        cell.error = std::move(result.error);
+    }
+    if (kept != m_kept.end()) {
+        m_kept.erase(kept);
+    }
     try {
-        m_cache.Insert({job.tag, job.index, job.side, job.precision}, std::move(cell));
+        m_cache.Insert(key, std::move(cell));
     } catch (const std::bad_alloc&) {
         return;  // the cell keeps its placeholder
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/preview/PreviewView.h"
@@ -35,6 +36,13 @@ public:
     // The set is going: work on it ends before this returns, and nothing of
     // it is shown any more.
     void ForgetSet();
+    // The set read again in `set`: entry i is now newIndex[i] (-1: gone).
+    // The thumbnails made of entries still there are kept aside, each shown
+    // again once the new data is found to give the same thumbnail (read,
+    // not decoded); only those of changed entries are made again.
+    void ReplaceSet(const CTextureSet* set, const std::vector<std::ptrdiff_t>& newIndex);
+    // Thumbnails made (not found unchanged) since the grid was created.
+    std::size_t ThumbnailsMade() const { return m_made; }
     const std::vector<std::size_t>& Entries() const { return m_entries; }
 
     // The texture whose cell is current; set from outside without a signal,
@@ -108,6 +116,8 @@ private:
         std::string error;
     };
     static std::size_t CellBytes(const Cell& cell);
+    // A tag no set of any grid had before.
+    static std::uint64_t NextSetId();
 
     // Thumbnail pixels a cell's image takes at most, in device pixels.
     std::uint32_t ThumbnailSide() const;
@@ -137,6 +147,10 @@ private:
     int m_cell = 128;
     std::uint64_t m_bytesRead = 0;
     LruCache<Key, Cell, KeyHash> m_cache;
+    // Cells of the set before a reload, under their new keys, until their
+    // entries are found unchanged or changed.
+    std::unordered_map<Key, Cell, KeyHash> m_kept;
+    std::size_t m_made = 0;
     ThumbnailWorkers m_workers;  // last: its threads end before the rest goes
 };
 

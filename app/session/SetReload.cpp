@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 
 #include "app/NativePaths.h"
 
@@ -35,34 +36,45 @@ void SetReload::Watch(const std::u16string& listing, TextureMode mode,
 std::vector<std::u16string> SetReload::Files() const {
     std::vector<std::u16string> files;
     const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
+    // The set's listing, table and data file; then those of the other
+    // version, or the other encoding's table and data file.
     for (const std::u16string& listing : {m_listing, m_other}) {
         if (!listing.empty()) {
             files.insert(files.end(), {listing, DeriveSetPath(listing, word, u".toc"),
                                        DeriveSetPath(listing, word, u".dat")});
         }
     }
+    if (m_other.empty() && !m_listing.empty()) {
+        const std::u16string otherWord = m_mode == kModeDxt ? u"etc" : u"dxt";
+        files.insert(files.end(), {DeriveSetPath(m_listing, otherWord, u".toc"),
+                                   DeriveSetPath(m_listing, otherWord, u".dat")});
+    }
     return files;
 }
 
-std::string SetReload::Stamp() const {
-    std::string stamp;
+std::vector<std::string> SetReload::Stamp() const {
+    std::vector<std::string> stamps;
     for (const std::u16string& file : Files()) {
         struct stat st {};
         if (::stat(ToNativePath(file).c_str(), &st) != 0) {
-            stamp += "-;";
+            stamps.emplace_back("-");
             continue;
         }
-        stamp += std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-                 std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-                 std::to_string(st.st_mtim.tv_nsec) + ";";
+        stamps.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+                         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+                         "." + std::to_string(st.st_mtim.tv_nsec));
     }
-    return stamp;
+    return stamps;
 }
 
 void SetReload::ReloadIfChanged() {
     if (Stamp() != m_stamp) {
         ReloadNow();
     }
+}
+
+bool SetReload::OtherChanged() const {
+    return m_otherChanged;
 }
 
 void SetReload::WatchPaths() {
@@ -107,7 +119,14 @@ void SetReload::ReloadNow() {
         m_worker.join();
     }
     m_reading = true;
-    m_stamp = Stamp();
+    std::vector<std::string> stamp = Stamp();
+    // The other set is built from the listing and its own files (from the
+    // fourth on).
+    m_otherChanged =
+        stamp.size() != m_stamp.size() || stamp.empty() || stamp[0] != m_stamp[0] ||
+        !std::equal(stamp.begin() + std::min<std::ptrdiff_t>(3, std::ssize(stamp)), stamp.end(),
+                    m_stamp.begin() + std::min<std::ptrdiff_t>(3, std::ssize(m_stamp)));
+    m_stamp = std::move(stamp);
     m_worker = std::thread([this, listing = m_listing, mode = m_mode] {
         struct ReadCounter : ListingObserver {
             std::uint64_t reads = 0;

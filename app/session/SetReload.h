@@ -39,6 +39,10 @@ public:
     // took (the offset table needs four bytes a read).
     std::unique_ptr<CTextureSet> TakeSet() { return std::move(m_read); }
     std::uint64_t ListingReads() const { return m_reads; }
+    // Whether the reading found a file the other encoding or version is
+    // read from changed (its listing, table or data file, or the set's
+    // listing): when not, a set opened of it before can be kept.
+    bool OtherChanged() const;
 
 signals:
     // A reading has ended; TakeSet has it.
@@ -54,7 +58,7 @@ private:
     std::vector<std::u16string> Files() const;
     // What the watched files are now: for each, whether it is there, its
     // identity, size and time of change.
-    std::string Stamp() const;
+    std::vector<std::string> Stamp() const;
 
     QFileSystemWatcher m_watcher;
     QTimer m_quiet;
@@ -66,7 +70,8 @@ private:
     bool m_again = false;  // changed while reading: read once more
     std::unique_ptr<CTextureSet> m_read;
     std::uint64_t m_reads = 0;
-    std::string m_stamp;    // of the files when they were read last
+    std::vector<std::string> m_stamp;  // of the files when they were read last
+    bool m_otherChanged = true;
     std::mutex m_handOver;  // the worker's result until the dialog's thread takes it
     std::unique_ptr<CTextureSet> m_done;
     std::uint64_t m_doneReads = 0;
