@@ -1,6 +1,8 @@
 // The thumbnail grid: which textures it holds, how it drives the tree and
 // follows it, what its cells paint, and that work on a set ends before the
 // set goes.
+#include <malloc.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
@@ -271,8 +273,9 @@ private slots:
     void CacheStaysWithinItsBudget() {
         TempDir dir;
         const auto set = OpenSet(GridSet(dir, 2000, 0xF00F), "etc");
-        ThumbnailGrid grid(nullptr, 64 * 1024);
+        ThumbnailGrid grid(nullptr, 1 << 20);
         grid.resize(400, 300);
+        grid.SetCellSize(48);
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
         std::vector<std::size_t> entries(2000);
@@ -280,11 +283,18 @@ private slots:
             entries[i] = i + 1;
         }
         grid.SetTextures(set.get(), entries);
+        QTRY_VERIFY(grid.VisibleMade());
+        const std::size_t heap = mallinfo2().uordblks;
         for (int step = 0; step < 40; ++step) {
             QTRY_VERIFY(grid.VisibleMade());
             QVERIFY(grid.CacheBytes() <= grid.CacheBudget());
             QTest::keyClick(&grid, Qt::Key_PageDown);
         }
+        // What the cache counts is what its cells take, the images painted
+        // of them included: the heap grew by about its budget.
+        QVERIFY(grid.CacheBytes() > grid.CacheBudget() * 3 / 4);
+        QVERIFY2(mallinfo2().uordblks - heap < grid.CacheBudget() * 5 / 4,
+                 qPrintable(QString::number(mallinfo2().uordblks - heap)));
         grid.ForgetSet();
         QCOMPARE(grid.CacheBytes(), std::size_t{0});
     }

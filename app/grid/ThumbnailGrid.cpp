@@ -49,9 +49,15 @@ ThumbnailGrid::~ThumbnailGrid() {
     m_workers.CancelAll();
 }
 
+// A cell's cost is fixed when it enters the cache: its pixels, and the image
+// of the same size the view mode makes of them when it is first painted
+// (counted from the start, so that the cache never holds more than its
+// budget once its cells are painted).
 std::size_t ThumbnailGrid::CellBytes(const Cell& cell) {
-    return cell.thumbnail.pixels.size() * 4 + static_cast<std::size_t>(cell.shown.sizeInBytes()) +
-           cell.error.size();
+    const std::size_t image =
+        std::size_t{cell.thumbnail.width} * cell.thumbnail.height * 4 + sizeof(QImage) + 64;
+    return cell.thumbnail.pixels.capacity() * 4 + (cell.thumbnail.pixels.empty() ? 0 : image) +
+           cell.error.capacity();
 }
 
 void ThumbnailGrid::SetTextures(const CTextureSet* set, std::vector<std::size_t> entries) {
