@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessStatus.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "platform/ProcessMemory.h"
 
@@ -84,16 +85,7 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-long StatusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
-            return std::stol(line.substr(std::string(field).size()));
-        }
-    }
-    return 0;
-}
+using bench::StatusKiB;
 
 struct Grid {
     ThumbnailGrid view;

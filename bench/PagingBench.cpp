@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "DialogPaint.h"
+#include "ProcessStatus.h"
 #include "app/MainDialog.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "platform/ProcessMemory.h"
@@ -64,14 +65,7 @@ fs::path WriteSet(const fs::path& dir, std::size_t count) {
 }
 
 long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
+    return bench::StatusKiB("VmRSS:");
 }
 
 }  // namespace
