@@ -51,6 +51,8 @@ std::string UsageText() {
            "[--depth 4|8] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --texel INDEX X Y LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --check [--json] LISTING\n"
+           "       marrowix-inspect [--mode dxt|etc] --stats [INDEX] [--depth 4|8] [--json] "
+           "LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --export-all DIR [--format png|bmp] "
            "[--depth 4|8] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --contact-sheet FILE.png [--category N] "
@@ -82,6 +84,9 @@ std::string HelpText() {
            "  --output FILE          the image file of --export: .bmp or .png\n"
            "  --texel INDEX X Y      print where texel X, Y of entry INDEX comes from, as JSON\n"
            "  --check                report every problem of the set, one per line\n"
+           "  --stats [INDEX]        per channel range, mean, deviation and histogram, alpha\n"
+           "                         coverage and the encoding's choices, of entry INDEX or\n"
+           "                         of every entry, one line (--json: object) each\n"
            "  --export-all DIR       write every texture's image into DIR, by category\n"
            "  --format png|bmp       the image format of --export-all (default png)\n"
            "  --depth 4|8            a PNG's channels: each nibble widened exactly (4, the\n"
@@ -179,6 +184,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "--check") {
             o.command = Command::kCheck;
             ++commands;
+        } else if (a == "--stats") {
+            o.command = Command::kStats;
+            ++commands;
+            // An entry index when a number comes next and is not the last
+            // argument (the listing).
+            if (i + 2 < args.size() &&
+                ParseNumber(args[i + 1], std::numeric_limits<std::size_t>::max(), &o.index)) {
+                o.indexGiven = true;
+                ++i;
+            }
         } else if (a == "--export-all") {
             if (!value(&o.directory)) {
                 return parsed;
@@ -343,7 +358,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         parsed.error = "no listing given";
     } else if (commands > 1) {
         parsed.error =
-            "--export, --texel, --check, --export-all, --contact-sheet, --compare, "
+            "--export, --texel, --check, --stats, --export-all, --contact-sheet, --compare, "
             "--compare-with, --replace, --replace-from and --pack cannot be combined";
     } else if (repack != !o.outputSet.empty()) {
         parsed.error = "--replace, --replace-from and --pack go with --output-set";
@@ -363,10 +378,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (exportImage != haveOutput) {
         parsed.error = "--export and --output go together";
     } else if (o.json && o.command != Command::kList && o.command != Command::kCheck &&
-               o.command != Command::kCompare && o.command != Command::kCompareWith && !repack) {
+               o.command != Command::kStats && o.command != Command::kCompare &&
+               o.command != Command::kCompareWith && !repack) {
         parsed.error =
-            "--json goes only with listing the set, --check, the comparisons and the commands "
-            "that write a set";
+            "--json goes only with listing the set, --check, --stats, the comparisons and the "
+            "commands that write a set";
     } else if (haveFormat && o.command != Command::kExportAll) {
         parsed.error = "--format goes only with --export-all";
     } else if (o.command == Command::kExportAll && o.directory.empty()) {
@@ -374,8 +390,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (haveOutput && !EndsWithNoCase(o.output, ".bmp") &&
                !EndsWithNoCase(o.output, ".png")) {
         parsed.error = "--output must name a .bmp or .png file";
-    } else if (haveDepth && o.command != Command::kExport && o.command != Command::kExportAll) {
-        parsed.error = "--depth goes only with --export or --export-all";
+    } else if (haveDepth && o.command != Command::kExport && o.command != Command::kExportAll &&
+               o.command != Command::kStats) {
+        parsed.error = "--depth goes only with --export, --export-all or --stats";
     } else if (o.precision == Precision::kFull &&
                (EndsWithNoCase(o.output, ".bmp") ||
                 (o.command == Command::kExportAll && o.format == "bmp"))) {

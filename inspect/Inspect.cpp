@@ -310,6 +310,10 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, bool errI
         case Command::kContactSheet:
             *doing = "make the contact sheet";
             return WriteContactSheet(set, o, err);
+        case Command::kStats:
+            *doing = "compute the statistics";
+            code = PrintStats(set, o, out, err);
+            break;
         default:
             *doing = "export the texture";
             return ExportOne(set, o, err);

@@ -30,14 +30,16 @@ enum class Command {
     kReplace,       // a new set with textures replaced by images
     kReplaceFrom,   // the same from a folder --export-all wrote
     kPack,          // a new set from a folder of images
+    kStats,         // statistics of one entry or of every entry
 };
 
 struct Options {
     std::string mode = "dxt";
     Command command = Command::kList;
     bool json = false;
-    std::size_t index = 0;  // --export, --texel
-    std::uint32_t x = 0;    // --texel
+    std::size_t index = 0;    // --export, --texel, --stats
+    bool indexGiven = false;  // --stats: one entry
+    std::uint32_t x = 0;      // --texel
     std::uint32_t y = 0;
     std::string output;                         // --export: the image file
     std::string directory;                      // --export-all
@@ -90,6 +92,9 @@ std::string MeasuresJson(const Measures& m);
 // --compare and --compare-with; the exit code.
 int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err);
 int CompareVersions(const Options& o, std::ostream& out, std::ostream& err);
+
+// --stats: one line (or JSON object) an entry; the exit code.
+int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std::ostream& err);
 
 // --replace, --replace-from and --pack; the exit code.
 int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTerminal);
