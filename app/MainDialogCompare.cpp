@@ -199,15 +199,12 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
                 const int diff = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
                 d[i] = static_cast<std::uint8_t>(std::min(255, diff * scale));
             }
-            MeasureSums sums;
-            std::vector<std::uint32_t> rowA(1024);
-            std::vector<std::uint32_t> rowB(1024);
-            for (std::size_t i = 0; i < bytes; i += rowA.size() * 4) {
-                const std::size_t n = std::min(rowA.size(), (bytes - i) / 4);
-                std::memcpy(rowA.data(), a + i, n * 4);
-                std::memcpy(rowB.data(), b + i, n * 4);
-                sums.Add(rowA.data(), rowB.data(), n);
-            }
+            // The images' rows bottom up, as the bitmap keeps them.
+            const auto width = static_cast<std::uint32_t>(ReadDibHeader(first.value).biWidth);
+            const auto height = static_cast<std::uint32_t>(ReadDibHeader(first.value).biHeight);
+            const std::size_t top = std::size_t{width} * 4 * (height == 0 ? 0 : height - 1);
+            const Measures measures = MeasureImages(a + top, b + top, width, height,
+                                                    -static_cast<std::ptrdiff_t>(width) * 4);
             m_first = std::move(first.value);
             m_second = std::move(second.value);
             m_difference.first = m_first.data();
@@ -216,7 +213,7 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
                 m_compareWith.empty() ? EncodingName(*m_pTextureSet) : QStringLiteral("this");
             m_difference.secondName =
                 m_compareWith.empty() ? EncodingName(*m_pOther) : QStringLiteral("other");
-            m_difference.summary = QString::fromStdString(DescribeMeasures(sums.Result()));
+            m_difference.summary = QString::fromStdString(DescribeMeasures(measures));
             m_pPreview->SetDifference(&m_difference);
             m_pPreview->SetSourceNote(QStringLiteral("%1 against %2")
                                           .arg(m_difference.firstName, m_difference.secondName));

@@ -5,14 +5,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "compare/MeasureKernels.h"
+#include "compare/Structural.h"
 #include "platform/EveryCore.h"
 #include "textureset/DisplayText.h"
 #include "textureset/SetCheck.h"
@@ -68,7 +71,13 @@ std::string DescribeMeasures(const Measures& m) {
         text +=
             std::string(" ") + kNames[c] + " " + FormatDecibels(m.Psnr(static_cast<Channel>(c)));
     }
-    text += " RGB " + FormatDecibels(m.RgbPsnr()) + " dB; largest difference";
+    text += " RGB " + FormatDecibels(m.RgbPsnr()) + " dB";
+    if (m.hasAlpha) {
+        text += ", premultiplied " + FormatDecibels(m.RgbPremultipliedPsnr()) + " dB";
+    }
+    char ssim[32];
+    std::snprintf(ssim, sizeof ssim, "%.4f", m.ssim);
+    text += std::string("; SSIM ") + ssim + "; largest difference";
     for (int c = 0; c < 4; ++c) {
         text += std::string(" ") + kNames[c] + " " + std::to_string(m.maxDiff[c]);
     }
@@ -82,6 +91,10 @@ double Measures::Psnr(Channel c) const {
 
 double Measures::RgbPsnr() const {
     return PsnrOf((mse[kRed] + mse[kGreen] + mse[kBlue]) / 3);
+}
+
+double Measures::RgbPremultipliedPsnr() const {
+    return PsnrOf((premultipliedMse[0] + premultipliedMse[1] + premultipliedMse[2]) / 3);
 }
 
 namespace kernels {
@@ -251,6 +264,46 @@ Measures MeasureSums::Result() const {
     return m;
 }
 
+Measures MeasureImages(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t width,
+                       std::uint32_t height, std::ptrdiff_t stride) {
+    // Rows copied out as texels, the way the region reader hands them.
+    auto reader = [stride](const std::uint8_t* image) {
+        return [image, stride](std::uint32_t y, std::uint32_t rows, std::uint32_t x,
+                               std::uint32_t cols, std::uint32_t* out) {
+            for (std::uint32_t r = 0; r < rows; ++r) {
+                std::memcpy(
+                    out + std::size_t{r} * cols,
+                    image + static_cast<std::ptrdiff_t>(y + r) * stride + std::ptrdiff_t{x} * 4,
+                    std::size_t{cols} * 4);
+            }
+            return true;
+        };
+    };
+    const auto readA = reader(a);
+    const auto readB = reader(b);
+    MeasureSums sums;
+    PremultipliedSums premultiplied;
+    std::vector<std::uint32_t> rowA(std::min<std::uint32_t>(width, 4096));
+    std::vector<std::uint32_t> rowB(rowA.size());
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; x += 4096) {
+            const std::uint32_t n = std::min<std::uint32_t>(4096, width - x);
+            readA(y, 1, x, n, rowA.data());
+            readB(y, 1, x, n, rowB.data());
+            sums.Add(rowA.data(), rowB.data(), n);
+            premultiplied.Add(rowA.data(), rowB.data(), n);
+        }
+    }
+    Measures m = sums.Result();
+    m.premultipliedMse = premultiplied.Mse(m.texels);
+    m.hasAlpha = premultiplied.HasAlpha();
+    if (width > 0 && height > 0) {
+        bool complete = true;
+        m.ssim = LumaSsim(readA, readB, width, height, &complete);
+    }
+    return m;
+}
+
 EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CTextureSet& b,
                                std::size_t otherIndex) {
     EntryComparison result;
@@ -292,9 +345,10 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
     try {
         const std::size_t tile = std::size_t{tileWidth} * std::min(rows, height);
         Buffer<std::uint16_t> nibbles(etcA || etcB ? tile : 0);
-        Buffer<std::uint32_t> texelsA(etcA || etcB ? 0 : tile);
+        Buffer<std::uint32_t> texelsA(tile);
         Buffer<std::uint32_t> texelsB(tile);
         MeasureSums sums;
+        PremultipliedSums premultiplied;
         bool complete = true;
         for (std::uint32_t y = 0; y < height; y += rows) {
             const std::uint32_t n = std::min(rows, height - y);
@@ -305,13 +359,18 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
                     complete &= ReadTexelRegion(narrow, en, y, n, x, w, nibbles.data());
                     complete &= ReadTexelRegion(wide, ew, y, n, x, w, texelsB.data());
                     sums.Add(nibbles.data(), texelsB.data(), count);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        texelsA.data()[i] = WidenTexel(nibbles.data()[i]);
+                    }
                 } else {
                     complete &= ReadTexelRegion(a, ea, y, n, x, w, texelsA.data());
                     complete &= ReadTexelRegion(b, eb, y, n, x, w, texelsB.data());
                     sums.Add(texelsA.data(), texelsB.data(), count);
                 }
+                premultiplied.Add(texelsA.data(), texelsB.data(), count);
             }
         }
+        const double ssim = LumaSsim(a, ea, b, eb, &complete);
         if (!complete) {
             // The files held the data when they were opened.
             result.skipped = "a read of the data failed";
@@ -319,6 +378,9 @@ EntryComparison CompareEntries(const CTextureSet& a, std::size_t index, const CT
             return result;
         }
         result.measures = sums.Result();
+        result.measures.premultipliedMse = premultiplied.Mse(result.measures.texels);
+        result.measures.hasAlpha = premultiplied.HasAlpha();
+        result.measures.ssim = ssim;
     } catch (const std::bad_alloc&) {
         result.skipped = "not enough memory";
         result.failed = true;

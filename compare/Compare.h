@@ -4,7 +4,8 @@
 // channel over all texels of a texture:
 //   MSE = sum of (a - b)^2 / texels
 //   PSNR = 10 log10(255^2 / MSE), infinite where MSE is 0
-//   RGB PSNR from the mean of the red, green and blue MSE; alpha on its own.
+//   RGB PSNR from the mean of the red, green and blue MSE; alpha on its own;
+//   the same of premultiplied colour, and SSIM of luma (compare/Structural.h).
 #pragma once
 
 #include <array>
@@ -25,9 +26,15 @@ struct Measures {
     std::array<std::uint8_t, 4> maxDiff{};  // the largest absolute difference
     std::uint64_t differing = 0;            // texels with any channel different
     std::uint64_t texels = 0;
+    // Of premultiplied red, green and blue (compare/Structural.h), and
+    // whether a texel of either texture is not opaque.
+    std::array<double, 3> premultipliedMse{};
+    bool hasAlpha = false;
+    double ssim = 1;  // of luma (compare/Structural.h)
 
     double Psnr(Channel c) const;
     double RgbPsnr() const;
+    double RgbPremultipliedPsnr() const;
 };
 
 // PSNR in dB of an MSE of 8-bit values; +infinity for 0.
@@ -35,9 +42,10 @@ double PsnrOf(double mse);
 
 // "38.21", or "inf".
 std::string FormatDecibels(double db);
-// "PSNR R 38.21 G 40.02 B inf A inf RGB 39.10 dB; largest difference R 12 G
-// 8 B 0 A 0; 1,234 of 65,536 texels differ": the measures as both programs
-// tell them.
+// "PSNR R 38.21 G 40.02 B inf A inf RGB 39.10 dB; SSIM 0.9876; largest
+// difference R 12 G 8 B 0 A 0; 1,234 of 65,536 texels differ": the measures
+// as both programs tell them; for textures with alpha "RGB 39.10 dB,
+// premultiplied 41.02 dB".
 std::string DescribeMeasures(const Measures& m);
 
 // Sums of two images' differences, texel by texel (0xAARRGGBB each).
@@ -57,6 +65,13 @@ private:
     std::uint64_t m_differing = 0;
     std::uint64_t m_texels = 0;
 };
+
+// Every measure of two width x height images in memory, texels 0xAARRGGBB
+// in the machine's byte order: row y of `a` at a + y x stride bytes (a
+// negative stride for images stored bottom row first, `a` then pointing at
+// the top row), the same of `b`.
+Measures MeasureImages(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t width,
+                       std::uint32_t height, std::ptrdiff_t stride);
 
 // One compared pair of entries: measured, or why not (`skipped` not empty).
 struct EntryComparison {

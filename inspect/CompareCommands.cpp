@@ -95,12 +95,15 @@ std::string MeasuresJson(const Measures& m) {
         json += std::string("\"") + kChannelNames[c] +
                 "\":" + JsonDecibels(m.Psnr(static_cast<Channel>(c))) + ",";
     }
-    json += "\"rgb\":" + JsonDecibels(m.RgbPsnr()) + "},\"maxDiff\":{";
+    json += "\"rgb\":" + JsonDecibels(m.RgbPsnr()) +
+            ",\"rgbPremultiplied\":" + JsonDecibels(m.RgbPremultipliedPsnr()) + "},\"maxDiff\":{";
     for (int c = 0; c < 4; ++c) {
         json += std::string(c > 0 ? "," : "") + "\"" + kChannelNames[c] +
                 "\":" + std::to_string(m.maxDiff[c]);
     }
-    return json + "},\"differing\":" + std::to_string(m.differing);
+    char ssim[32];
+    std::snprintf(ssim, sizeof ssim, "%.6f", m.ssim);
+    return json + "},\"differing\":" + std::to_string(m.differing) + ",\"ssim\":" + ssim;
 }
 
 int CompareEncodings(const Options& o, std::ostream& out, std::ostream& err) {

@@ -76,10 +76,10 @@ Encoded Encode(const InputImage& image, TextureMode mode, const RepackOptions& o
                 WidenTexel(static_cast<std::uint16_t>(e.data[2 * i] | e.data[2 * i + 1] << 8));
         }
     }
-    MeasureSums sums;
     const std::vector<std::uint32_t> source = Packed(image);
-    sums.Add(source.data(), decoded.data(), source.size());
-    e.measures = sums.Result();
+    e.measures = MeasureImages(reinterpret_cast<const std::uint8_t*>(source.data()),
+                               reinterpret_cast<const std::uint8_t*>(decoded.data()), image.width,
+                               image.height, std::ptrdiff_t{image.width} * 4);
     return e;
 }
 

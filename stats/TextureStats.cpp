@@ -22,7 +22,9 @@ constexpr std::uint64_t kTexelsPerThread = std::uint64_t{1} << 20;
 
 struct Partial {
     TextureStats stats;
-    std::vector<std::uint64_t> distinct;  // "etc": a bit for each texel value seen
+    // "etc": how many texels of each RGBA4444 value, the channels' histograms
+    // and the distinct texels made of it at the end (one count a texel).
+    std::vector<std::uint32_t> values;
 };
 
 void Merge(Partial& into, const Partial& from) {
@@ -37,10 +39,46 @@ void Merge(Partial& into, const Partial& from) {
     into.stats.threeColourOrder += from.stats.threeColourOrder;
     into.stats.oneColour += from.stats.oneColour;
     into.stats.incomplete = into.stats.incomplete || from.stats.incomplete;
-    for (std::size_t i = 0; i < from.distinct.size(); ++i) {
-        into.distinct[i] |= from.distinct[i];
+    for (std::size_t i = 0; i < from.values.size(); ++i) {
+        into.values[i] += from.values[i];
     }
 }
+
+// A value of 8 bits as the precision shows it: itself, or its high nibble
+// widened exactly.
+constexpr std::array<std::uint8_t, 256> NibbleWidened() {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) {
+        t[v] = static_cast<std::uint8_t>((v >> 4) * 17);
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kNibbleWidened = NibbleWidened();
+
+// How many of four indices have each value, a byte a value: for four
+// colour indices (a byte of them, 2 bits each) and for four alpha indices
+// (12 bits, 3 bits each). Summed over a block's bytes (or 12-bit groups)
+// the bytes count its 16 texels.
+std::array<std::uint32_t, 256> MakeColourCounts() {
+    std::array<std::uint32_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) {
+        for (unsigned k = 0; k < 4; ++k) {
+            t[v] += 1u << (8 * ((v >> (2 * k)) & 3));
+        }
+    }
+    return t;
+}
+std::vector<std::uint64_t> MakeAlphaCounts() {
+    std::vector<std::uint64_t> t(4096);
+    for (unsigned v = 0; v < 4096; ++v) {
+        for (unsigned k = 0; k < 4; ++k) {
+            t[v] += std::uint64_t{1} << (8 * ((v >> (3 * k)) & 7));
+        }
+    }
+    return t;
+}
+const std::array<std::uint32_t, 256> kColourCounts = MakeColourCounts();
+const std::vector<std::uint64_t> kAlphaCounts = MakeAlphaCounts();
 
 // Reads and adds the pieces of one entry's rectangle.
 class StatsReader {
@@ -62,7 +100,6 @@ public:
 
     void AddRows(std::uint32_t first, std::uint32_t end, Partial& out) {
         m_bytes.resize(std::size_t{kChunkTexels} * 4);
-        m_texels.resize(std::size_t{kChunkTexels} * 4);
         const std::uint32_t x0 = m_dxt ? m_r.x / 4 * 4 : m_r.x;
         const std::uint32_t x1 = m_r.x + m_r.width;
         for (std::uint32_t row = first; row < end; ++row) {
@@ -87,58 +124,104 @@ private:
         stats.incomplete = stats.incomplete || got < n;
     }
 
+    // "etc": each texel one count in the table of values.
     void AddTexelRow(std::uint32_t y, std::uint32_t cx, std::uint32_t cw, Partial& out) {
         Read((std::uint64_t{y} * m_width + cx) * 2, std::size_t{cw} * 2, out.stats);
+        std::uint32_t* values = out.values.data();
         for (std::uint32_t i = 0; i < cw; ++i) {
-            const auto t = static_cast<std::uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8);
-            out.distinct[t >> 6] |= std::uint64_t{1} << (t & 63);
-            m_texels[i] = WidenTexel(t);
+            ++values[m_bytes[2 * i] | m_bytes[2 * i + 1] << 8];
         }
-        AddTexelsToStats(m_texels.data(), cw, out.stats);
     }
 
+    // "dxt": each block's palettes made by the decoder's arithmetic; a block
+    // wholly inside the rectangle adds each palette entry once, with the
+    // number of its texels that index it, and one cut by the rectangle's
+    // edge adds its texels inside one by one.
     void AddBlocks(std::uint32_t blockRow, std::uint32_t cx, std::uint32_t blocks, Partial& out) {
         const std::uint64_t across = (std::uint64_t{m_width} + 3) / 4;
-        const std::size_t n = std::size_t{blocks} * kBlockBytes;
-        Read((blockRow * across + cx / 4) * kBlockBytes, n, out.stats);
-        const std::uint32_t stride = blocks * 4;
-        const std::span<const std::uint8_t> data(m_bytes.data(), n);
-        const std::span<std::uint32_t> texels(m_texels.data(), std::size_t{stride} * 4);
-        if (m_full) {
-            DecodeBlockImage(stride, 4, data, texels);
-        } else {
-            m_nibbles.resize(std::size_t{kChunkTexels} * 4);
-            DecodeBlockImage(stride, 4, data,
-                             std::span<std::uint16_t>(m_nibbles.data(), texels.size()),
-                             kLayoutRgba4444);
-            for (std::size_t i = 0; i < texels.size(); ++i) {
-                texels[i] = WidenTexel(m_nibbles[i]);
-            }
-        }
+        Read((blockRow * across + cx / 4) * kBlockBytes, std::size_t{blocks} * kBlockBytes,
+             out.stats);
         TextureStats& s = out.stats;
+        auto& hr = s.channels[0].histogram;
+        auto& hg = s.channels[1].histogram;
+        auto& hb = s.channels[2].histogram;
+        auto& ha = s.channels[3].histogram;
+        const std::uint32_t y0 = std::max(4 * blockRow, m_r.y);
+        const std::uint32_t y1 = std::min(4 * blockRow + 4, m_r.y + m_r.height);
+        const bool allRows = y0 == 4 * blockRow && y1 == 4 * blockRow + 4;
         for (std::uint32_t b = 0; b < blocks; ++b) {
             const std::uint8_t* block = m_bytes.data() + std::size_t{b} * kBlockBytes;
+            const std::uint32_t a0 = block[0];
+            const std::uint32_t a1 = block[1];
+            const std::uint32_t c0 = block[8] | std::uint32_t{block[9]} << 8;
+            const std::uint32_t c1 = block[10] | std::uint32_t{block[11]} << 8;
+            std::uint64_t alphaIndices = 0;
+            std::memcpy(&alphaIndices, block + 2, 6);
+            std::uint32_t colourIndices = 0;
+            std::memcpy(&colourIndices, block + 12, 4);
             ++s.blocks;
-            ++(block[0] > block[1] ? s.alphaEight : s.alphaSix);
-            const unsigned c0 = block[8] | block[9] << 8;
-            const unsigned c1 = block[10] | block[11] << 8;
+            ++(a0 > a1 ? s.alphaEight : s.alphaSix);
             s.threeColourOrder += c0 <= c1 ? 1 : 0;
-            const std::uint32_t colour = texels[4 * b] & 0xFFFFFFu;
-            bool one = true;
-            for (std::uint32_t y = 0; y < 4 && one; ++y) {
-                for (std::uint32_t x = 0; x < 4; ++x) {
-                    one = one && (texels[y * stride + 4 * b + x] & 0xFFFFFFu) == colour;
+
+            const std::uint32_t e[2][3] = {
+                {Expand5(c0 >> 11), Expand6((c0 >> 5) & 63), Expand5(c0 & 31)},
+                {Expand5(c1 >> 11), Expand6((c1 >> 5) & 63), Expand5(c1 & 31)}};
+            std::uint8_t colour[4][3];
+            for (unsigned k = 0; k < 4; ++k) {
+                for (unsigned c = 0; c < 3; ++c) {
+                    const auto v = static_cast<std::uint8_t>(PaletteChannel(e[0][c], e[1][c], k));
+                    colour[k][c] = m_full ? v : kNibbleWidened[v];
                 }
             }
+            std::uint8_t alpha[8];
+            for (unsigned i = 0; i < 8; ++i) {
+                const auto v = static_cast<std::uint8_t>(BlockAlpha(a0, a1, i));
+                alpha[i] = m_full ? v : kNibbleWidened[v];
+            }
+            // How many of the 16 texels index each colour and each alpha.
+            const std::uint32_t colourCounts =
+                kColourCounts[colourIndices & 255] + kColourCounts[(colourIndices >> 8) & 255] +
+                kColourCounts[(colourIndices >> 16) & 255] + kColourCounts[colourIndices >> 24];
+            const int used[4] = {int(colourCounts & 255), int((colourCounts >> 8) & 255),
+                                 int((colourCounts >> 16) & 255), int(colourCounts >> 24)};
+            // One colour: every colour used is the first one used.
+            unsigned firstUsed = 0;
+            while (used[firstUsed] == 0) {
+                ++firstUsed;
+            }
+            bool one = true;
+            for (unsigned k = firstUsed + 1; k < 4; ++k) {
+                one = one && (used[k] == 0 || std::memcmp(colour[k], colour[firstUsed], 3) == 0);
+            }
             s.oneColour += one ? 1 : 0;
-        }
-        // The texels of these blocks inside the rectangle.
-        const std::uint32_t from = std::max(cx, m_r.x);
-        const std::uint32_t to = std::min(cx + stride, m_r.x + m_r.width);
-        for (std::uint32_t y = std::max(4 * blockRow, m_r.y);
-             y < std::min(4 * blockRow + 4, m_r.y + m_r.height); ++y) {
-            AddTexelsToStats(texels.data() + std::size_t{y % 4} * stride + (from - cx), to - from,
-                             s);
+
+            const std::uint32_t x = cx + 4 * b;
+            const std::uint32_t x0 = std::max(x, m_r.x);
+            const std::uint32_t x1 = std::min(x + 4, m_r.x + m_r.width);
+            if (allRows && x0 == x && x1 == x + 4) {
+                for (unsigned k = 0; k < 4; ++k) {
+                    hr[colour[k][0]] += static_cast<std::uint64_t>(used[k]);
+                    hg[colour[k][1]] += static_cast<std::uint64_t>(used[k]);
+                    hb[colour[k][2]] += static_cast<std::uint64_t>(used[k]);
+                }
+                const std::uint64_t alphaCounts =
+                    kAlphaCounts[alphaIndices & 4095] + kAlphaCounts[(alphaIndices >> 12) & 4095] +
+                    kAlphaCounts[(alphaIndices >> 24) & 4095] + kAlphaCounts[alphaIndices >> 36];
+                for (unsigned i = 0; i < 8; ++i) {
+                    ha[alpha[i]] += (alphaCounts >> (8 * i)) & 255;
+                }
+                continue;
+            }
+            for (std::uint32_t y = y0; y < y1; ++y) {
+                for (std::uint32_t tx = x0; tx < x1; ++tx) {
+                    const unsigned k = (y % 4) * 4 + (tx - x);
+                    const std::uint8_t* c = colour[(colourIndices >> (2 * k)) & 3];
+                    ++hr[c[0]];
+                    ++hg[c[1]];
+                    ++hb[c[2]];
+                    ++ha[alpha[(alphaIndices >> (3 * k)) & 7]];
+                }
+            }
         }
     }
 
@@ -149,8 +232,6 @@ private:
     std::uint32_t m_width;
     TexelRect m_r;
     std::vector<std::uint8_t> m_bytes;
-    std::vector<std::uint32_t> m_texels;
-    std::vector<std::uint16_t> m_nibbles;
 };
 
 }  // namespace
@@ -227,7 +308,7 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
     try {
         const bool etc = set.GetMode() != kModeDxt;
         Partial total;
-        total.distinct.assign(etc ? 1024 : 0, 0);
+        total.values.assign(etc ? 65536 : 0, 0);
         StatsReader probe(set, entry, precision, r);
         const std::uint32_t first = probe.FirstRow();
         const std::uint32_t end = probe.EndRow();
@@ -240,7 +321,7 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
             try {
                 StatsReader reader(set, entry, precision, r);
                 Partial mine;
-                mine.distinct.assign(total.distinct.size(), 0);
+                mine.values.assign(total.values.size(), 0);
                 for (std::uint64_t job; (job = next++) < jobs;) {
                     const auto from = static_cast<std::uint32_t>(first + job * kRowsPerJob);
                     reader.AddRows(from, std::min(end, from + kRowsPerJob), mine);
@@ -258,8 +339,15 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
             return result;
         }
         result.value = total.stats;
-        for (const std::uint64_t word : total.distinct) {
-            result.value.distinct += static_cast<std::uint64_t>(std::popcount(word));
+        for (std::uint32_t t = 0; t < total.values.size(); ++t) {
+            if (const std::uint64_t n = total.values[t]; n != 0) {
+                const std::uint32_t p = WidenTexel(static_cast<std::uint16_t>(t));
+                ++result.value.distinct;
+                result.value.channels[0].histogram[(p >> 16) & 255] += n;
+                result.value.channels[1].histogram[(p >> 8) & 255] += n;
+                result.value.channels[2].histogram[p & 255] += n;
+                result.value.channels[3].histogram[p >> 24] += n;
+            }
         }
         FinishStats(result.value);
     } catch (const std::bad_alloc&) {

@@ -212,7 +212,7 @@ TEST(Compare, TheEncodingsOfASetWorstFirst) {
     EXPECT_LT(worse, same);
     EXPECT_LT(same, none);
     EXPECT_TRUE(Has(text.out,
-                    "PSNR R 0.00 G inf B inf A inf RGB 4.77 dB; largest difference R "
+                    "PSNR R 0.00 G inf B inf A inf RGB 4.77 dB; SSIM 0.0022; largest difference R "
                     "255 G 0 B 0 A 0; 16 of 16 texels differ"))
         << text.out;
     EXPECT_TRUE(Has(text.out, "#2 \"none\" 0 x 4: not measured, no texels"));
@@ -221,11 +221,13 @@ TEST(Compare, TheEncodingsOfASetWorstFirst) {
     EXPECT_EQ(
         json.out,
         "{\"compare\":[{\"index\":1,\"name\":\"worse\",\"width\":4,\"height\":4,"
-        "\"psnr\":{\"r\":0.00,\"g\":null,\"b\":null,\"a\":null,\"rgb\":4.77},"
-        "\"maxDiff\":{\"r\":255,\"g\":0,\"b\":0,\"a\":0},\"differing\":16},"
+        "\"psnr\":{\"r\":0.00,\"g\":null,\"b\":null,\"a\":null,\"rgb\":4.77,\"rgbPremultiplied\":4."
+        "77},"
+        "\"maxDiff\":{\"r\":255,\"g\":0,\"b\":0,\"a\":0},\"differing\":16,\"ssim\":0.002208},"
         "{\"index\":0,\"name\":\"same\",\"width\":4,\"height\":4,"
-        "\"psnr\":{\"r\":null,\"g\":null,\"b\":null,\"a\":null,\"rgb\":null},"
-        "\"maxDiff\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0},\"differing\":0},"
+        "\"psnr\":{\"r\":null,\"g\":null,\"b\":null,\"a\":null,\"rgb\":null,\"rgbPremultiplied\":"
+        "null},"
+        "\"maxDiff\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0},\"differing\":0,\"ssim\":1.000000},"
         "{\"index\":2,\"name\":\"none\",\"width\":0,\"height\":4,\"skipped\":\"no texels\"}]}\n");
 
     // The gate: an entry not measured ("none") never passes it.
@@ -351,7 +353,7 @@ TEST(Compare, TwoVersionsOfASet) {
         o.out,
         "unchanged: #0 \"walls/brick\" 2 x 2\n"
         "pixels differ: #1 \"walls/stone\" 2 x 2: PSNR R 0.00 G inf B 0.00 A inf RGB 1.76 dB; "
-        "largest difference R 255 G 0 B 255 A 0; 4 of 4 texels differ\n"
+        "SSIM 0.6097; largest difference R 255 G 0 B 255 A 0; 4 of 4 texels differ\n"
         "size changed: #2 \"walls/grown\" 4 x 1, in the other set #3 2 x 2\n"
         "only here: #3 \"walls/added\" 2 x 2\n"
         "only in the other set: #2 \"walls/gone\" 2 x 2\n");
