@@ -109,4 +109,19 @@ KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, st
         [=](std::size_t i) { return MeasureNibblesScalar(a + i, b + i, n - i); });
 }
 
+namespace avx2 {
+#include "compare/SsimRows.inc"
+}  // namespace avx2
+
+double SsimTileAvx2(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
+                    const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
+                    float* scratch) {
+    return avx2::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch);
+}
+
+void PremultipliedAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
+                       std::uint64_t* squares, std::uint32_t* alphas) {
+    avx2::PremultipliedRows(a, b, n, squares, alphas);
+}
+
 }  // namespace marrowix::kernels

@@ -32,7 +32,24 @@ KernelSums MeasureScalar(const std::uint32_t* a, const std::uint32_t* b, std::si
 // The same with the first image as RGBA4444 texels, each widened n x 17
 // (WidenTexel) as it is measured.
 KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
+// One tile's sum of SSIM (compare/SsimRows.inc), on each path.
+double SsimTileScalar(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
+                      const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
+                      float* scratch);
+// Squared differences of premultiplied colour (compare/SsimRows.inc).
+void PremultipliedScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
+                         std::uint64_t* squares, std::uint32_t* alphas);
 #if defined(__x86_64__) || defined(_M_X64)
+void PremultipliedAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
+                       std::uint64_t* squares, std::uint32_t* alphas);
+void PremultipliedAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
+                         std::uint64_t* squares, std::uint32_t* alphas);
+double SsimTileAvx2(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
+                    const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
+                    float* scratch);
+double SsimTileAvx512(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
+                      const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
+                      float* scratch);
 KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
 KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
 // AVX-512 with BW, VBMI and VNNI.

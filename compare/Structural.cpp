@@ -1,18 +1,74 @@
 #include "compare/Structural.h"
 
+#include "compare/MeasureKernels.h"
+
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace marrowix {
+namespace kernels {
+namespace scalar {
+#include "compare/SsimRows.inc"
+}  // namespace scalar
+
+double SsimTileScalar(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
+                      const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
+                      float* scratch) {
+    return scalar::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch);
+}
+void PremultipliedScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
+                         std::uint64_t* squares, std::uint32_t* alphas) {
+    scalar::PremultipliedRows(a, b, n, squares, alphas);
+}
+}  // namespace kernels
+
 namespace {
 
 constexpr int kWindow = 11;
 constexpr double kSigma = 1.5;
-constexpr float kC1 = (0.01f * 255) * (0.01f * 255);
-constexpr float kC2 = (0.03f * 255) * (0.03f * 255);
-// Output positions of a tile, each way.
-constexpr std::uint32_t kTile = 128;
+// Outputs of a tile, about; a row of outputs longer than kWideRow is cut
+// into tiles kTileSide wide.
+constexpr std::size_t kTileTexels = std::size_t{1} << 17;
+constexpr std::uint32_t kWideRow = 4096;
+constexpr std::uint32_t kTileSide = 512;
+
+using TileKernel = double (*)(const float*, const float*, std::uint32_t, std::uint32_t,
+                              const float*, std::uint32_t, const float*, std::uint32_t, float*);
+
+using PremultipliedLoop = void (*)(const std::uint32_t*, const std::uint32_t*, std::size_t,
+                                   std::uint64_t*, std::uint32_t*);
+
+// The premultiplied sums of the measure path MeasureSums takes.
+PremultipliedLoop PremultipliedKernel() {
+#if defined(__x86_64__) || defined(_M_X64)
+    switch (ActiveMeasurePath()) {
+        case MeasurePath::kAvx512:
+            return kernels::PremultipliedAvx512;
+        case MeasurePath::kAvx2:
+            return kernels::PremultipliedAvx2;
+        case MeasurePath::kScalar:
+            break;
+    }
+#endif
+    return kernels::PremultipliedScalar;
+}
+
+// The SSIM rows of the measure path MeasureSums takes.
+TileKernel SsimTileKernel() {
+#if defined(__x86_64__) || defined(_M_X64)
+    switch (ActiveMeasurePath()) {
+        case MeasurePath::kAvx512:
+            return kernels::SsimTileAvx512;
+        case MeasurePath::kAvx2:
+            return kernels::SsimTileAvx2;
+        case MeasurePath::kScalar:
+            break;
+    }
+#endif
+    return kernels::SsimTileScalar;
+}
 
 // The window's taps for an image `size` texels long: the Gaussian's middle
 // min(size, 11) taps, summing to 1.
@@ -38,105 +94,20 @@ float Luma(std::uint32_t p) {
            0.7152f * static_cast<float>((p >> 8) & 255) + 0.0722f * static_cast<float>(p & 255);
 }
 
-// Sums SSIM over the outputs of a region: luma of both images, `rows` x
-// `cols` of them (row-major), giving (rows - taps + 1) x (cols - taps + 1)
-// outputs.
-class SsimTile {
-public:
-    SsimTile(const std::vector<float>& across, const std::vector<float>& down)
-        : m_across(across), m_down(down) {}
-
-    double Sum(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols) {
-        const std::uint32_t kx = static_cast<std::uint32_t>(m_across.size());
-        const std::uint32_t ky = static_cast<std::uint32_t>(m_down.size());
-        const std::uint32_t outCols = cols - kx + 1;
-        const std::uint32_t outRows = rows - ky + 1;
-        // Across: the five quantities of each row, filtered.
-        for (auto& h : m_h) {
-            h.assign(std::size_t{rows} * outCols, 0);
-        }
-        for (std::uint32_t r = 0; r < rows; ++r) {
-            const float* xr = x + std::size_t{r} * cols;
-            const float* yr = y + std::size_t{r} * cols;
-            float* h0 = m_h[0].data() + std::size_t{r} * outCols;
-            float* h1 = m_h[1].data() + std::size_t{r} * outCols;
-            float* h2 = m_h[2].data() + std::size_t{r} * outCols;
-            float* h3 = m_h[3].data() + std::size_t{r} * outCols;
-            float* h4 = m_h[4].data() + std::size_t{r} * outCols;
-            for (std::uint32_t t = 0; t < kx; ++t) {
-                const float w = m_across[t];
-                for (std::uint32_t c = 0; c < outCols; ++c) {
-                    const float a = xr[c + t];
-                    const float b = yr[c + t];
-                    h0[c] += w * a;
-                    h1[c] += w * b;
-                    h2[c] += w * a * a;
-                    h3[c] += w * b * b;
-                    h4[c] += w * a * b;
-                }
-            }
-        }
-        // Down, then SSIM at each output.
-        double sum = 0;
-        m_v.resize(std::size_t{5} * outCols);
-        for (std::uint32_t r = 0; r < outRows; ++r) {
-            std::fill(m_v.begin(), m_v.end(), 0.0f);
-            for (std::uint32_t t = 0; t < ky; ++t) {
-                const float w = m_down[t];
-                for (std::size_t q = 0; q < 5; ++q) {
-                    const float* h = m_h[q].data() + std::size_t{r + t} * outCols;
-                    float* v = m_v.data() + std::size_t{q} * outCols;
-                    for (std::uint32_t c = 0; c < outCols; ++c) {
-                        v[c] += w * h[c];
-                    }
-                }
-            }
-            const float* mx = m_v.data();
-            const float* my = mx + outCols;
-            const float* xx = my + outCols;
-            const float* yy = xx + outCols;
-            const float* xy = yy + outCols;
-            for (std::uint32_t c = 0; c < outCols; ++c) {
-                const float vx = xx[c] - mx[c] * mx[c];
-                const float vy = yy[c] - my[c] * my[c];
-                const float cov = xy[c] - mx[c] * my[c];
-                sum +=
-                    static_cast<double>(((2 * mx[c] * my[c] + kC1) * (2 * cov + kC2)) /
-                                        ((mx[c] * mx[c] + my[c] * my[c] + kC1) * (vx + vy + kC2)));
-            }
-        }
-        return sum;
-    }
-
-private:
-    const std::vector<float>& m_across;
-    const std::vector<float>& m_down;
-    std::vector<float> m_h[5];
-    std::vector<float> m_v;
-};
-
 }  // namespace
 
 void PremultipliedSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t pa = a[i];
-        const std::uint32_t pb = b[i];
-        const float aa = static_cast<float>(pa >> 24) / 255;
-        const float ab = static_cast<float>(pb >> 24) / 255;
-        m_hasAlpha = m_hasAlpha || (pa >> 24) != 255 || (pb >> 24) != 255;
-        for (int c = 0; c < 3; ++c) {
-            const int shift = 16 - 8 * c;
-            const float d = static_cast<float>((pa >> shift) & 255) * aa -
-                            static_cast<float>((pb >> shift) & 255) * ab;
-            m_squares[c] += static_cast<double>(d * d);
-        }
-    }
+    std::uint32_t alphas = 0xFFFFFFFFu;
+    PremultipliedKernel()(a, b, n, m_squares.data(), &alphas);
+    m_hasAlpha = m_hasAlpha || (alphas >> 24) != 255;
 }
 
 std::array<double, 3> PremultipliedSums::Mse(std::uint64_t texels) const {
     std::array<double, 3> mse{};
     for (int c = 0; c < 3; ++c) {
-        mse[c] = texels == 0 ? 0 : m_squares[c] / static_cast<double>(texels);
+        mse[c] = texels == 0 ? 0
+                             : static_cast<double>(m_squares[c]) / (255.0 * 255.0) /
+                                   static_cast<double>(texels);
     }
     return mse;
 }
@@ -159,38 +130,51 @@ double LumaSsim(const RegionReader& a, const RegionReader& b, std::uint32_t widt
     const auto ky = static_cast<std::uint32_t>(down.size());
     const std::uint32_t outWidth = width - kx + 1;
     const std::uint32_t outHeight = height - ky + 1;
-    // Each tile reads its outputs' windows, from a block's edge.
-    const std::size_t most = std::size_t{kTile + kWindow + 3} * (kTile + kWindow + 3);
-    std::vector<std::uint32_t> ta(most);
-    std::vector<std::uint32_t> tb(most);
-    std::vector<float> la(most);
-    std::vector<float> lb(most);
-    SsimTile tile(across, down);
+    // Tiles of whole rows where a row is not too long (one read a band),
+    // about kTileTexels outputs each; each reads its outputs' windows, from
+    // a block's edge.
+    const std::uint32_t tileWidth = outWidth <= kWideRow ? outWidth : kTileSide;
+    const std::uint32_t tileHeight =
+        std::max<std::uint32_t>(16, static_cast<std::uint32_t>(kTileTexels / tileWidth));
+    const std::uint32_t readCols = std::min(width, tileWidth + kx + 2);
+    const std::uint32_t readRows = std::min(height, tileHeight + ky + 2);
+    const std::size_t most = std::size_t{readRows} * readCols;
+    // Not cleared: every element is written before it is read.
+    const std::unique_ptr<std::uint32_t[]> ta(new std::uint32_t[most]);
+    const std::unique_ptr<std::uint32_t[]> tb(new std::uint32_t[most]);
+    const std::unique_ptr<float[]> la(new float[most]);
+    const std::unique_ptr<float[]> lb(new float[most]);
+    const std::unique_ptr<float[]> scratch(
+        new float[kernels::scalar::SsimScratchFloats(readCols, kx, ky)]);
+    const auto tileSum = SsimTileKernel();
     double sum = 0;
-    for (std::uint32_t oy = 0; oy < outHeight; oy += kTile) {
-        const std::uint32_t th = std::min(kTile, outHeight - oy);
+    for (std::uint32_t oy = 0; oy < outHeight; oy += tileHeight) {
+        const std::uint32_t th = std::min(tileHeight, outHeight - oy);
         const std::uint32_t y0 = oy / 4 * 4;
         const std::uint32_t rows = oy + th + ky - 1 - y0;
-        for (std::uint32_t ox = 0; ox < outWidth; ox += kTile) {
-            const std::uint32_t tw = std::min(kTile, outWidth - ox);
+        for (std::uint32_t ox = 0; ox < outWidth; ox += tileWidth) {
+            const std::uint32_t tw = std::min(tileWidth, outWidth - ox);
             const std::uint32_t x0 = ox / 4 * 4;
             const std::uint32_t cols = ox + tw + kx - 1 - x0;
-            *complete &= a(y0, rows, x0, cols, ta.data());
-            *complete &= b(y0, rows, x0, cols, tb.data());
+            *complete &= a(y0, rows, x0, cols, ta.get());
+            *complete &= b(y0, rows, x0, cols, tb.get());
             // The luma of the tile's windows only: from (ox, oy).
             const std::uint32_t dx = ox - x0;
             const std::uint32_t dy = oy - y0;
             const std::uint32_t useCols = cols - dx;
             const std::uint32_t useRows = rows - dy;
             for (std::uint32_t r = 0; r < useRows; ++r) {
+                const std::uint32_t* fromA = ta.get() + std::size_t{r + dy} * cols + dx;
+                const std::uint32_t* fromB = tb.get() + std::size_t{r + dy} * cols + dx;
+                float* toA = la.get() + std::size_t{r} * useCols;
+                float* toB = lb.get() + std::size_t{r} * useCols;
                 for (std::uint32_t c = 0; c < useCols; ++c) {
-                    const std::size_t from = std::size_t{r + dy} * cols + c + dx;
-                    const std::size_t to = std::size_t{r} * useCols + c;
-                    la[to] = Luma(ta[from]);
-                    lb[to] = Luma(tb[from]);
+                    toA[c] = Luma(fromA[c]);
+                    toB[c] = Luma(fromB[c]);
                 }
             }
-            sum += tile.Sum(la.data(), lb.data(), useRows, useCols);
+            sum += tileSum(la.get(), lb.get(), useRows, useCols, across.data(), kx, down.data(), ky,
+                           scratch.get());
         }
     }
     return sum / (static_cast<double>(outWidth) * outHeight);

@@ -32,7 +32,7 @@ public:
     std::array<double, 3> Mse(std::uint64_t texels) const;
 
 private:
-    std::array<double, 3> m_squares{};
+    std::array<std::uint64_t, 3> m_squares{};  // of (c x a) differences, 255 x 255 times too large
     bool m_hasAlpha = false;
 };
 
