@@ -18,6 +18,7 @@
 #include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
+#include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutLabel.h"
 #include "app/resources/DialogTemplate.h"
@@ -42,6 +43,9 @@ CMarrowix::~CMarrowix() {
     // The tree and the grid's workers let go of the set before the set goes.
     if (m_pGrid != nullptr) {
         m_pGrid->ForgetSet();
+    }
+    if (m_pStats != nullptr) {
+        m_pStats->Forget();
     }
     if (m_pModel != nullptr) {
         m_pModel->SetTextureSet(nullptr);
@@ -93,6 +97,7 @@ void CMarrowix::CreatePreview() {
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &ReadoutLabel::ShowText);
     AddPreviewActions();
     CreateGrid();
+    CreatePanels();
     LayoutPreview();
 }
 
@@ -153,8 +158,16 @@ void CMarrowix::LayoutPreview() {
     const int lines = 2 * m_pReadout->fontMetrics().lineSpacing() + 2;
     const QRect area(
         corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + lines, bottom - 1)));
+    // The statistics panel, when open, takes a column on the right.
+    int panel = 0;
+    if (m_pStats != nullptr && m_pStats->isVisible()) {
+        panel = std::min(units.X(150), area.width() / 2);
+        m_pStats->setGeometry(area.right() + 1 - panel, area.top(), panel,
+                              std::max(1, area.height() - lines));
+        panel += units.X(3);
+    }
     m_pReadout->SetRoom(QRect(area.left(), area.bottom() + 1 - lines, area.width(), lines));
-    m_pPreview->setGeometry(area.left(), area.top(), area.width(),
+    m_pPreview->setGeometry(area.left(), area.top(), std::max(1, area.width() - panel),
                             std::max(1, area.height() - lines));
     if (m_pGrid != nullptr) {
         m_pGrid->setGeometry(m_pPreview->geometry());
@@ -216,8 +229,10 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
     // the tree empties find no set.
     ForgetOther();
     if (m_pTextureSet) {
-        // The grid's workers let go of the set before it goes.
+        // The grid's and the panel's workers let go of the set before it goes.
         m_pGrid->ForgetSet();
+        m_pStats->Forget();
+        m_shownSource = nullptr;
         m_gridGroup.clear();
         std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);
         m_pModel->SetTextureSet(nullptr);
@@ -383,6 +398,8 @@ void CMarrowix::ShowPendingPreview() {
     Result<Buffer<std::uint8_t>> dib = PreviewImageOf(index, &source, &sourceIndex);
     // A refused entry, or one of width or height 0, shows an empty preview.
     m_selected = index;
+    m_shownSource = source;
+    m_shownSourceIndex = sourceIndex;
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(), source,
                            sourceIndex);
     emit previewShown(index);
@@ -390,29 +407,6 @@ void CMarrowix::ShowPendingPreview() {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")
                         .arg(QString::fromStdString(dib.error)));
     }
-}
-
-void CMarrowix::keyPressEvent(QKeyEvent* event) {
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            if (focusWidget() != m_pFind) {  // Enter there goes to the next match
-                accept();
-            }
-            return;
-        }
-        if (event->key() == Qt::Key_Escape) {
-            // The find field, then a pinned readout, let go first.
-            if (m_pFind->isVisible()) {
-                HideFind();
-            } else if (m_pPreview->Pinned()) {
-                m_pPreview->Unpin();
-            } else {
-                reject();
-            }
-            return;
-        }
-    }
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace marrowix

@@ -26,6 +26,7 @@ class ThumbnailGrid;
 class TextureReplacement;
 class ViewerSettings;
 class SetReload;
+class StatsPanel;
 class TreeSplitter;
 
 class CMarrowix : public QDialog {
@@ -98,6 +99,15 @@ public:
     void ReplaceTexture(const QString& imagePath = {});
     TextureReplacement* Replacement() const { return m_pReplacement; }
 
+    // The statistics panel beside the preview (H, and the context menu): the
+    // figures of the texture shown, or of the region chosen by Shift+drag
+    // (Escape clears it); and the display's levels, fitted to the texels in
+    // view or the region by L, reset by Shift+L.
+    StatsPanel* Stats() const { return m_pStats; }
+    void ShowStats(bool on);
+    void FitLevels();
+    void ResetLevels();
+
     // Reload (F5, and by itself once the set's files have changed and been
     // quiet for a moment): the set read again off the dialog's thread and
     // swapped in, keeping the selected texture (found again by category and
@@ -163,6 +173,9 @@ private:
     void ConnectMessageMap();
     void CreatePreview();
     void CreateGrid();
+    void CreatePanels();
+    // The statistics of what the preview shows, when the panel is open.
+    void MeasureShown();
     // The other set (encoding or version), opened when first wanted; false,
     // with the reason, when there is none.
     bool EnsureOther(QString* why);
@@ -233,6 +246,12 @@ private:
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;
+    StatsPanel* m_pStats = nullptr;
+    QAction* m_pStatsAction = nullptr;
+    // The set and entry the preview's image came from (the other set's while
+    // E shows it).
+    const CTextureSet* m_shownSource = nullptr;
+    std::size_t m_shownSourceIndex = 0;
     TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };

@@ -4,7 +4,9 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "app/MainDialog.h"
 #include "app/grid/ThumbnailGrid.h"
@@ -73,6 +75,32 @@ void CMarrowix::AddPreviewActions() {
     add(QStringLiteral("Copy readout"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
         [this] { QGuiApplication::clipboard()->setText(m_pReadout->text()); });
     add(QStringLiteral("Replace texture..."), {}, [this] { ReplaceTexture(); });
+}
+
+void CMarrowix::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            if (focusWidget() != m_pFind) {  // Enter there goes to the next match
+                accept();
+            }
+            return;
+        }
+        if (event->key() == Qt::Key_Escape) {
+            // The find field, then a region, then a pinned readout, let go
+            // first.
+            if (m_pFind->isVisible()) {
+                HideFind();
+            } else if (m_pPreview->Region()) {
+                m_pPreview->SetRegion(std::nullopt);
+            } else if (m_pPreview->Pinned()) {
+                m_pPreview->Unpin();
+            } else {
+                reject();
+            }
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace marrowix

@@ -7,6 +7,7 @@
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
+#include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
 #include "compare/Compare.h"
 
@@ -26,6 +27,10 @@ void CMarrowix::SetCompareWith(const std::u16string& otherListing) {
 }
 
 void CMarrowix::ForgetOther() {
+    if (m_pOther && m_shownSource == m_pOther.get()) {
+        m_pStats->Forget();  // its worker lets go of the other set first
+        m_shownSource = nullptr;
+    }
     if (m_showingOther || m_pPreview->Mode() == ViewMode::kDifference) {
         m_pPreview->ForgetSet();  // it may show the other set's image
     }
@@ -97,9 +102,13 @@ std::optional<std::size_t> CMarrowix::OtherIndex(std::size_t index) const {
 }
 
 void CMarrowix::QueuePreview() {
+    // The same texture again (also when it was already to be shown again,
+    // at another precision): the pin and the region stay.
+    if (m_selected && (!m_pending || *m_pending == *m_selected)) {
+        m_pPreview->KeepPinForNextTexture();
+    }
     if (m_selected && !m_pending) {
         m_pending = m_selected;
-        m_pPreview->KeepPinForNextTexture();
         if (!m_previewQueued) {
             m_previewQueued = true;
             QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
+#include "app/panels/StatsPanel.h"
 #include "app/session/SetReload.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
@@ -103,6 +104,8 @@ void CMarrowix::OnReloaded() {
     m_pOther = std::move(other);
     m_otherIndex = std::move(otherIndex);
     m_pGrid->ReplaceSet(set.get(), newIndex);
+    m_pStats->Forget();
+    m_shownSource = nullptr;
     m_gridGroup.clear();
     m_pModel->SetTextureSet(nullptr);
     const std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);

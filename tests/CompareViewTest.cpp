@@ -233,6 +233,11 @@ private slots:
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
         QVERIFY(Readout(d).startsWith("etc  RGB"));
+        // E while the texture is still to be shown again at another
+        // precision: the pin stays too.
+        d.SetPrecision(Precision::kFull);
+        PressAndWait(d, Qt::Key_E);
+        QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
     }
 
     void WithoutTheOtherEncodingEOnlySaysSo() {

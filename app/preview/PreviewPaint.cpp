@@ -156,6 +156,7 @@ void PreviewView::paintEvent(QPaintEvent* event) {
         painter.restore();
     }
     const double pixel = 1 / ratio;  // one device pixel, in logical units
+    PaintRegion(painter);
 
     if (m_pinned) {
         // A marker around the pinned texel, visible on light and dark texels:
@@ -228,7 +229,8 @@ void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) 
         for (int k = 0; k < r.count; ++k) {
             src[k] = row(r.first + k * r.step);
         }
-        if (m_mode == ViewMode::kRgb && r.count == 1 && nearest) {
+        const bool leveled = !m_levels.IsIdentity() && m_mode != ViewMode::kDifference;
+        if (m_mode == ViewMode::kRgb && r.count == 1 && nearest && !leveled) {
             // The common case, magnified or at real size: one lookup a pixel.
             for (int x = 0; x < inside; ++x) {
                 dst[x] = src[0][firsts[static_cast<std::size_t>(x)]] | 0xFF000000u;
@@ -243,16 +245,19 @@ void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) 
                 dst[x] = beyond;  // past the image's right edge
                 continue;
             }
-            const QRgb pixel = r.count == 1 && c.count == 1
-                                   ? src[0][c.first]
-                                   : AveragePixels(src, r.count, c.first, c.count, c.step);
+            QRgb pixel = r.count == 1 && c.count == 1
+                             ? src[0][c.first]
+                             : AveragePixels(src, r.count, c.first, c.count, c.step);
+            if (leveled) {
+                pixel = Leveled(pixel);  // now 8-bit values
+            }
             if (m_mode == ViewMode::kRgb) {
                 dst[x] = pixel | 0xFF000000u;
                 continue;
             }
             dst[x] = ShowPixel(pixel, m_mode,
                                CheckerGrey(static_cast<int>((startX + x) / checker), checkerY),
-                               m_precision);
+                               leveled ? Precision::kFull : m_precision);
         }
     }
     painter.drawImage(area.topLeft(), pixels);

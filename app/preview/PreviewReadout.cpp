@@ -140,6 +140,25 @@ QString PreviewView::ReadoutText() const {
     if (difference && !m_difference->summary.isEmpty()) {
         state += QStringLiteral("  ") + m_difference->summary;
     }
+    if (!m_levels.IsIdentity() && !difference) {
+        static const char* const kChannels[] = {"R", "G", "B", "A"};
+        state += QStringLiteral("  levels %1%2..%3 gamma %4")
+                     .arg(m_levels.channel < 0
+                              ? QString()
+                              : QString::fromLatin1(kChannels[m_levels.channel]) + QLatin1Char(' '))
+                     .arg(m_levels.black)
+                     .arg(m_levels.white)
+                     .arg(m_levels.gamma, 0, 'f', 2);
+    }
+    if (m_region) {
+        state += QStringLiteral("  region %1,%2 to %3,%4 (%5 x %6)")
+                     .arg(m_region->left())
+                     .arg(m_region->top())
+                     .arg(m_region->right())
+                     .arg(m_region->bottom())
+                     .arg(m_region->width())
+                     .arg(m_region->height());
+    }
     const std::optional<QPoint> texel = m_pinned ? m_pinned : m_hover;
     if (!texel || !HasImage()) {
         return state;

@@ -57,6 +57,11 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     if (!same || !usable || (m_pinned && (m_pinned->x() >= m_width || m_pinned->y() >= m_height))) {
         m_pinned.reset();
     }
+    if (m_region && (!same || !usable || !QRect(0, 0, m_width, m_height).contains(*m_region))) {
+        m_region.reset();  // of another texture
+        m_regionFrom.reset();
+        emit regionChanged();
+    }
     m_hover.reset();
     m_zoom = std::min(m_zoom, MaxZoom());
     if (m_fit) {
@@ -276,6 +281,10 @@ void PreviewView::scrollContentsBy(int, int) {
 }
 
 void PreviewView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) != 0) {
+        BeginRegion(event->position().toPoint());
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
         m_pressed = true;
         m_dragging = false;
@@ -288,7 +297,9 @@ void PreviewView::mousePressEvent(QMouseEvent* event) {
 
 void PreviewView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    if (m_pressed) {
+    if (m_regionFrom) {
+        ExtendRegion(at);
+    } else if (m_pressed) {
         if (!m_dragging &&
             (at - m_pressAt).manhattanLength() >= QApplication::startDragDistance()) {
             m_dragging = true;
@@ -307,6 +318,10 @@ void PreviewView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PreviewView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_regionFrom) {
+        m_regionFrom.reset();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_pressed) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "app/preview/Levels.h"
 #include "app/preview/PreviewMips.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
@@ -113,6 +114,16 @@ public:
     void Pin(QPoint texel);
     void Unpin();
 
+    // A rectangle of texels the user chose (Shift+drag), or none.
+    std::optional<QRect> Region() const { return m_region; }
+    void SetRegion(std::optional<QRect> region);
+    // The texels the viewport shows now, whole or in part.
+    QRect VisibleTexels() const;
+
+    // Levels for the display only (Levels.h); the readout says they are on.
+    const Levels& GetLevels() const { return m_levels; }
+    void SetLevels(const Levels& levels);
+
     // The readout: the encoding of the set the image came from, the view
     // mode, precision and zoom, then the texel under the pointer (or the
     // pinned one) and where it comes from.
@@ -120,6 +131,8 @@ public:
 
 signals:
     void readoutChanged(const QString& text);
+    // The region was chosen, changed or cleared.
+    void regionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -169,6 +182,18 @@ private:
 
     std::optional<QPoint> m_hover;   // the texel under the pointer
     std::optional<QPoint> m_pinned;  // the texel the readout is pinned to
+
+    // Shift+drag: the region from the texel where it began.
+    void BeginRegion(QPoint viewportPoint);
+    void ExtendRegion(QPoint viewportPoint);
+    void PaintRegion(QPainter& painter) const;
+    // The pixel with the levels on: 8-bit values, the levels applied.
+    QRgb Leveled(QRgb pixel) const;
+
+    std::optional<QRect> m_region;
+    std::optional<QPoint> m_regionFrom;  // while Shift+dragging
+    Levels m_levels;
+    std::array<std::uint8_t, 256> m_levelTable = Levels{}.Table();
 
     QPoint m_pressAt;      // where the left button went down
     QPoint m_pressScroll;  // the scroll position then
