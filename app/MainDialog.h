@@ -88,6 +88,11 @@ public:
     bool ShowingOther() const { return m_showingOther; }
     void SetViewMode(ViewMode mode);
     void StepDifferenceScale();
+    // The difference view's second mode (T): texels whose largest channel
+    // difference exceeds a threshold, in red over the texture dimmed; D then
+    // steps the threshold through 1, 2, 4, 8, 16, 32.
+    void ToggleDifferenceThreshold();
+    int DifferenceThreshold() const { return m_difference.threshold; }
     int DifferenceScale() const { return m_difference.scale; }
 
     // Replace texture... (the preview's context menu, or an image file
@@ -243,6 +248,7 @@ private:
     Buffer<std::uint8_t> m_first;
     Buffer<std::uint8_t> m_second;
     PreviewDifference m_difference;
+    int m_lastThreshold = 4;  // what T turns the threshold on at
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;

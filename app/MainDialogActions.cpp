@@ -46,8 +46,10 @@ void CMarrowix::AddPreviewActions() {
         action->setChecked(mode == ViewMode::kRgb);
         modes->addAction(action);
     }
-    add(QStringLiteral("Difference scale x1, x4, x16"), {QKeySequence(Qt::Key_D)},
-        [this] { StepDifferenceScale(); });
+    add(QStringLiteral("Difference scale x1, x4, x16 (threshold 1 to 32)"),
+        {QKeySequence(Qt::Key_D)}, [this] { StepDifferenceScale(); });
+    add(QStringLiteral("Difference: texels over a threshold"), {QKeySequence(Qt::Key_T)},
+        [this] { ToggleDifferenceThreshold(); });
     add(QStringLiteral("Flip to the other encoding (or version)"), {QKeySequence(Qt::Key_E)},
         [this] { FlipSource(); });
     auto* separator = new QAction(this);

@@ -2,6 +2,8 @@
 // the other one (the other encoding beside the listing, or the version given
 // by --compare-with), and the view mode 7 shows the difference of the two.
 #include <QAction>
+#include <QLocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/MainDialog.h"
@@ -156,7 +158,19 @@ void CMarrowix::SetViewMode(ViewMode mode) {
 }
 
 void CMarrowix::StepDifferenceScale() {
-    m_difference.scale = m_difference.scale >= 16 ? 1 : m_difference.scale * 4;
+    if (m_difference.threshold > 0) {
+        m_difference.threshold = m_difference.threshold >= 32 ? 1 : m_difference.threshold * 2;
+        m_lastThreshold = m_difference.threshold;
+    } else {
+        m_difference.scale = m_difference.scale >= 16 ? 1 : m_difference.scale * 4;
+    }
+    if (m_pPreview->Mode() == ViewMode::kDifference) {
+        QueuePreview();
+    }
+}
+
+void CMarrowix::ToggleDifferenceThreshold() {
+    m_difference.threshold = m_difference.threshold > 0 ? 0 : m_lastThreshold;
     if (m_pPreview->Mode() == ViewMode::kDifference) {
         QueuePreview();
     }
@@ -204,9 +218,29 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
             const std::uint8_t* b = second.value.data() + kDibHeaderSize;
             std::uint8_t* d = shown.value.data() + kDibHeaderSize;
             const int scale = m_difference.scale;
-            for (std::size_t i = 0; i < bytes; ++i) {
-                const int diff = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
-                d[i] = static_cast<std::uint8_t>(std::min(255, diff * scale));
+            const int threshold = m_difference.threshold;
+            std::uint64_t over = 0;
+            if (threshold > 0) {
+                // Bytes blue, green, red, alpha: red where a channel differs
+                // by more, else the texture at a third of its brightness.
+                for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
+                    int largest = 0;
+                    for (int c = 0; c < 4; ++c) {
+                        largest = std::max(largest, std::abs(a[i + c] - b[i + c]));
+                    }
+                    const bool above = largest > threshold;
+                    over += above ? 1 : 0;
+                    for (int c = 0; c < 3; ++c) {
+                        d[i + c] =
+                            above ? (c == 2 ? 255 : 0) : static_cast<std::uint8_t>(a[i + c] / 3);
+                    }
+                    d[i + 3] = 0;
+                }
+            } else {
+                for (std::size_t i = 0; i < bytes; ++i) {
+                    const int diff = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+                    d[i] = static_cast<std::uint8_t>(std::min(255, diff * scale));
+                }
             }
             // The images' rows bottom up, as the bitmap keeps them.
             const auto width = static_cast<std::uint32_t>(ReadDibHeader(first.value).biWidth);
@@ -223,6 +257,12 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
             m_difference.secondName =
                 m_compareWith.empty() ? EncodingName(*m_pOther) : QStringLiteral("other");
             m_difference.summary = QString::fromStdString(DescribeMeasures(measures));
+            if (threshold > 0) {
+                m_difference.summary +=
+                    QStringLiteral("; %1 texels differ by more than %2")
+                        .arg(QLocale::c().toString(static_cast<qulonglong>(over)))
+                        .arg(threshold);
+            }
             m_pPreview->SetDifference(&m_difference);
             m_pPreview->SetSourceNote(QStringLiteral("%1 against %2")
                                           .arg(m_difference.firstName, m_difference.secondName));

@@ -72,7 +72,9 @@ void CMarrowix::SaveImage() {
     std::size_t sourceIndex = index;
     QString which;
     if (difference) {
-        which = QStringLiteral("-diff-x%1").arg(m_difference.scale);
+        which = m_difference.threshold > 0
+                    ? QStringLiteral("-diff-over-%1").arg(m_difference.threshold)
+                    : QStringLiteral("-diff-x%1").arg(m_difference.scale);
     } else if (const auto other = m_showingOther && m_pOther ? OtherIndex(index) : std::nullopt) {
         source = m_pOther.get();
         sourceIndex = *other;

@@ -285,6 +285,18 @@ private slots:
         QCOMPARE(view->Image().pixel(0, 1), qRgba(255, 255, 255, 255));
         QVERIFY(Readout(d).contains("DIFF x4"));
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(0, 1)));
+        // T: the texels that differ by more than a threshold, in red; D steps
+        // it.
+        PressAndWait(d, Qt::Key_T);
+        QCOMPARE(d.DifferenceThreshold(), 4);
+        QCOMPARE(view->Image().pixel(0, 0), qRgba(255, 0, 0, 0));
+        QVERIFY2(Readout(d).contains("DIFF over 4 8-bit") &&
+                     Readout(d).contains("8 texels differ by more than 4"),
+                 qPrintable(Readout(d)));
+        PressAndWait(d, Qt::Key_D);
+        QCOMPARE(d.DifferenceThreshold(), 8);
+        PressAndWait(d, Qt::Key_T);
+        QCOMPARE(d.DifferenceThreshold(), 0);
         // Back to a plain mode: the image again.
         PressAndWait(d, Qt::Key_1);
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));

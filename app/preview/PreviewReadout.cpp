@@ -128,12 +128,14 @@ QString PreviewView::TexelText(QPoint texel) const {
 
 QString PreviewView::ReadoutText() const {
     const bool difference = m_mode == ViewMode::kDifference && m_difference != nullptr;
-    QString state = (m_encoding.isEmpty() ? QString() : m_encoding + QStringLiteral("  ")) +
-                    ViewModeName(m_mode) +
-                    (difference ? QStringLiteral(" x%1 8-bit").arg(m_difference->scale)
-                                : QLatin1Char(' ') + PrecisionName(m_precision)) +
-                    QStringLiteral("  ") + (m_fit ? QStringLiteral("fit ") : QString()) +
-                    ZoomText(m_zoom);
+    QString state =
+        (m_encoding.isEmpty() ? QString() : m_encoding + QStringLiteral("  ")) +
+        ViewModeName(m_mode) +
+        (difference ? (m_difference->threshold > 0
+                           ? QStringLiteral(" over %1 8-bit").arg(m_difference->threshold)
+                           : QStringLiteral(" x%1 8-bit").arg(m_difference->scale))
+                    : QLatin1Char(' ') + PrecisionName(m_precision)) +
+        QStringLiteral("  ") + (m_fit ? QStringLiteral("fit ") : QString()) + ZoomText(m_zoom);
     if (!m_sourceNote.isEmpty()) {
         state += QStringLiteral("  (") + m_sourceNote + QLatin1Char(')');
     }

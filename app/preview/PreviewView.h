@@ -48,6 +48,9 @@ struct PreviewDifference {
     QString firstName;
     QString secondName;
     int scale = 1;
+    // Above 0: the texels whose largest channel difference exceeds it, in
+    // red over the texture dimmed, instead of the differences scaled.
+    int threshold = 0;
     QString summary;
 };
 
