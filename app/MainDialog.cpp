@@ -402,6 +402,7 @@ void CMarrowix::ShowPendingPreview() {
     m_shownSourceIndex = sourceIndex;
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(), source,
                            sourceIndex);
+    UpdateSplit(index);
     emit previewShown(index);
     if (dib.error.rfind("not enough memory", 0) == 0) {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")

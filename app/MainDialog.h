@@ -88,6 +88,11 @@ public:
     bool ShowingOther() const { return m_showingOther; }
     void SetViewMode(ViewMode mode);
     void StepDifferenceScale();
+    // The split view (S): what E shows now left of a divider the user drags,
+    // the other encoding or version right of it; S again ends it.
+    void ToggleSplit();
+    bool Splitting() const { return m_split; }
+
     // The difference view's second mode (T): texels whose largest channel
     // difference exceeds a threshold, in red over the texture dimmed; D then
     // steps the threshold through 1, 2, 4, 8, 16, 32.
@@ -179,6 +184,8 @@ private:
     void CreatePreview();
     void CreateGrid();
     void CreatePanels();
+    // The split view's other image for entry `index`, when S has it on.
+    void UpdateSplit(std::size_t index);
     // The statistics of what the preview shows, when the panel is open.
     void MeasureShown();
     // The other set (encoding or version), opened when first wanted; false,
@@ -249,6 +256,7 @@ private:
     Buffer<std::uint8_t> m_second;
     PreviewDifference m_difference;
     int m_lastThreshold = 4;  // what T turns the threshold on at
+    bool m_split = false;
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;

@@ -50,6 +50,8 @@ void CMarrowix::AddPreviewActions() {
         {QKeySequence(Qt::Key_D)}, [this] { StepDifferenceScale(); });
     add(QStringLiteral("Difference: texels over a threshold"), {QKeySequence(Qt::Key_T)},
         [this] { ToggleDifferenceThreshold(); });
+    add(QStringLiteral("Split view: this and the other encoding (or version)"),
+        {QKeySequence(Qt::Key_S)}, [this] { ToggleSplit(); });
     add(QStringLiteral("Flip to the other encoding (or version)"), {QKeySequence(Qt::Key_E)},
         [this] { FlipSource(); });
     auto* separator = new QAction(this);

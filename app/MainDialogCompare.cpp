@@ -169,6 +169,40 @@ void CMarrowix::StepDifferenceScale() {
     }
 }
 
+void CMarrowix::ToggleSplit() {
+    QString why;
+    if (!m_split && !EnsureOther(&why)) {
+        m_pPreview->SetSourceNote(QStringLiteral("S: ") + why);
+        return;
+    }
+    m_split = !m_split;
+    QueuePreview();
+}
+
+void CMarrowix::UpdateSplit(std::size_t index) {
+    const std::optional<std::size_t> other =
+        m_split && m_pOther && m_pPreview->Mode() != ViewMode::kDifference ? OtherIndex(index)
+                                                                           : std::nullopt;
+    if (!other) {
+        return;  // the preview's image came without one
+    }
+    // Right of the divider whichever of the two E does not show.
+    const CTextureSet& right = m_showingOther ? *m_pTextureSet : *m_pOther;
+    const std::size_t rightIndex = m_showingOther ? index : *other;
+    Result<Buffer<std::uint8_t>> dib = m_pPreview->GetPrecision() == Precision::kFull
+                                           ? BuildImageDib(right, rightIndex, Precision::kFull)
+                                           : BuildPreviewDib(right, rightIndex);
+    auto name = [&](const CTextureSet& set) {
+        return !m_compareWith.empty() ? (&set == m_pTextureSet.get() ? QStringLiteral("this")
+                                                                     : QStringLiteral("other"))
+                                      : EncodingName(set);
+    };
+    const CTextureSet& left = m_showingOther ? *m_pOther : *m_pTextureSet;
+    if (dib.ok()) {
+        m_pPreview->SetSplit(std::move(dib.value), name(left), name(right));
+    }
+}
+
 void CMarrowix::ToggleDifferenceThreshold() {
     m_difference.threshold = m_difference.threshold > 0 ? 0 : m_lastThreshold;
     if (m_pPreview->Mode() == ViewMode::kDifference) {

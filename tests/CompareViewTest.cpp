@@ -240,6 +240,39 @@ private slots:
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
     }
 
+    // S: the shown image left of the divider, the other encoding right of
+    // it, at the same zoom and scroll; the readout gives both texels; E
+    // swaps the halves.
+    void SplitShowsBothHalves() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntry(d, 0);                      // road: red at (0, 0); dxt: white
+        PreviewView* view = d.Preview();
+        view->ZoomIn();
+        view->ZoomIn();
+        PressAndWait(d, Qt::Key_S);
+        QVERIFY(view->Splitting());
+        view->SetSplitAt(view->ViewportPointOf(QPoint(2, 0)).x());
+        auto painted = [&](QPoint texel) {
+            const QImage shot = view->viewport()->grab().toImage();
+            return shot.pixelColor((view->ViewportPointOf(texel) + QPoint(1, 1)) *
+                                   shot.devicePixelRatio());
+        };
+        const QColor white(0xF0, 0xF0, 0xF0);
+        QCOMPARE(painted(QPoint(0, 1)), QColor(0x10, 0x20, 0x30));  // etc's 0x1234
+        QCOMPARE(painted(QPoint(3, 0)), white);
+        view->Pin(QPoint(0, 0));
+        QVERIFY2(Readout(d).contains("B dxt R 255 G 255 B 255 A 255"), qPrintable(Readout(d)));
+        PressAndWait(d, Qt::Key_E);
+        QVERIFY(view->Splitting());
+        QCOMPARE(painted(QPoint(0, 0)), white);
+        QCOMPARE(painted(QPoint(3, 1)), QColor(0xD0, 0xE0, 0xF0));  // etc's 0xDEF1
+        QVERIFY2(Readout(d).contains("B etc R 255 G 0 B 0 A 255"), qPrintable(Readout(d)));
+        PressAndWait(d, Qt::Key_S);
+        QVERIFY(!view->Splitting());
+    }
+
     void WithoutTheOtherEncodingEOnlySaysSo() {
         TempDir dir;
         ScriptedDialog d;

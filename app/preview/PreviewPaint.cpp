@@ -137,7 +137,11 @@ void PreviewView::paintEvent(QPaintEvent* event) {
     const QRect area = exposed & shown;
     const double ratio = DevicePixelRatio();
     if (!area.isEmpty()) {
-        PaintImage(painter, area, beyond);
+        if (Splitting()) {
+            PaintSplit(painter, area, beyond);
+        } else {
+            PaintImage(painter, area, beyond);
+        }
     }
     // The frame: one device pixel outside the image on every side, placed
     // in device pixels so that it meets the image's edge at any scale.
@@ -175,7 +179,9 @@ void PreviewView::paintEvent(QPaintEvent* event) {
 // each looks up the texel it shows when magnified, or zoomed out the average
 // of the texels it covers, from the level of the halved images nearest above
 // the zoom. No zoom step makes a scaled copy of the whole image.
-void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) {
+void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond, bool second) {
+    PreviewMips& mips = second ? m_splitMips : m_mips;
+    auto imageRow = [this, second](int y) { return second ? SecondRow(y) : Row(y); };
     const double ratio = DevicePixelRatio();
     const QPoint scroll = Scroll();
     const QSize device(static_cast<int>(std::ceil(area.width() * ratio)),
@@ -190,16 +196,16 @@ void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond) 
     if (m_zoom < 1 && std::uint64_t(m_width) * std::uint64_t(m_height) <= kMipTexels) {
         level = static_cast<int>(std::floor(std::log2(1 / m_zoom) + 1e-9));
         try {
-            m_mips.Build(m_width, m_height, level, [this](int y) { return Row(y); });
+            mips.Build(m_width, m_height, level, imageRow);
         } catch (const std::bad_alloc&) {
-            m_mips.Clear();  // no memory for the levels: the nearest texel, as magnified
+            mips.Clear();  // no memory for the levels: the nearest texel, as magnified
         }
-        level = std::min(level, m_mips.Levels());
+        level = std::min(level, mips.Levels());
         perPixel = m_zoom * std::exp2(level);
     }
-    const int levelWidth = level == 0 ? m_width : m_mips.Width(level);
-    const int levelHeight = level == 0 ? m_height : m_mips.Height(level);
-    auto row = [&](int y) { return level == 0 ? Row(y) : m_mips.Row(level, y); };
+    const int levelWidth = level == 0 ? m_width : mips.Width(level);
+    const int levelHeight = level == 0 ? m_height : mips.Height(level);
+    auto row = [&](int y) { return level == 0 ? imageRow(y) : mips.Row(level, y); };
     const double startX = (area.left() + scroll.x()) * ratio;
     const double startY = (area.top() + scroll.y()) * ratio;
     const std::vector<Span> columns =

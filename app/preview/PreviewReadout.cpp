@@ -166,7 +166,7 @@ QString PreviewView::ReadoutText() const {
         return state;
     }
     return state + QStringLiteral("  |  ") + (m_pinned ? QStringLiteral("pinned ") : QString()) +
-           TexelText(*texel);
+           TexelText(*texel) + SplitTexelText(*texel);
 }
 
 void PreviewView::UpdateReadout() {

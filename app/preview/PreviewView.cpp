@@ -45,6 +45,9 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
         dib.size() - kDibHeaderSize == std::size_t(h.biWidth) * std::size_t(h.biHeight) * 4;
     m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
     m_mips.Clear();
+    m_splitDib = Buffer<std::uint8_t>();  // set again for the new image, if at all
+    m_splitMips.Clear();
+    m_splitWidth = 0;
     m_width = usable ? h.biWidth : 0;
     m_height = usable ? h.biHeight : 0;
     const bool same = m_keepPin || (set == m_set && index == m_index);
@@ -108,6 +111,9 @@ QImage PreviewView::Image() const {
 
 void PreviewView::ReleaseImageMemory() {
     m_mips.Clear();
+    m_splitDib = Buffer<std::uint8_t>();
+    m_splitMips.Clear();
+    m_splitWidth = 0;
     m_dib = Buffer<std::uint8_t>();
     m_width = 0;
     m_height = 0;
@@ -285,6 +291,10 @@ void PreviewView::mousePressEvent(QMouseEvent* event) {
         BeginRegion(event->position().toPoint());
         return;
     }
+    if (event->button() == Qt::LeftButton && NearDivider(event->position().toPoint())) {
+        m_draggingDivider = true;
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
         m_pressed = true;
         m_dragging = false;
@@ -297,7 +307,9 @@ void PreviewView::mousePressEvent(QMouseEvent* event) {
 
 void PreviewView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    if (m_regionFrom) {
+    if (m_draggingDivider) {
+        SetSplitAt(at.x());
+    } else if (m_regionFrom) {
         ExtendRegion(at);
     } else if (m_pressed) {
         if (!m_dragging &&
@@ -318,6 +330,10 @@ void PreviewView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PreviewView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_draggingDivider) {
+        m_draggingDivider = false;
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_regionFrom) {
         m_regionFrom.reset();
         return;

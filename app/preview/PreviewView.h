@@ -123,6 +123,17 @@ public:
     // The texels the viewport shows now, whole or in part.
     QRect VisibleTexels() const;
 
+    // The split view: `dib` (an image of the same size at the same
+    // precision, from the other encoding or version) shown right of a
+    // divider the user drags, the view's own image left of it, both at the
+    // same zoom and scroll, each half labelled; the readout gives both
+    // texels. An empty `dib` ends it.
+    void SetSplit(Buffer<std::uint8_t> dib, const QString& leftName, const QString& rightName);
+    bool Splitting() const { return m_splitWidth > 0; }
+    // The divider's place, in viewport pixels from the left.
+    int SplitAt() const;
+    void SetSplitAt(int x);
+
     // Levels for the display only (Levels.h); the readout says they are on.
     const Levels& GetLevels() const { return m_levels; }
     void SetLevels(const Levels& levels);
@@ -139,7 +150,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void PaintImage(QPainter& painter, const QRect& area, QRgb beyond);
+    // The image's pixels in `area`, or with `second` the split view's other
+    // image's.
+    void PaintImage(QPainter& painter, const QRect& area, QRgb beyond, bool second = false);
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -192,6 +205,21 @@ private:
     void PaintRegion(QPainter& painter) const;
     // The pixel with the levels on: 8-bit values, the levels applied.
     QRgb Leveled(QRgb pixel) const;
+
+    // Rows of the split view's other image, top row 0; its half, divider
+    // and labels; its texel for the readout.
+    const QRgb* SecondRow(int y) const;
+    void PaintSplit(QPainter& painter, const QRect& area, QRgb beyond);
+    QString SplitTexelText(QPoint texel) const;
+    bool NearDivider(QPoint viewportPoint) const;
+
+    Buffer<std::uint8_t> m_splitDib;
+    PreviewMips m_splitMips;
+    int m_splitWidth = 0;  // 0: no split
+    QString m_leftName;
+    QString m_rightName;
+    double m_splitFraction = 0.5;  // of the viewport's width
+    bool m_draggingDivider = false;
 
     std::optional<QRect> m_region;
     std::optional<QPoint> m_regionFrom;  // while Shift+dragging

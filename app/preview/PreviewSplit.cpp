@@ -1,0 +1,97 @@
+// The preview's split view: the other encoding's (or version's) image right
+// of a divider the user drags, the view's own left of it, at the same zoom
+// and scroll.
+#include <QPainter>
+
+#include "app/preview/PreviewView.h"
+
+namespace marrowix {
+namespace {
+
+constexpr int kGrip = 4;  // pixels either side of the divider that take it
+
+}  // namespace
+
+void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
+                           const QString& rightName) {
+    const BITMAPINFOHEADER h = ReadDibHeader(dib);
+    const bool usable =
+        HasImage() && h.biBitCount == 32 && h.biWidth == m_width && h.biHeight == m_height &&
+        dib.size() - kDibHeaderSize == std::size_t(m_width) * std::size_t(m_height) * 4;
+    m_splitDib = usable ? std::move(dib) : Buffer<std::uint8_t>();
+    m_splitMips.Clear();
+    m_splitWidth = usable ? m_width : 0;
+    m_leftName = leftName;
+    m_rightName = rightName;
+    viewport()->update();
+    UpdateReadout();
+}
+
+const QRgb* PreviewView::SecondRow(int y) const {
+    return reinterpret_cast<const QRgb*>(m_splitDib.data() + kDibHeaderSize +
+                                         std::size_t(m_height - 1 - y) * std::size_t(m_width) * 4);
+}
+
+int PreviewView::SplitAt() const {
+    return static_cast<int>(m_splitFraction * viewport()->width());
+}
+
+void PreviewView::SetSplitAt(int x) {
+    const int width = std::max(1, viewport()->width());
+    m_splitFraction = std::clamp(static_cast<double>(x) / width, 0.0, 1.0);
+    viewport()->update();
+}
+
+bool PreviewView::NearDivider(QPoint viewportPoint) const {
+    return Splitting() && std::abs(viewportPoint.x() - SplitAt()) <= kGrip;
+}
+
+void PreviewView::PaintSplit(QPainter& painter, const QRect& area, QRgb beyond) {
+    const int at = SplitAt();
+    const QRect left = area & QRect(QPoint(area.left(), area.top()), QPoint(at - 1, area.bottom()));
+    const QRect right = area & QRect(QPoint(at, area.top()), QPoint(area.right(), area.bottom()));
+    if (!left.isEmpty()) {
+        PaintImage(painter, left, beyond, false);
+    }
+    if (!right.isEmpty()) {
+        PaintImage(painter, right, beyond, true);
+    }
+    // The divider, and each half's name at its foot (the image starts at the
+    // top left, so that is where the names hide least of it).
+    const QRect view = viewport()->rect();
+    painter.fillRect(QRect(at - 1, view.top(), 2, view.height()), Qt::white);
+    painter.fillRect(QRect(at, view.top(), 1, view.height()), Qt::black);
+    const QFontMetrics metrics = painter.fontMetrics();
+    auto label = [&](const QString& text, int x) {
+        const QRect box(x, view.bottom() - 1 - metrics.height(),
+                        metrics.horizontalAdvance(text) + 6, metrics.height());
+        painter.fillRect(box, QColor(0, 0, 0, 160));
+        painter.setPen(Qt::white);
+        painter.drawText(box, Qt::AlignCenter, text);
+    };
+    const QString leftText = QStringLiteral("A: ") + m_leftName;
+    const QString rightText = QStringLiteral("B: ") + m_rightName;
+    label(leftText, std::max(view.left() + 2, at - metrics.horizontalAdvance(leftText) - 10));
+    label(rightText, at + 4);
+}
+
+QString PreviewView::SplitTexelText(QPoint texel) const {
+    if (!Splitting() || texel.x() >= m_width || texel.y() >= m_height) {
+        return {};
+    }
+    QRgb p = SecondRow(texel.y())[texel.x()];
+    if (m_precision == Precision::kNibbles) {
+        p = qRgba(ExactFromPreviewByte(static_cast<std::uint8_t>(qRed(p))),
+                  ExactFromPreviewByte(static_cast<std::uint8_t>(qGreen(p))),
+                  ExactFromPreviewByte(static_cast<std::uint8_t>(qBlue(p))),
+                  ExactFromPreviewByte(static_cast<std::uint8_t>(qAlpha(p))));
+    }
+    return QStringLiteral("  B %1 R %2 G %3 B %4 A %5")
+        .arg(m_rightName)
+        .arg(qRed(p))
+        .arg(qGreen(p))
+        .arg(qBlue(p))
+        .arg(qAlpha(p));
+}
+
+}  // namespace marrowix
