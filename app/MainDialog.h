@@ -117,6 +117,11 @@ public:
     void ShowStats(bool on);
     void FitLevels();
     void ResetLevels();
+    // Ctrl+S and Ctrl+C take the texture's values; with "as shown" on (the
+    // context menu) and levels on, the image as the levels show it
+    // ("NAME-levels.png" suggested).
+    void SetAsShown(bool on);
+    bool AsShownWithLevels() const;
 
     // Reload (F5, and by itself once the set's files have changed and been
     // quiet for a moment): the set read again off the dialog's thread and
@@ -262,6 +267,7 @@ private:
     SetReload* m_pReload = nullptr;
     StatsPanel* m_pStats = nullptr;
     QAction* m_pStatsAction = nullptr;
+    QAction* m_pAsShown = nullptr;
     // The set and entry the preview's image came from (the other set's while
     // E shows it).
     const CTextureSet* m_shownSource = nullptr;

@@ -71,6 +71,7 @@ void CMarrowix::SaveImage() {
     const CTextureSet* source = m_pTextureSet.get();
     std::size_t sourceIndex = index;
     QString which;
+    const bool leveled = !difference && AsShownWithLevels();
     if (difference) {
         which = m_difference.threshold > 0
                     ? QStringLiteral("-diff-over-%1").arg(m_difference.threshold)
@@ -81,6 +82,9 @@ void CMarrowix::SaveImage() {
         which = m_compareWith.empty() ? (m_pOther->GetMode() == kModeDxt ? QStringLiteral("-dxt")
                                                                          : QStringLiteral("-etc"))
                                       : QStringLiteral("-other");
+    }
+    if (leveled) {
+        which += QStringLiteral("-levels");
     }
     QString path = PromptSavePath(QString::fromStdU16String(m_pTextureSet->GetEntryName(index)) +
                                   which + ".png");
@@ -101,8 +105,8 @@ void CMarrowix::SaveImage() {
             const std::string native = QFile::encodeName(path).toStdString();
             const SetFileGuard guard(*m_pTextureSet);
             std::string written;
-            if (difference) {
-                const QImage image = DifferenceImage();
+            if (difference || leveled) {
+                const QImage image = difference ? DifferenceImage() : m_pPreview->LeveledImage();
                 Buffer<std::uint8_t> dib = BlockOfImage(image);
                 written = WriteImageFile(native, format, dib, guard);
             } else {
@@ -129,6 +133,14 @@ void CMarrowix::CopyImage() {
     if (m_pPreview->Mode() == ViewMode::kDifference && m_difference.first != nullptr) {
         // Differences are values as they are, not nibbles to widen.
         if (QImage image = DifferenceImage(); !image.isNull()) {
+            QGuiApplication::clipboard()->setImage(image);
+        } else {
+            ShowWarning(QStringLiteral("not enough memory to copy this texture"));
+        }
+        return;
+    }
+    if (AsShownWithLevels()) {
+        if (QImage image = m_pPreview->LeveledImage(); !image.isNull()) {
             QGuiApplication::clipboard()->setImage(image);
         } else {
             ShowWarning(QStringLiteral("not enough memory to copy this texture"));

@@ -27,6 +27,9 @@ void CMarrowix::CreatePanels() {
         &CMarrowix::FitLevels);
     add(QStringLiteral("Reset levels"), QKeySequence(Qt::SHIFT | Qt::Key_L),
         &CMarrowix::ResetLevels);
+    m_pAsShown = new QAction(QStringLiteral("Save and copy as shown (with the levels)"), this);
+    m_pAsShown->setCheckable(true);
+    m_pPreview->addAction(m_pAsShown);
     connect(this, &CMarrowix::previewShown, this, &CMarrowix::MeasureShown);
     connect(m_pPreview, &PreviewView::regionChanged, this, &CMarrowix::MeasureShown);
     connect(m_pStats, &StatsPanel::levelsChanged, m_pPreview, &PreviewView::SetLevels);
@@ -103,6 +106,15 @@ void CMarrowix::ResetLevels() {
     levels.channel = m_pPreview->GetLevels().channel;
     m_pStats->SetLevels(levels);
     m_pPreview->SetLevels(levels);
+}
+
+void CMarrowix::SetAsShown(bool on) {
+    m_pAsShown->setChecked(on);
+}
+
+bool CMarrowix::AsShownWithLevels() const {
+    return m_pAsShown->isChecked() && !m_pPreview->GetLevels().IsIdentity() &&
+           m_pPreview->Mode() != ViewMode::kDifference;
 }
 
 }  // namespace marrowix

@@ -1,6 +1,7 @@
 // The statistics panel and the levels, through the dialog: the figures of
 // what is shown (precision, region, the other encoding), levels that change
 // only the display.
+#include <QClipboard>
 #include <QLabel>
 #include <QTreeView>
 #include <QtTest>
@@ -131,6 +132,23 @@ private slots:
         QCOMPARE(Painted(*view, QPoint(0, 1)), QColor(0, 128, 255));
         QCOMPARE(view->Image().pixel(0, 1), raw);
         QVERIFY2(Readout(d).contains("levels 17..51 gamma 1.00"), qPrintable(Readout(d)));
+        // Saves and copies take the texture's values, or with "as shown" the
+        // levels' image.
+        struct Saved {
+            bool asShown;
+            const char* suggested;
+            QRgb pixel;  // (0, 1) of the file and of the clipboard's image
+        };
+        for (const Saved& row : {Saved{false, "road.png", qRgba(17, 34, 51, 68)},
+                                 Saved{true, "road-levels.png", qRgba(0, 128, 255, 68)}}) {
+            d.SetAsShown(row.asShown);
+            d.savePath = Q(dir / row.suggested);
+            d.SaveImage();
+            QCOMPARE(d.suggested, QString(row.suggested));
+            QCOMPARE(QImage(d.savePath).pixel(0, 1), row.pixel);
+            d.CopyImage();
+            QCOMPARE(QGuiApplication::clipboard()->image().pixel(0, 1), row.pixel);
+        }
         // Fit: the lowest and highest of red, green and blue in view.
         QTest::keyClick(&d, Qt::Key_L);
         QCOMPARE(view->GetLevels().black, 0);

@@ -82,6 +82,17 @@ void PreviewView::SetLevels(const Levels& levels) {
     UpdateReadout();
 }
 
+QImage PreviewView::LeveledImage() const {
+    QImage image = Image();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            row[x] = Leveled(row[x]);
+        }
+    }
+    return image;
+}
+
 QRgb PreviewView::Leveled(QRgb pixel) const {
     if (m_precision == Precision::kNibbles) {
         // The preview block's n x 16 as the exact n x 17.

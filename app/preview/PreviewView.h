@@ -137,6 +137,10 @@ public:
     // Levels for the display only (Levels.h); the readout says they are on.
     const Levels& GetLevels() const { return m_levels; }
     void SetLevels(const Levels& levels);
+    // The image with the levels applied, top row first, 8-bit values (at
+    // 4-bit precision each nibble widened exactly first); alpha as it is
+    // unless the levels are for alpha.
+    QImage LeveledImage() const;
 
     // The readout: the encoding of the set the image came from, the view
     // mode, precision and zoom, then the texel under the pointer (or the
