@@ -273,7 +273,7 @@ private slots:
     void CacheStaysWithinItsBudget() {
         TempDir dir;
         const auto set = OpenSet(GridSet(dir, 2000, 0xF00F), "etc");
-        ThumbnailGrid grid(nullptr, 1 << 20);
+        ThumbnailGrid grid(nullptr, 2 << 20);
         grid.resize(400, 300);
         grid.SetCellSize(48);
         grid.show();
@@ -285,15 +285,16 @@ private slots:
         grid.SetTextures(set.get(), entries);
         QTRY_VERIFY(grid.VisibleMade());
         const std::size_t heap = mallinfo2().uordblks;
-        for (int step = 0; step < 40; ++step) {
+        for (int step = 0; step < 60; ++step) {
             QTRY_VERIFY(grid.VisibleMade());
             QVERIFY(grid.CacheBytes() <= grid.CacheBudget());
             QTest::keyClick(&grid, Qt::Key_PageDown);
         }
         // What the cache counts is what its cells take, the images painted
-        // of them included: the heap grew by about its budget.
+        // of them included: the heap grew by about its budget (it grew by
+        // twice that when the painted images went uncounted).
         QVERIFY(grid.CacheBytes() > grid.CacheBudget() * 3 / 4);
-        QVERIFY2(mallinfo2().uordblks - heap < grid.CacheBudget() * 5 / 4,
+        QVERIFY2(mallinfo2().uordblks - heap < grid.CacheBudget() * 3 / 2,
                  qPrintable(QString::number(mallinfo2().uordblks - heap)));
         grid.ForgetSet();
         QCOMPARE(grid.CacheBytes(), std::size_t{0});
