@@ -19,28 +19,6 @@
 using namespace marrowix;
 using namespace marrowix::test;
 
-namespace {
-
-QString Readout(const CMarrowix& d) {
-    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
-}
-
-// Selects entry `index` and waits for its image.
-void SelectEntry(CMarrowix& d, std::size_t index) {
-    QSignalSpy shown(&d, &CMarrowix::previewShown);
-    d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(index));
-    QTRY_VERIFY(!shown.isEmpty());
-}
-
-// Presses `key` and waits for the image shown again.
-void PressAndWait(CMarrowix& d, Qt::Key key) {
-    QSignalSpy shown(&d, &CMarrowix::previewShown);
-    QTest::keyClick(&d, key);
-    QTRY_VERIFY(!shown.isEmpty());
-}
-
-}  // namespace
-
 class CompareViewTest : public QObject {
     Q_OBJECT
 
@@ -53,8 +31,8 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         const QString old = Q(WriteExampleSet(dir));
-        OpenShown(d, old);  // "etc"
-        SelectEntry(d, 0);  // road, 4 x 2
+        OpenShown(d, old);         // "etc"
+        SelectEntryAndWait(d, 0);  // road, 4 x 2
         QImage image(4, 2, QImage::Format_RGBA8888);
         image.fill(QColor(0, 255, 0));  // green, opaque: exact in 4 bits
         QVERIFY(image.save(Q(dir / "green.png")));
@@ -82,7 +60,7 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
-        SelectEntry(d, 0);                      // road: red, opaque at (0, 0)
+        SelectEntryAndWait(d, 0);               // road: red, opaque at (0, 0)
         PressAndWait(d, Qt::Key_E);             // the white dxt block
         struct Row {
             const char* suggested;
@@ -115,7 +93,7 @@ private slots:
         ScriptedDialog d;
         d.show();
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
-        SelectEntry(d, 0);
+        SelectEntryAndWait(d, 0);
         auto* readout = qobject_cast<ReadoutLabel*>(d.GetDlgItem(IDC_READOUT));
         const std::function<void()> rows[] = {
             [&] {  // a flipped 8-bit dxt texel with its block's end points
@@ -169,7 +147,7 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
-        SelectEntry(d, 0);                      // road
+        SelectEntryAndWait(d, 0);               // road
         d.Preview()->ZoomIn();
         d.Preview()->Pin(QPoint(1, 0));
         const double zoom = d.Preview()->Zoom();
@@ -211,7 +189,7 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
-        SelectEntry(d, 0);                      // road, 4 x 2
+        SelectEntryAndWait(d, 0);               // road, 4 x 2
         PreviewView* view = d.Preview();
         view->ZoomIn();
         view->ZoomIn();
@@ -247,7 +225,7 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
-        SelectEntry(d, 0);                      // road: red at (0, 0); dxt: white
+        SelectEntryAndWait(d, 0);               // road: red at (0, 0); dxt: white
         PreviewView* view = d.Preview();
         view->ZoomIn();
         view->ZoomIn();
@@ -279,7 +257,7 @@ private slots:
         const auto listing = WriteExampleSet(dir);
         std::filesystem::remove(dir / "world.dxt.dat");
         OpenShown(d, Q(listing));
-        SelectEntry(d, 0);
+        SelectEntryAndWait(d, 0);
         QTest::keyClick(&d, Qt::Key_E);
         QVERIFY(!d.ShowingOther());
         QVERIFY2(Readout(d).contains("E: no dxt data file"), qPrintable(Readout(d)));
@@ -295,7 +273,7 @@ private slots:
         ScriptedDialog d;
         const auto listing = WriteExampleSet(dir);
         OpenShown(d, Q(listing));
-        SelectEntry(d, 0);
+        SelectEntryAndWait(d, 0);
         PressAndWait(d, Qt::Key_7);
         PreviewView* view = d.Preview();
         QCOMPARE(view->Mode(), ViewMode::kDifference);
@@ -355,12 +333,12 @@ private slots:
         ScriptedDialog d;
         d.SetCompareWith(U16(other));
         OpenShown(d, Q(listing));
-        SelectEntry(d, 0);
+        SelectEntryAndWait(d, 0);
         PressAndWait(d, Qt::Key_E);
         QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0xF0, 0xF0, 0xF0, 0xF0));
         QVERIFY2(Readout(d).contains("the other version, offset 0x10"), qPrintable(Readout(d)));
         // stray (category 3, no line) has no counterpart there.
-        SelectEntry(d, 2);
+        SelectEntryAndWait(d, 2);
         QVERIFY2(Readout(d).contains("no counterpart in the other version"),
                  qPrintable(Readout(d)));
     }

@@ -32,10 +32,6 @@ std::filesystem::path GradientSet(const TempDir& dir) {
     return dir / "grad.txt";
 }
 
-QString Readout(const CMarrowix& d) {
-    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
-}
-
 // A preview block of `width` x `height` pixels of noise, each nibble n as
 // n x 16 as the preview block holds it; pixel (x, y) of the image, top row
 // first, through `at`.

@@ -19,22 +19,6 @@ using namespace marrowix::test;
 
 namespace {
 
-QString Readout(const CMarrowix& d) {
-    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
-}
-
-void SelectEntry(CMarrowix& d, std::size_t index) {
-    QSignalSpy shown(&d, &CMarrowix::previewShown);
-    d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(index));
-    QTRY_VERIFY(!shown.isEmpty());
-}
-
-void PressAndWait(CMarrowix& d, Qt::Key key) {
-    QSignalSpy shown(&d, &CMarrowix::previewShown);
-    QTest::keyClick(&d, key);
-    QTRY_VERIFY(!shown.isEmpty());
-}
-
 // The colour the viewport shows at texel `texel`'s middle.
 QColor Painted(PreviewView& view, QPoint texel) {
     const QImage shot = view.viewport()->grab().toImage();
@@ -58,7 +42,7 @@ private slots:
         ScriptedDialog d;
         const auto listing = WriteExampleSet(dir);
         OpenShown(d, Q(listing));  // "etc"
-        SelectEntry(d, 0);         // road, 4 x 2
+        SelectEntryAndWait(d, 0);  // road, 4 x 2
         QTest::keyClick(&d, Qt::Key_H);
         QVERIFY(d.Stats()->isVisible());
         QVERIFY(d.Stats()->geometry().left() > d.Preview()->geometry().right());
@@ -118,7 +102,7 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(WriteExampleSet(dir)));
-        SelectEntry(d, 0);  // road; texel (0, 1) is 0x1234: 17, 34, 51, 68
+        SelectEntryAndWait(d, 0);  // road; texel (0, 1) is 0x1234: 17, 34, 51, 68
         PreviewView* view = d.Preview();
         view->ZoomIn();
         view->ZoomIn();

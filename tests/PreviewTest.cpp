@@ -36,10 +36,6 @@ protected:
     }
 };
 
-QString Readout(const CMarrowix& d) {
-    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
-}
-
 // Selects a node and lets the preview that follows be built.
 void SelectEntry(CMarrowix& d, int category, int child) {
     const QModelIndex top = d.TreeModel()->index(category, 0);

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 #include <QtTest>
 
 #include "TestFiles.h"
 #include "app/MainDialog.h"
+#include "app/resources/Resource.h"
 #include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
 
@@ -97,6 +101,25 @@ inline void Show(CMarrowix& d) {
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&d));
+}
+
+// The readout line under the preview.
+inline QString Readout(const CMarrowix& d) {
+    return qobject_cast<QLabel*>(d.GetDlgItem(IDC_READOUT))->text();
+}
+
+// Selects entry `index` and waits for its image.
+inline void SelectEntryAndWait(CMarrowix& d, std::size_t index) {
+    QSignalSpy shown(&d, &CMarrowix::previewShown);
+    d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(index));
+    QTRY_VERIFY(!shown.isEmpty());
+}
+
+// Presses `key` and waits for the image shown again.
+inline void PressAndWait(CMarrowix& d, Qt::Key key) {
+    QSignalSpy shown(&d, &CMarrowix::previewShown);
+    QTest::keyClick(&d, key);
+    QTRY_VERIFY(!shown.isEmpty());
 }
 
 // Loads `listing` in "etc" through Browse and shows the dialog.

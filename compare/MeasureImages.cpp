@@ -1,0 +1,52 @@
+// Every measure of two images in memory: the viewer's difference view and a
+// replacement's report.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "compare/Compare.h"
+#include "compare/Structural.h"
+
+namespace marrowix {
+
+Measures MeasureImages(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t width,
+                       std::uint32_t height, std::ptrdiff_t stride) {
+    // Rows copied out as texels, the way the region reader hands them.
+    auto reader = [stride](const std::uint8_t* image) {
+        return [image, stride](std::uint32_t y, std::uint32_t rows, std::uint32_t x,
+                               std::uint32_t cols, std::uint32_t* out) {
+            for (std::uint32_t r = 0; r < rows; ++r) {
+                std::memcpy(
+                    out + std::size_t{r} * cols,
+                    image + static_cast<std::ptrdiff_t>(y + r) * stride + std::ptrdiff_t{x} * 4,
+                    std::size_t{cols} * 4);
+            }
+            return true;
+        };
+    };
+    const auto readA = reader(a);
+    const auto readB = reader(b);
+    MeasureSums sums;
+    PremultipliedSums premultiplied;
+    std::vector<std::uint32_t> rowA(std::min<std::uint32_t>(width, 4096));
+    std::vector<std::uint32_t> rowB(rowA.size());
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; x += 4096) {
+            const std::uint32_t n = std::min<std::uint32_t>(4096, width - x);
+            readA(y, 1, x, n, rowA.data());
+            readB(y, 1, x, n, rowB.data());
+            sums.Add(rowA.data(), rowB.data(), n);
+            premultiplied.Add(rowA.data(), rowB.data(), n);
+        }
+    }
+    Measures m = sums.Result();
+    m.premultipliedMse = premultiplied.Mse(m.texels);
+    m.hasAlpha = premultiplied.HasAlpha();
+    if (width > 0 && height > 0) {
+        bool complete = true;
+        m.ssim = LumaSsim(readA, readB, width, height, &complete);
+    }
+    return m;
+}
+
+}  // namespace marrowix
