@@ -77,6 +77,40 @@ std::vector<std::uint64_t> MakeAlphaCounts() {
     }
     return t;
 }
+// A block's palettes by its end points: four 8-bit values of a 5-bit or a
+// 6-bit channel (byte k the entry k), eight alphas (byte i the index i),
+// made once by the decoder's own arithmetic.
+struct PaletteTables {
+    std::array<std::uint32_t, 1024> five{};  // (e0 << 5 | e1)
+    std::array<std::uint32_t, 4096> six{};   // (e0 << 6 | e1)
+    std::vector<std::uint64_t> alpha;        // (a0 << 8 | a1)
+};
+
+const PaletteTables& Palettes() {
+    static const PaletteTables tables = [] {
+        PaletteTables t;
+        for (std::uint32_t e0 = 0; e0 < 64; ++e0) {
+            for (std::uint32_t e1 = 0; e1 < 64; ++e1) {
+                for (unsigned k = 0; k < 4; ++k) {
+                    if (e0 < 32 && e1 < 32) {
+                        t.five[e0 << 5 | e1] |= PaletteChannel(Expand5(e0), Expand5(e1), k)
+                                                << (8 * k);
+                    }
+                    t.six[e0 << 6 | e1] |= PaletteChannel(Expand6(e0), Expand6(e1), k) << (8 * k);
+                }
+            }
+        }
+        t.alpha.resize(65536);
+        for (std::uint32_t a = 0; a < 65536; ++a) {
+            for (std::uint32_t i = 0; i < 8; ++i) {
+                t.alpha[a] |= std::uint64_t{BlockAlpha(a >> 8, a & 255, i)} << (8 * i);
+            }
+        }
+        return t;
+    }();
+    return tables;
+}
+
 const std::array<std::uint32_t, 256> kColourCounts = MakeColourCounts();
 const std::vector<std::uint64_t> kAlphaCounts = MakeAlphaCounts();
 
@@ -163,21 +197,14 @@ private:
             ++(a0 > a1 ? s.alphaEight : s.alphaSix);
             s.threeColourOrder += c0 <= c1 ? 1 : 0;
 
-            const std::uint32_t e[2][3] = {
-                {Expand5(c0 >> 11), Expand6((c0 >> 5) & 63), Expand5(c0 & 31)},
-                {Expand5(c1 >> 11), Expand6((c1 >> 5) & 63), Expand5(c1 & 31)}};
-            std::uint8_t colour[4][3];
-            for (unsigned k = 0; k < 4; ++k) {
-                for (unsigned c = 0; c < 3; ++c) {
-                    const auto v = static_cast<std::uint8_t>(PaletteChannel(e[0][c], e[1][c], k));
-                    colour[k][c] = m_full ? v : kNibbleWidened[v];
-                }
-            }
-            std::uint8_t alpha[8];
-            for (unsigned i = 0; i < 8; ++i) {
-                const auto v = static_cast<std::uint8_t>(BlockAlpha(a0, a1, i));
-                alpha[i] = m_full ? v : kNibbleWidened[v];
-            }
+            // Each palette's four (or eight) 8-bit values, a byte each, from
+            // tables of the decoder's arithmetic; at 4-bit precision the
+            // histograms are folded at the end.
+            const PaletteTables& t = Palettes();
+            const std::uint32_t red = t.five[(c0 >> 11) << 5 | (c1 >> 11)];
+            const std::uint32_t green = t.six[((c0 >> 5) & 63) << 6 | ((c1 >> 5) & 63)];
+            const std::uint32_t blue = t.five[(c0 & 31) << 5 | (c1 & 31)];
+            const std::uint64_t alpha = t.alpha[a0 << 8 | a1];
             // How many of the 16 texels index each colour and each alpha.
             const std::uint32_t colourCounts =
                 kColourCounts[colourIndices & 255] + kColourCounts[(colourIndices >> 8) & 255] +
@@ -189,9 +216,17 @@ private:
             while (used[firstUsed] == 0) {
                 ++firstUsed;
             }
+            // The colours as the precision shows them: 8 bits, or the high
+            // nibbles.
+            const std::uint32_t mask = m_full ? 0xFFu : 0xF0u;
+            auto colourOf = [&](unsigned k) {
+                const unsigned shift = 8 * k;
+                return ((red >> shift) & mask) << 16 | ((green >> shift) & mask) << 8 |
+                       ((blue >> shift) & mask);
+            };
             bool one = true;
             for (unsigned k = firstUsed + 1; k < 4; ++k) {
-                one = one && (used[k] == 0 || std::memcmp(colour[k], colour[firstUsed], 3) == 0);
+                one = one && (used[k] == 0 || colourOf(k) == colourOf(firstUsed));
             }
             s.oneColour += one ? 1 : 0;
 
@@ -200,26 +235,27 @@ private:
             const std::uint32_t x1 = std::min(x + 4, m_r.x + m_r.width);
             if (allRows && x0 == x && x1 == x + 4) {
                 for (unsigned k = 0; k < 4; ++k) {
-                    hr[colour[k][0]] += static_cast<std::uint64_t>(used[k]);
-                    hg[colour[k][1]] += static_cast<std::uint64_t>(used[k]);
-                    hb[colour[k][2]] += static_cast<std::uint64_t>(used[k]);
+                    const auto n = static_cast<std::uint64_t>(used[k]);
+                    hr[(red >> (8 * k)) & 255] += n;
+                    hg[(green >> (8 * k)) & 255] += n;
+                    hb[(blue >> (8 * k)) & 255] += n;
                 }
                 const std::uint64_t alphaCounts =
                     kAlphaCounts[alphaIndices & 4095] + kAlphaCounts[(alphaIndices >> 12) & 4095] +
                     kAlphaCounts[(alphaIndices >> 24) & 4095] + kAlphaCounts[alphaIndices >> 36];
                 for (unsigned i = 0; i < 8; ++i) {
-                    ha[alpha[i]] += (alphaCounts >> (8 * i)) & 255;
+                    ha[(alpha >> (8 * i)) & 255] += (alphaCounts >> (8 * i)) & 255;
                 }
                 continue;
             }
             for (std::uint32_t y = y0; y < y1; ++y) {
                 for (std::uint32_t tx = x0; tx < x1; ++tx) {
                     const unsigned k = (y % 4) * 4 + (tx - x);
-                    const std::uint8_t* c = colour[(colourIndices >> (2 * k)) & 3];
-                    ++hr[c[0]];
-                    ++hg[c[1]];
-                    ++hb[c[2]];
-                    ++ha[alpha[(alphaIndices >> (3 * k)) & 7]];
+                    const unsigned shift = 8 * ((colourIndices >> (2 * k)) & 3);
+                    ++hr[(red >> shift) & 255];
+                    ++hg[(green >> shift) & 255];
+                    ++hb[(blue >> shift) & 255];
+                    ++ha[(alpha >> (8 * ((alphaIndices >> (3 * k)) & 7))) & 255];
                 }
             }
         }
@@ -339,6 +375,16 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
             return result;
         }
         result.value = total.stats;
+        if (!etc && precision == Precision::kNibbles) {
+            // The 8-bit histograms as the nibbles show them: v as (v >> 4) x 17.
+            for (ChannelStats& c : result.value.channels) {
+                std::array<std::uint64_t, 256> folded{};
+                for (int v = 0; v < 256; ++v) {
+                    folded[kNibbleWidened[static_cast<std::size_t>(v)]] += c.histogram[v];
+                }
+                c.histogram = folded;
+            }
+        }
         for (std::uint32_t t = 0; t < total.values.size(); ++t) {
             if (const std::uint64_t n = total.values[t]; n != 0) {
                 const std::uint32_t p = WidenTexel(static_cast<std::uint16_t>(t));
