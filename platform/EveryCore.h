@@ -15,7 +15,8 @@ namespace marrowix {
 // no more threads can be had, the ones there are do it.
 template <class Work>
 void RunOnEveryCore(std::size_t jobs, Work&& work) {
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    // Asked once: the C library reads a file of the system's for it.
+    static const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> threads;
     for (std::size_t t = 1; t < std::min(cores, jobs); ++t) {
         try {

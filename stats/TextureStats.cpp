@@ -20,11 +20,17 @@ constexpr std::uint32_t kRowsPerJob = 64;
 // Below this many texels one thread does it all.
 constexpr std::uint64_t kTexelsPerThread = std::uint64_t{1} << 20;
 
+// "etc" rectangles of at most this many texels keep their texels' values
+// in a list, larger ones count them in a table of every value.
+constexpr std::uint64_t kListedTexels = 16384;
+
 struct Partial {
     TextureStats stats;
-    // "etc": how many texels of each RGBA4444 value, the channels' histograms
-    // and the distinct texels made of it at the end (one count a texel).
+    // "etc": how many texels of each RGBA4444 value (a table of 65536
+    // counts), or for a small rectangle the values themselves; the channels'
+    // histograms and the distinct texels are made of it at the end.
     std::vector<std::uint32_t> values;
+    std::vector<std::uint16_t> listed;
 };
 
 void Merge(Partial& into, const Partial& from) {
@@ -42,6 +48,7 @@ void Merge(Partial& into, const Partial& from) {
     for (std::size_t i = 0; i < from.values.size(); ++i) {
         into.values[i] += from.values[i];
     }
+    into.listed.insert(into.listed.end(), from.listed.begin(), from.listed.end());
 }
 
 // A value of 8 bits as the precision shows it: itself, or its high nibble
@@ -133,9 +140,18 @@ public:
     }
 
     void AddRows(std::uint32_t first, std::uint32_t end, Partial& out) {
-        m_bytes.resize(std::size_t{kChunkTexels} * 4);
         const std::uint32_t x0 = m_dxt ? m_r.x / 4 * 4 : m_r.x;
         const std::uint32_t x1 = m_r.x + m_r.width;
+        if (!m_dxt && m_r.x == 0 && m_r.width == m_width && m_width <= kChunkTexels) {
+            // Whole "etc" rows lie one after another: as many a read as a
+            // chunk holds.
+            const std::uint32_t rows = std::max<std::uint32_t>(1, kChunkTexels / m_width);
+            for (std::uint32_t row = first; row < end; row += rows) {
+                const std::uint32_t n = std::min(rows, end - row);
+                AddTexels(std::uint64_t{row} * m_width, n * m_width, out);
+            }
+            return;
+        }
         for (std::uint32_t row = first; row < end; ++row) {
             for (std::uint32_t cx = x0; cx < x1; cx += kChunkTexels) {
                 const std::uint32_t cw = std::min(kChunkTexels, x1 - cx);
@@ -152,15 +168,30 @@ private:
     // n bytes from `at` bytes into the entry's data; zeros where the file
     // does not hold them.
     void Read(std::uint64_t at, std::size_t n, TextureStats& stats) {
+        if (m_bytes.size() < n) {
+            m_bytes.resize(n);  // what the pieces need, never more than a chunk's
+        }
         const std::size_t got =
             m_file == nullptr ? 0 : m_file->ReadAt(m_start + at, m_bytes.data(), n);
         std::memset(m_bytes.data() + got, 0, n - got);
         stats.incomplete = stats.incomplete || got < n;
     }
 
-    // "etc": each texel one count in the table of values.
     void AddTexelRow(std::uint32_t y, std::uint32_t cx, std::uint32_t cw, Partial& out) {
-        Read((std::uint64_t{y} * m_width + cx) * 2, std::size_t{cw} * 2, out.stats);
+        AddTexels(std::uint64_t{y} * m_width + cx, cw, out);
+    }
+
+    // "etc": `cw` texels from texel `from` of the data, each one count in
+    // the table of values (or listed).
+    void AddTexels(std::uint64_t from, std::uint32_t cw, Partial& out) {
+        Read(from * 2, std::size_t{cw} * 2, out.stats);
+        if (out.values.empty()) {
+            for (std::uint32_t i = 0; i < cw; ++i) {
+                out.listed.push_back(
+                    static_cast<std::uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8));
+            }
+            return;
+        }
         std::uint32_t* values = out.values.data();
         for (std::uint32_t i = 0; i < cw; ++i) {
             ++values[m_bytes[2 * i] | m_bytes[2 * i + 1] << 8];
@@ -343,8 +374,9 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
     }
     try {
         const bool etc = set.GetMode() != kModeDxt;
+        const bool table = etc && std::uint64_t{r.width} * r.height > kListedTexels;
         Partial total;
-        total.values.assign(etc ? 65536 : 0, 0);
+        total.values.assign(table ? 65536 : 0, 0);
         StatsReader probe(set, entry, precision, r);
         const std::uint32_t first = probe.FirstRow();
         const std::uint32_t end = probe.EndRow();
@@ -385,15 +417,27 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
                 c.histogram = folded;
             }
         }
+        auto addValue = [&](std::uint16_t t, std::uint64_t n) {
+            const std::uint32_t p = WidenTexel(t);
+            ++result.value.distinct;
+            result.value.channels[0].histogram[(p >> 16) & 255] += n;
+            result.value.channels[1].histogram[(p >> 8) & 255] += n;
+            result.value.channels[2].histogram[p & 255] += n;
+            result.value.channels[3].histogram[p >> 24] += n;
+        };
         for (std::uint32_t t = 0; t < total.values.size(); ++t) {
-            if (const std::uint64_t n = total.values[t]; n != 0) {
-                const std::uint32_t p = WidenTexel(static_cast<std::uint16_t>(t));
-                ++result.value.distinct;
-                result.value.channels[0].histogram[(p >> 16) & 255] += n;
-                result.value.channels[1].histogram[(p >> 8) & 255] += n;
-                result.value.channels[2].histogram[p & 255] += n;
-                result.value.channels[3].histogram[p >> 24] += n;
+            if (total.values[t] != 0) {
+                addValue(static_cast<std::uint16_t>(t), total.values[t]);
             }
+        }
+        std::sort(total.listed.begin(), total.listed.end());
+        for (std::size_t i = 0; i < total.listed.size();) {
+            std::size_t j = i;
+            while (j < total.listed.size() && total.listed[j] == total.listed[i]) {
+                ++j;
+            }
+            addValue(total.listed[i], j - i);
+            i = j;
         }
         FinishStats(result.value);
     } catch (const std::bad_alloc&) {

@@ -91,6 +91,7 @@ TEST(Stats, AgreeWithTheTexelsComputedDirectly) {
     const Row rows[] = {
         {"etc", 7, 5, Precision::kNibbles, {}},
         {"etc", 7, 5, Precision::kFull, {2, 1, 4, 3}},
+        {"etc", 3000, 50, Precision::kFull, {}},  // bands of whole rows, a table of values
         {"dxt", 9, 6, Precision::kFull, {}},
         {"dxt", 9, 6, Precision::kNibbles, {}},
         {"dxt", 9, 6, Precision::kFull, {3, 2, 5, 3}},       // across blocks, not on their edges
