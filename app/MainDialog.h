@@ -207,6 +207,9 @@ private:
     // The grid's textures again, after the selection or the filter changed.
     void UpdateGrid();
     void AddPreviewActions();
+    // A command on `keys` anywhere in the window, also in the preview's
+    // context menu; the caller connects it.
+    QAction* AddWindowAction(const QString& text, const QList<QKeySequence>& keys);
     void LayoutControls();
     void LayoutPreview();
     void CreateFind();

@@ -15,14 +15,19 @@
 
 namespace marrowix {
 
+QAction* CMarrowix::AddWindowAction(const QString& text, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    m_pPreview->addAction(action);
+    return action;
+}
+
 void CMarrowix::AddPreviewActions() {
     auto add = [&](const QString& text, const QList<QKeySequence>& keys, auto slot) {
-        auto* action = new QAction(text, this);
-        action->setShortcuts(keys);
-        action->setShortcutContext(Qt::WindowShortcut);
+        QAction* action = AddWindowAction(text, keys);
         connect(action, &QAction::triggered, this, slot);
-        addAction(action);
-        m_pPreview->addAction(action);
         return action;
     };
     auto* modes = new QActionGroup(this);

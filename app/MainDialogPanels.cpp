@@ -12,12 +12,8 @@ void CMarrowix::CreatePanels() {
     m_pStats = new StatsPanel(this);
     m_pStats->hide();
     auto add = [&](const QString& text, const QKeySequence& key, auto slot) {
-        auto* action = new QAction(text, this);
-        action->setShortcut(key);
-        action->setShortcutContext(Qt::WindowShortcut);
+        QAction* action = AddWindowAction(text, {key});
         connect(action, &QAction::triggered, this, slot);
-        addAction(action);
-        m_pPreview->addAction(action);
         return action;
     };
     m_pStatsAction = add(QStringLiteral("Statistics and levels"), QKeySequence(Qt::Key_H),

@@ -45,12 +45,8 @@ void CMarrowix::WatchForChanges() {
     if (!m_pReload) {
         m_pReload = new SetReload(this);
         connect(m_pReload, &SetReload::reloaded, this, &CMarrowix::OnReloaded);
-        auto* action = new QAction(QStringLiteral("Reload"), this);
-        action->setShortcut(QKeySequence(Qt::Key_F5));
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, &CMarrowix::Reload);
-        addAction(action);
-        m_pPreview->addAction(action);
+        connect(AddWindowAction(QStringLiteral("Reload"), {QKeySequence(Qt::Key_F5)}),
+                &QAction::triggered, this, &CMarrowix::Reload);
     }
     m_pReload->Watch(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(), m_compareWith);
 }

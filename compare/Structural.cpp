@@ -40,34 +40,24 @@ using TileKernel = double (*)(const float*, const float*, std::uint32_t, std::ui
 using PremultipliedLoop = void (*)(const std::uint32_t*, const std::uint32_t*, std::size_t,
                                    std::uint64_t*, std::uint32_t*);
 
-// The premultiplied sums of the measure path MeasureSums takes.
-PremultipliedLoop PremultipliedKernel() {
-#if defined(__x86_64__) || defined(_M_X64)
-    switch (ActiveMeasurePath()) {
-        case MeasurePath::kAvx512:
-            return kernels::PremultipliedAvx512;
-        case MeasurePath::kAvx2:
-            return kernels::PremultipliedAvx2;
-        case MeasurePath::kScalar:
-            break;
-    }
-#endif
-    return kernels::PremultipliedScalar;
-}
+// The loops of the measure path MeasureSums takes.
+struct StructuralKernels {
+    TileKernel ssimTile;
+    PremultipliedLoop premultiplied;
+};
 
-// The SSIM rows of the measure path MeasureSums takes.
-TileKernel SsimTileKernel() {
+StructuralKernels Kernels() {
 #if defined(__x86_64__) || defined(_M_X64)
     switch (ActiveMeasurePath()) {
         case MeasurePath::kAvx512:
-            return kernels::SsimTileAvx512;
+            return {kernels::SsimTileAvx512, kernels::PremultipliedAvx512};
         case MeasurePath::kAvx2:
-            return kernels::SsimTileAvx2;
+            return {kernels::SsimTileAvx2, kernels::PremultipliedAvx2};
         case MeasurePath::kScalar:
             break;
     }
 #endif
-    return kernels::SsimTileScalar;
+    return {kernels::SsimTileScalar, kernels::PremultipliedScalar};
 }
 
 // The window's taps for an image `size` texels long: the Gaussian's middle
@@ -98,7 +88,7 @@ float Luma(std::uint32_t p) {
 
 void PremultipliedSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
     std::uint32_t alphas = 0xFFFFFFFFu;
-    PremultipliedKernel()(a, b, n, m_squares.data(), &alphas);
+    Kernels().premultiplied(a, b, n, m_squares.data(), &alphas);
     m_hasAlpha = m_hasAlpha || (alphas >> 24) != 255;
 }
 
@@ -146,7 +136,7 @@ double LumaSsim(const RegionReader& a, const RegionReader& b, std::uint32_t widt
     const std::unique_ptr<float[]> lb(new float[most]);
     const std::unique_ptr<float[]> scratch(
         new float[kernels::scalar::SsimScratchFloats(readCols, kx, ky)]);
-    const auto tileSum = SsimTileKernel();
+    const auto tileSum = Kernels().ssimTile;
     double sum = 0;
     for (std::uint32_t oy = 0; oy < outHeight; oy += tileHeight) {
         const std::uint32_t th = std::min(tileHeight, outHeight - oy);

@@ -121,7 +121,7 @@ int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std:
                            : StatsLine(set, from + k, dxt, batch[k]))
                 << '\n';
             // Not measured for want of memory: the command fails.
-            if (batch[k].error == "not enough memory for statistics") {
+            if (batch[k].error == kStatsOutOfMemory) {
                 code = 1;
             }
         }

@@ -301,22 +301,7 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-}  // namespace
-
-void AddTexelsToStats(const std::uint32_t* texels, std::size_t n, TextureStats& stats) {
-    auto& r = stats.channels[0].histogram;
-    auto& g = stats.channels[1].histogram;
-    auto& b = stats.channels[2].histogram;
-    auto& a = stats.channels[3].histogram;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t p = texels[i];
-        ++r[(p >> 16) & 255];
-        ++g[(p >> 8) & 255];
-        ++b[p & 255];
-        ++a[p >> 24];
-    }
-}
-
+// The range, mean, deviation and alpha coverage from the histograms.
 void FinishStats(TextureStats& stats) {
     stats.texels = 0;
     for (const std::uint64_t count : stats.channels[0].histogram) {
@@ -350,6 +335,8 @@ void FinishStats(TextureStats& stats) {
     stats.opaque = alpha[255];
     stats.translucent = stats.texels - alpha[0] - alpha[255];
 }
+
+}  // namespace
 
 Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Precision precision,
                                   const TexelRect* region) {
@@ -403,7 +390,7 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
             }
         });
         if (outOfMemory) {
-            result.error = "not enough memory for statistics";
+            result.error = kStatsOutOfMemory;
             return result;
         }
         result.value = total.stats;
@@ -441,7 +428,7 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
         }
         FinishStats(result.value);
     } catch (const std::bad_alloc&) {
-        result.error = "not enough memory for statistics";
+        result.error = kStatsOutOfMemory;
     }
     return result;
 }

@@ -65,10 +65,8 @@ struct TexelRect {
 Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Precision precision,
                                   const TexelRect* region = nullptr);
 
-// Histogram, range, mean and deviation of texels 0xAARRGGBB added to `stats`
-// (the figures derived by FinishStats).
-void AddTexelsToStats(const std::uint32_t* texels, std::size_t n, TextureStats& stats);
-// The range, mean, deviation and alpha coverage from the histograms.
-void FinishStats(TextureStats& stats);
+// ComputeStats' reason when memory ran out: the measuring failed, not the
+// texture.
+inline constexpr const char* kStatsOutOfMemory = "not enough memory for statistics";
 
 }  // namespace marrowix

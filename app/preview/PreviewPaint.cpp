@@ -50,6 +50,11 @@ QString PrecisionName(Precision precision) {
     return precision == Precision::kNibbles ? QStringLiteral("4-bit") : QStringLiteral("8-bit");
 }
 
+QRgb ExactPixel(QRgb p) {
+    auto exact = [](int v) { return ExactFromPreviewByte(static_cast<std::uint8_t>(v)); };
+    return qRgba(exact(qRed(p)), exact(qGreen(p)), exact(qBlue(p)), exact(qAlpha(p)));
+}
+
 QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision) {
     auto grey = [](int v) { return qRgb(v, v, v); };
     switch (mode) {

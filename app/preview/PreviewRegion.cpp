@@ -96,10 +96,7 @@ QImage PreviewView::LeveledImage() const {
 QRgb PreviewView::Leveled(QRgb pixel) const {
     if (m_precision == Precision::kNibbles) {
         // The preview block's n x 16 as the exact n x 17.
-        pixel = qRgba(ExactFromPreviewByte(static_cast<std::uint8_t>(qRed(pixel))),
-                      ExactFromPreviewByte(static_cast<std::uint8_t>(qGreen(pixel))),
-                      ExactFromPreviewByte(static_cast<std::uint8_t>(qBlue(pixel))),
-                      ExactFromPreviewByte(static_cast<std::uint8_t>(qAlpha(pixel))));
+        pixel = ExactPixel(pixel);
     }
     return m_levels.Apply(pixel, m_levelTable);
 }

@@ -81,10 +81,7 @@ QString PreviewView::SplitTexelText(QPoint texel) const {
     }
     QRgb p = SecondRow(texel.y())[texel.x()];
     if (m_precision == Precision::kNibbles) {
-        p = qRgba(ExactFromPreviewByte(static_cast<std::uint8_t>(qRed(p))),
-                  ExactFromPreviewByte(static_cast<std::uint8_t>(qGreen(p))),
-                  ExactFromPreviewByte(static_cast<std::uint8_t>(qBlue(p))),
-                  ExactFromPreviewByte(static_cast<std::uint8_t>(qAlpha(p))));
+        p = ExactPixel(p);
     }
     return QStringLiteral("  B %1 R %2 G %3 B %4 A %5")
         .arg(m_rightName)

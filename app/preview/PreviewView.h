@@ -39,6 +39,10 @@ QString PrecisionName(Precision precision);
 // its bytes are 8-bit values as they are.
 QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision = Precision::kNibbles);
 
+// A preview block's pixel (each nibble n as n x 16) with every channel
+// widened exactly to n x 17.
+QRgb ExactPixel(QRgb previewPixel);
+
 // What the difference view shows beside its image: the two 8-bit images
 // compared (preview blocks' form: bottom-up, 0xAARRGGBB), their names, the
 // scale of the differences shown and the whole texture's measures.
