@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -9,9 +10,12 @@
 #include <vector>
 
 #include "platform/EveryCore.h"
+#include "stats/BlockStats.h"
 
 namespace marrowix {
 namespace {
+
+using namespace blockstats;
 
 // Texels of a row read and decoded at a time (a multiple of 4, so that
 // pieces start on blocks), and rows (or rows of blocks) a job takes.
@@ -61,65 +65,6 @@ constexpr std::array<std::uint8_t, 256> NibbleWidened() {
     return t;
 }
 constexpr std::array<std::uint8_t, 256> kNibbleWidened = NibbleWidened();
-
-// How many of four indices have each value, a byte a value: for four
-// colour indices (a byte of them, 2 bits each) and for four alpha indices
-// (12 bits, 3 bits each). Summed over a block's bytes (or 12-bit groups)
-// the bytes count its 16 texels.
-std::array<std::uint32_t, 256> MakeColourCounts() {
-    std::array<std::uint32_t, 256> t{};
-    for (unsigned v = 0; v < 256; ++v) {
-        for (unsigned k = 0; k < 4; ++k) {
-            t[v] += 1u << (8 * ((v >> (2 * k)) & 3));
-        }
-    }
-    return t;
-}
-std::vector<std::uint64_t> MakeAlphaCounts() {
-    std::vector<std::uint64_t> t(4096);
-    for (unsigned v = 0; v < 4096; ++v) {
-        for (unsigned k = 0; k < 4; ++k) {
-            t[v] += std::uint64_t{1} << (8 * ((v >> (3 * k)) & 7));
-        }
-    }
-    return t;
-}
-// A block's palettes by its end points: four 8-bit values of a 5-bit or a
-// 6-bit channel (byte k the entry k), eight alphas (byte i the index i),
-// made once by the decoder's own arithmetic.
-struct PaletteTables {
-    std::array<std::uint32_t, 1024> five{};  // (e0 << 5 | e1)
-    std::array<std::uint32_t, 4096> six{};   // (e0 << 6 | e1)
-    std::vector<std::uint64_t> alpha;        // (a0 << 8 | a1)
-};
-
-const PaletteTables& Palettes() {
-    static const PaletteTables tables = [] {
-        PaletteTables t;
-        for (std::uint32_t e0 = 0; e0 < 64; ++e0) {
-            for (std::uint32_t e1 = 0; e1 < 64; ++e1) {
-                for (unsigned k = 0; k < 4; ++k) {
-                    if (e0 < 32 && e1 < 32) {
-                        t.five[e0 << 5 | e1] |= PaletteChannel(Expand5(e0), Expand5(e1), k)
-                                                << (8 * k);
-                    }
-                    t.six[e0 << 6 | e1] |= PaletteChannel(Expand6(e0), Expand6(e1), k) << (8 * k);
-                }
-            }
-        }
-        t.alpha.resize(65536);
-        for (std::uint32_t a = 0; a < 65536; ++a) {
-            for (std::uint32_t i = 0; i < 8; ++i) {
-                t.alpha[a] |= std::uint64_t{BlockAlpha(a >> 8, a & 255, i)} << (8 * i);
-            }
-        }
-        return t;
-    }();
-    return tables;
-}
-
-const std::array<std::uint32_t, 256> kColourCounts = MakeColourCounts();
-const std::vector<std::uint64_t> kAlphaCounts = MakeAlphaCounts();
 
 // Reads and adds the pieces of one entry's rectangle.
 class StatsReader {
@@ -214,6 +159,12 @@ private:
         const std::uint32_t y0 = std::max(4 * blockRow, m_r.y);
         const std::uint32_t y1 = std::min(4 * blockRow + 4, m_r.y + m_r.height);
         const bool allRows = y0 == 4 * blockRow && y1 == 4 * blockRow + 4;
+        const PaletteTables& t = Palettes();
+        // Counted here rather than in `s`, which the histograms' stores
+        // would make the compiler read and write again every block.
+        std::uint64_t alphaEight = 0;
+        std::uint64_t threeColourOrder = 0;
+        std::uint64_t oneColour = 0;
         for (std::uint32_t b = 0; b < blocks; ++b) {
             const std::uint8_t* block = m_bytes.data() + std::size_t{b} * kBlockBytes;
             const std::uint32_t a0 = block[0];
@@ -224,49 +175,41 @@ private:
             std::memcpy(&alphaIndices, block + 2, 6);
             std::uint32_t colourIndices = 0;
             std::memcpy(&colourIndices, block + 12, 4);
-            ++s.blocks;
-            ++(a0 > a1 ? s.alphaEight : s.alphaSix);
-            s.threeColourOrder += c0 <= c1 ? 1 : 0;
+            alphaEight += a0 > a1 ? 1 : 0;
+            threeColourOrder += c0 <= c1 ? 1 : 0;
 
             // Each palette's four (or eight) 8-bit values, a byte each, from
             // tables of the decoder's arithmetic; at 4-bit precision the
             // histograms are folded at the end.
-            const PaletteTables& t = Palettes();
             const std::uint32_t red = t.five[(c0 >> 11) << 5 | (c1 >> 11)];
             const std::uint32_t green = t.six[((c0 >> 5) & 63) << 6 | ((c1 >> 5) & 63)];
             const std::uint32_t blue = t.five[(c0 & 31) << 5 | (c1 & 31)];
-            const std::uint64_t alpha = t.alpha[a0 << 8 | a1];
+            const std::uint64_t alpha = AlphaPalette(a0, a1);
             // How many of the 16 texels index each colour and each alpha.
             const std::uint32_t colourCounts =
                 kColourCounts[colourIndices & 255] + kColourCounts[(colourIndices >> 8) & 255] +
                 kColourCounts[(colourIndices >> 16) & 255] + kColourCounts[colourIndices >> 24];
-            const int used[4] = {int(colourCounts & 255), int((colourCounts >> 8) & 255),
-                                 int((colourCounts >> 16) & 255), int(colourCounts >> 24)};
-            // One colour: every colour used is the first one used.
-            unsigned firstUsed = 0;
-            while (used[firstUsed] == 0) {
-                ++firstUsed;
-            }
-            // The colours as the precision shows them: 8 bits, or the high
-            // nibbles.
-            const std::uint32_t mask = m_full ? 0xFFu : 0xF0u;
-            auto colourOf = [&](unsigned k) {
-                const unsigned shift = 8 * k;
-                return ((red >> shift) & mask) << 16 | ((green >> shift) & mask) << 8 |
-                       ((blue >> shift) & mask);
+            // One colour: no colour used differs from the first one used,
+            // as the precision shows them (8 bits, or the high nibbles).
+            // A byte a palette entry; a count is at most 16, so adding 0x7F
+            // to each byte sets its top bit exactly when it is not 0.
+            const std::uint32_t usedBytes = (colourCounts + 0x7F7F7F7Fu) & 0x80808080u;
+            const unsigned first = static_cast<unsigned>(std::countr_zero(usedBytes)) - 7;
+            auto apart = [first](std::uint32_t palette) {
+                return palette ^ (((palette >> first) & 255) * 0x01010101u);
             };
-            bool one = true;
-            for (unsigned k = firstUsed + 1; k < 4; ++k) {
-                one = one && (used[k] == 0 || colourOf(k) == colourOf(firstUsed));
-            }
-            s.oneColour += one ? 1 : 0;
+            const std::uint32_t differ =
+                (apart(red) | apart(green) | apart(blue)) & (m_full ? 0xFFFFFFFFu : 0xF0F0F0F0u);
+            const std::uint32_t differBytes =
+                (((differ & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | differ) & 0x80808080u;
+            oneColour += (differBytes & usedBytes) == 0 ? 1 : 0;
 
             const std::uint32_t x = cx + 4 * b;
             const std::uint32_t x0 = std::max(x, m_r.x);
             const std::uint32_t x1 = std::min(x + 4, m_r.x + m_r.width);
             if (allRows && x0 == x && x1 == x + 4) {
                 for (unsigned k = 0; k < 4; ++k) {
-                    const auto n = static_cast<std::uint64_t>(used[k]);
+                    const std::uint64_t n = (colourCounts >> (8 * k)) & 255;
                     hr[(red >> (8 * k)) & 255] += n;
                     hg[(green >> (8 * k)) & 255] += n;
                     hb[(blue >> (8 * k)) & 255] += n;
@@ -290,6 +233,11 @@ private:
                 }
             }
         }
+        s.blocks += blocks;
+        s.alphaEight += alphaEight;
+        s.alphaSix += blocks - alphaEight;
+        s.threeColourOrder += threeColourOrder;
+        s.oneColour += oneColour;
     }
 
     InputFile* m_file;
