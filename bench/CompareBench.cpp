@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "DialogPaint.h"
+#include "Machine.h"
 #include "app/MainDialog.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
@@ -132,8 +133,8 @@ int main(int argc, char** argv) {
     const fs::path dir =
         fs::temp_directory_path() / ("marrowix-compare-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    std::printf("%u cores; decode path %s\n", std::thread::hardware_concurrency(),
-                DecodePathName(ActiveDecodePath()));
+    bench::PrintMachine();
+    std::printf("measure path %s\n", DescribeMeasurePath().c_str());
 
     // 64 textures of 2048 x 4096: 1 GiB of "etc" texels, 512 MiB of blocks;
     // measured by each vector path the processor has, the chosen one last.

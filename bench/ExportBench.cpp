@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "BenchImages.h"
+#include "Machine.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "platform/ProcessMemory.h"
@@ -39,6 +40,7 @@ int main() {
         fs::temp_directory_path() / ("marrowix-export-" + std::to_string(getpid()));
     fs::create_directories(dir);
 
+    bench::PrintMachine();
     const std::vector<std::uint8_t> rgba = PlasmaImage(kSide, 2024);
     const std::vector<std::uint8_t> blocks = EncodeDxt5Image(kSide, kSide, rgba);
     std::ofstream(dir / "photo.txt") << "\"photo\" width=4096 height=4096\n";

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "BenchSets.h"
+#include "Machine.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
 #include "textureset/TextureSet.h"
@@ -176,6 +177,7 @@ int main(int argc, char** argv) {
     }
     // As the programs do: freed memory is kept, so a "warm" run reuses pages.
     KeepFreedMemoryForReuse();
+    bench::PrintMachine();
     const fs::path dir = fs::temp_directory_path() / ("marrowix-ratio-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::vector<Row> rows;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchImages.h"
+#include "Machine.h"
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
 #include "stats/TextureStats.h"
@@ -72,8 +73,8 @@ double ReadFileSeconds(const fs::path& path) {
 int main() {
     const fs::path dir = fs::temp_directory_path() / ("marrowix-stats-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    std::printf("%u cores; dxt figures from block palettes (no vector path)\n",
-                std::thread::hardware_concurrency());
+    bench::PrintMachine();
+    std::printf("dxt figures from block palettes (scalar; no vector path)\n");
     for (const bool uniform : {false, true}) {
         CTextureSet set;
         OpenTextureSet(

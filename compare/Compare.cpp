@@ -133,80 +133,6 @@ KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, 
 
 }  // namespace kernels
 
-namespace {
-
-bool Supported(MeasurePath path) {
-#if defined(__x86_64__) || defined(_M_X64)
-    if (path == MeasurePath::kAvx2) {
-        return __builtin_cpu_supports("avx2");
-    }
-    if (path == MeasurePath::kAvx512) {
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
-    }
-#endif
-    return path == MeasurePath::kScalar;
-}
-
-constexpr MeasurePath kAllMeasurePaths[] = {MeasurePath::kScalar, MeasurePath::kAvx2,
-                                            MeasurePath::kAvx512};
-
-// The widest path the processor has, or the one MARROWIX_MEASURE_PATH
-// names where the processor has it.
-MeasurePath& ChosenPath() {
-    static MeasurePath path = [] {
-        MeasurePath chosen = MeasurePath::kScalar;
-        for (MeasurePath p : kAllMeasurePaths) {
-            chosen = Supported(p) ? p : chosen;
-        }
-        if (const char* wanted = std::getenv("MARROWIX_MEASURE_PATH"); wanted != nullptr) {
-            for (MeasurePath p : kAllMeasurePaths) {
-                if (std::string_view(wanted) == MeasurePathName(p) && Supported(p)) {
-                    chosen = p;
-                }
-            }
-        }
-        return chosen;
-    }();
-    return path;
-}
-
-}  // namespace
-
-const char* MeasurePathName(MeasurePath path) {
-    switch (path) {
-        case MeasurePath::kScalar:
-            return "scalar";
-        case MeasurePath::kAvx2:
-            return "avx2";
-        case MeasurePath::kAvx512:
-            return "avx512";
-    }
-    return "?";
-}
-
-std::vector<MeasurePath> AvailableMeasurePaths() {
-    std::vector<MeasurePath> paths;
-    for (MeasurePath p : kAllMeasurePaths) {
-        if (Supported(p)) {
-            paths.push_back(p);
-        }
-    }
-    return paths;
-}
-
-MeasurePath ActiveMeasurePath() {
-    return ChosenPath();
-}
-
-bool ForceMeasurePath(MeasurePath path) {
-    if (!Supported(path)) {
-        return false;
-    }
-    ChosenPath() = path;
-    return true;
-}
-
 template <class First, class Kernel>
 void MeasureSums::AddWith(const First* a, const std::uint32_t* b, std::size_t n, Kernel kernel) {
     for (std::size_t start = 0; start < n; start += kKernelTexels) {
@@ -221,36 +147,12 @@ void MeasureSums::AddWith(const First* a, const std::uint32_t* b, std::size_t n,
     m_texels += n;
 }
 
-namespace {
-
-// A path's kernels: for two 8-bit images, and for RGBA4444 texels against
-// an 8-bit image.
-struct PathKernels {
-    KernelSums (*wide)(const std::uint32_t*, const std::uint32_t*, std::size_t);
-    KernelSums (*nibbles)(const std::uint16_t*, const std::uint32_t*, std::size_t);
-};
-
-PathKernels KernelsOf(MeasurePath path) {
-#if defined(__x86_64__) || defined(_M_X64)
-    if (path == MeasurePath::kAvx512) {
-        return {kernels::MeasureAvx512, kernels::MeasureNibblesAvx512};
-    }
-    if (path == MeasurePath::kAvx2) {
-        return {kernels::MeasureAvx2, kernels::MeasureNibblesAvx2};
-    }
-#endif
-    (void)path;
-    return {kernels::MeasureScalar, kernels::MeasureNibblesScalar};
-}
-
-}  // namespace
-
 void MeasureSums::Add(const std::uint32_t* a, const std::uint32_t* b, std::size_t n) {
-    AddWith(a, b, n, KernelsOf(ChosenPath()).wide);
+    AddWith(a, b, n, kernels::KernelsOf(ActiveMeasurePath()).wide);
 }
 
 void MeasureSums::Add(const std::uint16_t* a, const std::uint32_t* b, std::size_t n) {
-    AddWith(a, b, n, KernelsOf(ChosenPath()).nibbles);
+    AddWith(a, b, n, kernels::KernelsOf(ActiveMeasurePath()).nibbles);
 }
 
 Measures MeasureSums::Result() const {

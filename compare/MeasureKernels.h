@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace marrowix {
@@ -21,11 +22,16 @@ enum class MeasurePath { kScalar, kAvx2, kAvx512 };
 const char* MeasurePathName(MeasurePath path);  // "scalar", "avx2", "avx512"
 // The paths this processor can run, the scalar one first.
 std::vector<MeasurePath> AvailableMeasurePaths();
-// The path MeasureSums takes: the widest available, unless another is
-// forced (also by the environment variable MARROWIX_MEASURE_PATH naming
-// one); forcing a path the processor lacks is refused.
+// The path MeasureSums and the structural measures take: the fastest
+// available one on a short trial at first use, unless another is forced
+// (also by the environment variable MARROWIX_MEASURE_PATH naming one; a
+// value that names no path this processor runs is told on stderr with the
+// ones it could name); forcing a path the processor lacks is refused.
 MeasurePath ActiveMeasurePath();
 bool ForceMeasurePath(MeasurePath path);
+// The path and how it was chosen: "avx2 (fastest on a trial of avx2,
+// avx512)".
+std::string DescribeMeasurePath();
 
 namespace kernels {
 KernelSums MeasureScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
@@ -56,6 +62,18 @@ KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, st
 KernelSums MeasureAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
 KernelSums MeasureNibblesAvx512(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
 #endif
+
+// A path's loops: sums for two 8-bit images and for RGBA4444 texels against
+// an 8-bit image, an SSIM tile, premultiplied differences.
+struct PathKernels {
+    KernelSums (*wide)(const std::uint32_t*, const std::uint32_t*, std::size_t);
+    KernelSums (*nibbles)(const std::uint16_t*, const std::uint32_t*, std::size_t);
+    double (*ssimTile)(const float*, const float*, std::uint32_t, std::uint32_t, const float*,
+                       std::uint32_t, const float*, std::uint32_t, float*);
+    void (*premultiplied)(const std::uint32_t*, const std::uint32_t*, std::size_t, std::uint64_t*,
+                          std::uint32_t*);
+};
+PathKernels KernelsOf(MeasurePath path);
 
 namespace {
 

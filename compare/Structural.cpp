@@ -34,30 +34,9 @@ constexpr std::size_t kTileTexels = std::size_t{1} << 17;
 constexpr std::uint32_t kWideRow = 4096;
 constexpr std::uint32_t kTileSide = 512;
 
-using TileKernel = double (*)(const float*, const float*, std::uint32_t, std::uint32_t,
-                              const float*, std::uint32_t, const float*, std::uint32_t, float*);
-
-using PremultipliedLoop = void (*)(const std::uint32_t*, const std::uint32_t*, std::size_t,
-                                   std::uint64_t*, std::uint32_t*);
-
 // The loops of the measure path MeasureSums takes.
-struct StructuralKernels {
-    TileKernel ssimTile;
-    PremultipliedLoop premultiplied;
-};
-
-StructuralKernels Kernels() {
-#if defined(__x86_64__) || defined(_M_X64)
-    switch (ActiveMeasurePath()) {
-        case MeasurePath::kAvx512:
-            return {kernels::SsimTileAvx512, kernels::PremultipliedAvx512};
-        case MeasurePath::kAvx2:
-            return {kernels::SsimTileAvx2, kernels::PremultipliedAvx2};
-        case MeasurePath::kScalar:
-            break;
-    }
-#endif
-    return {kernels::SsimTileScalar, kernels::PremultipliedScalar};
+kernels::PathKernels Kernels() {
+    return kernels::KernelsOf(ActiveMeasurePath());
 }
 
 // The window's taps for an image `size` texels long: the Gaussian's middle

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "decode/BlockKernels.h"
 #include "decode/Decode.h"
+#include "platform/PathChoice.h"
 
 namespace marrowix {
 namespace {
@@ -157,27 +162,11 @@ Kernel32 KernelOf(DecodePath, std::uint32_t*) {
 constexpr DecodePath kAllPaths[] = {DecodePath::kScalar, DecodePath::kSse41, DecodePath::kAvx2,
                                     DecodePath::kAvx512};
 
-// The fastest path, or the one MARROWIX_DECODE_PATH names where the
-// processor has it.
-DecodePath FirstPath() {
-    DecodePath best = DecodePath::kScalar;
-    for (DecodePath p : kAllPaths) {
-        if (Supports(p)) {
-            best = p;
-        }
-    }
-    if (const char* wanted = std::getenv("MARROWIX_DECODE_PATH"); wanted != nullptr) {
-        for (DecodePath p : kAllPaths) {
-            if (std::string_view(wanted) == DecodePathName(p) && Supports(p)) {
-                best = p;
-            }
-        }
-    }
-    return best;
-}
+// The path MARROWIX_DECODE_PATH names, or the fastest (made once).
+const PathChoice<DecodePath>& FirstChoice();
 
 std::atomic<DecodePath>& CurrentPath() {
-    static std::atomic<DecodePath> path{FirstPath()};
+    static std::atomic<DecodePath> path{FirstChoice().path};
     return path;
 }
 
@@ -225,7 +214,46 @@ void DecodeImage(std::uint32_t width, std::uint32_t height, std::span<const std:
     }
 }
 
+// A trial of a path for choosing the fastest: 1024 blocks of varied end
+// points and indices, at both precisions.
+void DecodeTrial(DecodePath path) {
+    constexpr std::uint32_t kSide = 128;
+    static const std::vector<std::uint8_t> blocks = [] {
+        std::vector<std::uint8_t> b(std::size_t{kSide / 4} * (kSide / 4) * kBlockBytes);
+        std::uint32_t state = 12345;
+        for (std::uint8_t& byte : b) {
+            state = state * 1664525u + 1013904223u;
+            byte = static_cast<std::uint8_t>(state >> 24);
+        }
+        return b;
+    }();
+    static thread_local std::vector<std::uint16_t> nibbles(kSide * kSide);
+    static thread_local std::vector<std::uint32_t> full(kSide * kSide);
+    DecodeImage<kLayoutRgba4444>(kSide, kSide, blocks, nibbles.data(), kLayoutRgba4444,
+                                 KernelOf(path, nibbles.data()));
+    DecodeImage<kLayoutArgb8888>(kSide, kSide, blocks, full.data(), kLayoutArgb8888,
+                                 KernelOf(path, full.data()));
+}
+
+const PathChoice<DecodePath>& FirstChoice() {
+    static const PathChoice<DecodePath> choice = [] {
+        PathChoice<DecodePath> c = ChoosePath<DecodePath>(
+            "MARROWIX_DECODE_PATH", std::getenv("MARROWIX_DECODE_PATH"),
+            std::vector<DecodePath>(std::begin(kAllPaths), std::end(kAllPaths)),
+            AvailableDecodePaths(), DecodePathName, DecodeTrial);
+        if (!c.complaint.empty()) {
+            std::fprintf(stderr, "%s\n", c.complaint.c_str());
+        }
+        return c;
+    }();
+    return choice;
+}
+
 }  // namespace
+
+std::string DescribeDecodePath() {
+    return std::string(DecodePathName(ActiveDecodePath())) + " (" + FirstChoice().how + ")";
+}
 
 void DecodeBlock(const std::uint8_t* block, std::uint32_t x, std::uint32_t y, std::uint32_t width,
                  std::uint32_t height, std::uint16_t* out, std::uint32_t layout) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace marrowix::kernels {
 
@@ -52,9 +53,19 @@ struct BlockTable {
     std::uint64_t alphas;
 };
 
+// A block's two colour end points, read as one 32-bit value: the AVX-512
+// kernel keeps four blocks' values at once, and a 16-bit value spilled to
+// the stack and read back as 32 bits would wait for the store to finish.
+inline std::uint32_t EndPoints(const std::uint8_t* b) {
+    std::uint32_t ends;
+    std::memcpy(&ends, b + 8, 4);
+    return ends;  // little-endian: colour 0 in the low half
+}
+
 inline BlockTable LookUpBlock(const std::uint8_t* b, const PaletteTables& t) {
-    const std::uint32_t c0 = b[8] | (std::uint32_t{b[9]} << 8);
-    const std::uint32_t c1 = b[10] | (std::uint32_t{b[11]} << 8);
+    const std::uint32_t ends = EndPoints(b);
+    const std::uint32_t c0 = ends & 0xFFFF;
+    const std::uint32_t c1 = ends >> 16;
     const std::uint32_t high =
         t.red[((c0 >> 11) << 5) | (c1 >> 11)] | t.green[(((c0 >> 5) & 63) << 6) | ((c1 >> 5) & 63)];
     const std::uint32_t low = t.blue[((c0 & 31) << 5) | (c1 & 31)];
@@ -70,8 +81,9 @@ struct BlockTable8 {
 };
 
 inline BlockTable8 LookUpBlock8(const std::uint8_t* b, const PaletteTables8& t) {
-    const std::uint32_t c0 = b[8] | (std::uint32_t{b[9]} << 8);
-    const std::uint32_t c1 = b[10] | (std::uint32_t{b[11]} << 8);
+    const std::uint32_t ends = EndPoints(b);
+    const std::uint32_t c0 = ends & 0xFFFF;
+    const std::uint32_t c1 = ends >> 16;
     const std::uint64_t green = t.green[(((c0 >> 5) & 63) << 6) | ((c1 >> 5) & 63)];
     return {t.blue[((c0 & 31) << 5) | (c1 & 31)] | (green << 32),
             t.red[((c0 >> 11) << 5) | (c1 >> 11)], t.alpha[b[0] | (std::uint32_t{b[1]} << 8)]};

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "textureset/TextureSet.h"
@@ -111,11 +112,16 @@ enum class DecodePath { kScalar, kSse41, kAvx2, kAvx512 };
 const char* DecodePathName(DecodePath path);  // "scalar", "sse4.1", "avx2", "avx512"
 // The paths this processor can run, the scalar one first.
 std::vector<DecodePath> AvailableDecodePaths();
-// The path DecodeBlockImage takes: the fastest available one, unless
-// another is forced (also by the environment variable MARROWIX_DECODE_PATH
-// naming one). Forcing a path the processor lacks is refused.
+// The path DecodeBlockImage takes: the fastest available one on a short
+// trial at first use, unless another is forced (also by the environment
+// variable MARROWIX_DECODE_PATH naming one; a value that names no path this
+// processor runs is told on stderr with the ones it could name). Forcing a
+// path the processor lacks is refused.
 DecodePath ActiveDecodePath();
 bool ForceDecodePath(DecodePath path);
+// The path and how it was chosen: "avx2 (fastest on a trial of sse4.1,
+// avx2, avx512)".
+std::string DescribeDecodePath();
 
 // The header of a device-independent bitmap, in the platform's field layout.
 // Stored little-endian whatever the host.

@@ -1,4 +1,5 @@
 // marrowix-inspect's command line: the options, the usage and the help.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -67,7 +68,7 @@ std::string UsageText() {
            "[REPACK OPTIONS] LISTING\n"
            "       marrowix-inspect [--mode dxt|etc] --pack FOLDER --output-set NEWLISTING "
            "[REPACK OPTIONS]\n"
-           "       marrowix-inspect --help | --version\n"
+           "       marrowix-inspect --help | --version [--verbose]\n"
            "REPACK OPTIONS: [--quality fast|normal|best] [--dither] [--fail-below DB] [--json]\n";
 }
 
@@ -113,7 +114,8 @@ std::string HelpText() {
            "  --quality Q            DXT5 encoding: fast, normal (default) or best\n"
            "  --dither               etc: diffuse each channel's error (Floyd-Steinberg)\n"
            "  --help                 print this help\n"
-           "  --version              print the version\n"
+           "  --version              print the version (with --verbose also the vector\n"
+           "                         paths taken and how they were chosen)\n"
            "\n"
            "exit codes:\n"
            "  0  done (--check: no problem found)\n"
@@ -147,6 +149,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             return parsed;
         } else if (a == "--version") {
             parsed.version = true;
+            parsed.verbose = std::find(args.begin(), args.end(), "--verbose") != args.end();
             return parsed;
         } else if (a == "--mode") {
             if (!value(&v)) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "compare/MeasureKernels.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "inspect/ExportAll.h"
@@ -403,6 +404,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (parsed.version) {
         out << kProgram << " " << MARROWIX_VERSION << '\n';
+        if (parsed.verbose) {
+            out << "decode path: " << DescribeDecodePath() << '\n'
+                << "measure path: " << DescribeMeasurePath() << '\n';
+        }
         return 0;
     }
     if (!parsed.error.empty()) {

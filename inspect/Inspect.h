@@ -66,6 +66,7 @@ struct ParsedArguments {
     Options options;
     bool help = false;
     bool version = false;
+    bool verbose = false;  // with --version: the paths taken
     std::string error;  // a usage error when not empty
 };
 

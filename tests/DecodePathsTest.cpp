@@ -3,10 +3,16 @@
 // points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <random>
+#include <string>
 #include <tuple>
 
+#include "compare/MeasureKernels.h"
 #include "decode/Decode.h"
+#include "platform/PathChoice.h"
 
 namespace marrowix::test {
 namespace {
@@ -70,8 +76,58 @@ TEST_F(DecodePaths, TheMachineHasTheVectorPaths) {
     // These machines have AVX-512; every path must be there to be tested.
     const auto paths = AvailableDecodePaths();
     EXPECT_EQ(paths.front(), DecodePath::kScalar);
-    EXPECT_EQ(ActiveDecodePath(), paths.back());
     EXPECT_FALSE(ForceDecodePath(static_cast<DecodePath>(99)));
+}
+
+// The path a variable names where the processor runs it, else the fastest
+// on the trial (the scalar path tried only when alone); a name that is no
+// path here is told, with the names it could take.
+TEST(PathChoice, TheNamedPathOrTheFastestOnTheTrial) {
+    enum class P { kScalar, kA, kB, kC };
+    const std::vector<P> all = {P::kScalar, P::kA, P::kB, P::kC};
+    const auto name = [](P p) { return std::array{"scalar", "a", "b", "c"}[int(p)]; };
+    // Microseconds each trial of a path takes: b is the fastest.
+    const auto trial = [](P p) {
+        const auto until = std::chrono::steady_clock::now() +
+                           std::chrono::microseconds(std::array{0, 300, 50, 200}[int(p)]);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+    };
+    struct Row {
+        const char* wanted;
+        std::vector<P> available;
+        P path;
+        const char* how;
+        const char* complaint;  // what it holds, or "" for none
+    };
+    const std::vector<P> every = all;
+    const std::vector<P> noC = {P::kScalar, P::kA, P::kB};
+    const Row rows[] = {
+        {nullptr, every, P::kB, "fastest on a trial of a, b, c", ""},
+        {"", every, P::kB, "fastest on a trial of a, b, c", ""},
+        {"c", every, P::kC, "named by VAR", ""},
+        {"scalar", every, P::kScalar, "named by VAR", ""},
+        {"sse41", every, P::kB, "fastest on a trial of a, b, c",
+         "VAR=sse41 is not a path (the paths are scalar, a, b, c); this processor runs scalar, "
+         "a, b, c, and the fastest of them is taken"},
+        {"c", noC, P::kB, "fastest on a trial of a, b",
+         "VAR=c is a path this processor cannot run; this processor runs scalar, a, b"},
+        {nullptr, {P::kScalar}, P::kScalar, "the only path here", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.wanted == nullptr ? "(unset)" : row.wanted);
+        const PathChoice<P> c = ChoosePath<P>("VAR", row.wanted, all, row.available, name, trial);
+        EXPECT_EQ(c.path, row.path);
+        EXPECT_EQ(c.how, row.how);
+        EXPECT_NE(std::string(c.complaint).find(row.complaint), std::string::npos) << c.complaint;
+        EXPECT_EQ(c.complaint.empty(), *row.complaint == '\0');
+    }
+    // This process's choices are paths the processor runs.
+    const auto decode = AvailableDecodePaths();
+    EXPECT_NE(std::find(decode.begin(), decode.end(), ActiveDecodePath()), decode.end());
+    EXPECT_EQ(DescribeDecodePath().rfind(DecodePathName(ActiveDecodePath()), 0), 0u);
+    const auto measure = AvailableMeasurePaths();
+    EXPECT_NE(std::find(measure.begin(), measure.end(), ActiveMeasurePath()), measure.end());
 }
 
 TEST_F(DecodePaths, RandomBlocksOnRaggedSizesAndCutData) {
