@@ -7,6 +7,7 @@
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "inspect/ExportAll.h"
+#include "inspect/LineWriter.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 #include "thumbnails/ContactSheet.h"
@@ -16,48 +17,6 @@ namespace {
 
 constexpr const char* kProgram = "marrowix-inspect";
 
-// Room for the longest line the printers make, so that printing, once it
-// has started, asks for no memory and cannot stop halfway for lack of it.
-constexpr std::size_t kLineRoom = 64 << 10;
-
-// A line of output built in a buffer that is reserved once and reused.
-class LineWriter {
-public:
-    explicit LineWriter(std::ostream& out) : m_out(out) { m_line.reserve(kLineRoom); }
-    std::string& Line() { return m_line; }
-    void Flush() {
-        m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
-        m_line.clear();
-    }
-
-private:
-    std::ostream& m_out;
-    std::string m_line;
-};
-
-void AppendNumber(std::string& line, std::uint64_t value) {
-    char digits[24];
-    const int n =
-        std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-    line.append(digits, static_cast<std::size_t>(n));
-}
-
-void AppendJsonString(std::string& line, std::u16string_view text) {
-    line += '"';
-    AppendEscaped(line, text, true);
-    line += '"';
-}
-
-// Each byte of a stored name is one unit of it.
-std::u16string_view NameUnits(const CTextureSet& set, std::size_t i,
-                              char16_t (&units)[kNameUnits]) {
-    const std::string_view bytes = set.GetEntryNameBytes(i);
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-        units[k] = static_cast<unsigned char>(bytes[k]);
-    }
-    return {units, bytes.size()};
-}
-
 // "#INDEX name  Dimensions: W x H  Offset: 0xOFFSET": the index is what
 // --export and --texel take.
 // One texture of the tree: "#INDEX NAME", the index padded to `digits`
@@ -65,20 +24,21 @@ std::u16string_view NameUnits(const CTextureSet& set, std::size_t i,
 // line up whatever the indexes' widths.
 void AppendEntryLine(std::string& line, const CTextureSet& set, std::size_t i, std::size_t digits) {
     const StoredEntry& e = set.Entries()[i];
-    char16_t units[kNameUnits];
     line += '#';
     const std::size_t indexStart = line.size();
     AppendNumber(line, i);
     line.append(digits - std::min(digits, line.size() - indexStart) + 1, ' ');
     const std::size_t start = line.size();
-    AppendEscaped(line, NameUnits(set, i, units), false);
+    AppendEscapedBytes(line, set.GetEntryNameBytes(i), false);
     if (line.size() - start < 24) {
         line.append(24 - (line.size() - start), ' ');
     }
-    char numbers[96];
-    const int n = std::snprintf(numbers, sizeof numbers, "  Dimensions: %d x %d  Offset: 0x%X",
-                                e.width, e.height, e.offset);
-    line.append(numbers, static_cast<std::size_t>(n));
+    line += "  Dimensions: ";
+    AppendSigned(line, e.width);
+    line += " x ";
+    AppendSigned(line, e.height);
+    line += "  Offset: 0x";
+    AppendHexUpper(line, e.offset);
 }
 
 std::string FileWarning(const char* what, const std::u16string& path, const std::string& reason) {
@@ -158,11 +118,10 @@ int PrintCheck(const Options& o, std::ostream& out, std::ostream& err) {
     }
     for (const SetProblem& p : problems) {
         if (p.entry) {
-            char16_t units[kNameUnits];
             line += "entry ";
             AppendNumber(line, *p.entry);
             line += " \"";
-            AppendEscaped(line, NameUnits(set, *p.entry, units), false);
+            AppendEscapedBytes(line, set.GetEntryNameBytes(*p.entry), false);
             line += "\" (listing line ";
             AppendNumber(line, *p.line);
             line += "): ";
@@ -377,18 +336,22 @@ void PrintJson(const CTextureSet& set, const std::string& mode, std::ostream& ou
     }
     line += "],\"entries\":[";
     const std::span<const StoredEntry> entries = set.Entries();
-    char16_t units[kNameUnits];
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const StoredEntry& e = entries[i];
         line += i ? ",{\"index\":" : "{\"index\":";
         AppendNumber(line, i);
         line += ",\"name\":";
-        AppendJsonString(line, NameUnits(set, i, units));
-        char numbers[96];
-        const int n = std::snprintf(numbers, sizeof numbers,
-                                    ",\"width\":%d,\"height\":%d,\"offset\":%u,\"category\":%u}",
-                                    e.width, e.height, e.offset, unsigned{e.category});
-        line.append(numbers, static_cast<std::size_t>(n));
+        line += '"';
+        AppendEscapedBytes(line, set.GetEntryNameBytes(i), true);
+        line += "\",\"width\":";
+        AppendSigned(line, e.width);
+        line += ",\"height\":";
+        AppendSigned(line, e.height);
+        line += ",\"offset\":";
+        AppendNumber(line, e.offset);
+        line += ",\"category\":";
+        AppendNumber(line, e.category);
+        line += '}';
         writer.Flush();
     }
     line += "]}\n";

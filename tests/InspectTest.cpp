@@ -12,6 +12,7 @@
 #include "TestFiles.h"
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
+#include "textureset/DisplayText.h"
 
 namespace marrowix::test {
 namespace {
@@ -96,6 +97,29 @@ TEST(Inspect, PrintsJsonAndWarnsOfMissingFiles) {
         << o.out;
     EXPECT_NE(o.out.find("\"name\":\"q\\\\\\u0001\\t\""), std::string::npos) << o.out;
     EXPECT_EQ(inspect::JsonString(u"\u00E9\xD800"), "\"\xC3\xA9\\uD800\"");
+}
+
+// A stored name's bytes print as the units they are, in both forms: every
+// byte value alone and between plain text, and runs of bytes to escape.
+TEST(Inspect, NameBytesPrintAsTheirUnits) {
+    std::vector<std::string> names = {"", "plain", "a\"b\\c", "\x01\x7F\x80\x9F\xA0\xFF"};
+    for (int b = 0; b < 256; ++b) {
+        names.push_back(std::string(1, static_cast<char>(b)));
+        names.push_back("ab" + std::string(1, static_cast<char>(b)) + "cd");
+    }
+    for (const std::string& name : names) {
+        std::u16string widened;
+        for (const char c : name) {
+            widened += static_cast<char16_t>(static_cast<unsigned char>(c));
+        }
+        for (const bool json : {false, true}) {
+            std::string fromBytes;
+            std::string fromUnits;
+            AppendEscapedBytes(fromBytes, name, json);
+            AppendEscaped(fromUnits, widened, json);
+            EXPECT_EQ(fromBytes, fromUnits) << json << " " << name;
+        }
+    }
 }
 
 // Exports entry 0 (road) of the example set's etc files to `out`.

@@ -52,6 +52,27 @@ void AppendEscaped(std::string& out, std::u16string_view text, bool json) {
     }
 }
 
+void AppendEscapedBytes(std::string& out, std::string_view bytes, bool json) {
+    std::size_t run = 0;  // the start of the bytes that stand as they are
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0x20 && b < 0x7F && !(json && (b == '"' || b == '\\'))) {
+            continue;
+        }
+        out.append(bytes.data() + run, i - run);
+        run = i + 1;
+        if (b >= 0xA0) {
+            // U+00A0-U+00FF in UTF-8.
+            out += static_cast<char>(0xC0 | b >> 6);
+            out += static_cast<char>(0x80 | (b & 63));
+        } else {
+            const char16_t unit = b;
+            AppendEscaped(out, std::u16string_view(&unit, 1), json);
+        }
+    }
+    out.append(bytes.data() + run, bytes.size() - run);
+}
+
 std::string DisplayName(std::u16string_view name) {
     std::string out;
     AppendEscaped(out, name, false);

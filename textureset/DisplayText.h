@@ -12,6 +12,9 @@ namespace marrowix {
 // \uNNNN with quotes, backslashes and unpaired surrogates escaped too. Adds
 // at most 6 bytes per unit, so a buffer reserved for that never grows.
 void AppendEscaped(std::string& out, std::u16string_view text, bool json);
+// The same for a text whose every byte is one unit (a stored name): runs of
+// printable ASCII are copied as they stand.
+void AppendEscapedBytes(std::string& out, std::string_view bytes, bool json);
 
 // A name on one line of a terminal.
 std::string DisplayName(std::u16string_view name);
