@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imagefiles/DeflateJoin.h"
+#include "imagefiles/LiteralDeflate.h"
 #include "imagefiles/PngEncoder.h"
 
 namespace marrowix {
@@ -93,15 +94,31 @@ TEST(DeflateJoin, JoinedStreamsInflateToTheirInputsOneAfterAnother) {
     Bytes joined;
     Bytes expected;
     for (std::size_t i = 0; i < streams.size(); ++i) {
-        if (i + 1 < streams.size()) {
-            ASSERT_TRUE(EndWithoutFinal(streams[i])) << "part " << i;
-            // A part that continues ends with an empty stored block.
-            ASSERT_GE(streams[i].size(), 4u);
-            EXPECT_EQ(Bytes(streams[i].end() - 4, streams[i].end()),
-                      (Bytes{0x00, 0x00, 0xFF, 0xFF}));
-        }
+        ASSERT_TRUE(EndWithoutFinal(streams[i])) << "part " << i;
+        // A part that continues ends with an empty stored block.
+        ASSERT_GE(streams[i].size(), 4u);
+        EXPECT_EQ(Bytes(streams[i].end() - 4, streams[i].end()), (Bytes{0x00, 0x00, 0xFF, 0xFF}));
         joined.insert(joined.end(), streams[i].begin(), streams[i].end());
         expected.insert(expected.end(), inputs[i].begin(), inputs[i].end());
+    }
+    // Then literals alone, each a continuing stream but the last: empty, one
+    // byte, one value repeated, noise over several blocks, and counts that
+    // double from one value to the next in one block, whose Huffman code is
+    // 18 deep, deeper than deflate's 15 bits: it must be shortened.
+    Bytes doubling(1, 0);
+    for (std::uint32_t value = 1; value < 18; ++value) {
+        doubling.insert(doubling.end(), std::size_t{1} << (value - 1),
+                        static_cast<std::uint8_t>(value));
+    }
+    const std::vector<Bytes> literals = {Bytes{},
+                                         Bytes{7},
+                                         Bytes(300000, 0x42),
+                                         doubling,
+                                         Pieces(600000, seed++, false),
+                                         Pieces(100000, seed++, true)};
+    for (std::size_t i = 0; i < literals.size(); ++i) {
+        DeflateLiterals(literals[i], i + 1 == literals.size(), joined);
+        expected.insert(expected.end(), literals[i].begin(), literals[i].end());
     }
     EXPECT_EQ(Inflate(joined, expected.size(), false), expected);
 }
