@@ -57,6 +57,19 @@ std::uint64_t Fold(std::uint64_t h, std::uint64_t v) {
 
 std::uint64_t FoldBytes(std::uint64_t h, const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
+    if (n >= 32) {
+        // Four digests side by side, folded into one: a fold waits on the
+        // one before it, four do not wait on each other.
+        std::uint64_t lanes[4] = {h, h + 1, h + 2, h + 3};
+        for (; i + 32 <= n; i += 32) {
+            for (int k = 0; k < 4; ++k) {
+                std::uint64_t v = 0;
+                std::memcpy(&v, p + i + 8 * k, 8);
+                lanes[k] = Fold(lanes[k], v);
+            }
+        }
+        h = Fold(Fold(Fold(Fold(h, lanes[0]), lanes[1]), lanes[2]), lanes[3]);
+    }
     for (; i + 8 <= n; i += 8) {
         std::uint64_t v = 0;
         std::memcpy(&v, p + i, 8);
@@ -192,18 +205,35 @@ private:
                 // Kept for the next thumbnail row when the row is one chunk.
                 m_decodedRow = cw == m_width ? source : kNoRow;
             }
-            for (std::uint32_t y = first; y < last; ++y) {
-                const std::uint32_t* texels =
-                    m_texels.data() + std::size_t{m_dxt ? y % 4 : 0} * stride;
-                AddColumns(cx, cw, texels);
+            // The rows' texels summed down first, blue and red in one word
+            // and green and alpha in another (16 bits a channel: at most 4
+            // rows of 255), then across into the thumbnail's columns.
+            const std::uint32_t rows = last - first;
+            const std::uint32_t* texels =
+                m_texels.data() + std::size_t{m_dxt ? first % 4 : 0} * stride;
+            std::uint32_t* blueRed = m_blueRed.data();
+            std::uint32_t* greenAlpha = m_greenAlpha.data();
+            for (std::uint32_t i = 0; i < cw; ++i) {
+                blueRed[i] = texels[i] & 0x00FF00FFu;
+                greenAlpha[i] = (texels[i] >> 8) & 0x00FF00FFu;
             }
+            for (std::uint32_t y = 1; y < rows; ++y) {
+                const std::uint32_t* row = texels + std::size_t{y} * stride;
+                for (std::uint32_t i = 0; i < cw; ++i) {
+                    blueRed[i] += row[i] & 0x00FF00FFu;
+                    greenAlpha[i] += (row[i] >> 8) & 0x00FF00FFu;
+                }
+            }
+            AddColumns(cx, cw, rows);
         }
     }
 
-    // Adds texels cx to cx + cw - 1 of one row to the sums of their columns:
-    // column by column, each a plain loop over its texels.
-    void AddColumns(std::uint32_t cx, std::uint32_t cw, const std::uint32_t* texels) {
+    // Adds the summed-down texels cx to cx + cw - 1 (m_blueRed,
+    // m_greenAlpha) of `rows` rows to the sums of their columns: column by
+    // column, in runs short enough that 16 bits a channel hold their sums.
+    void AddColumns(std::uint32_t cx, std::uint32_t cw, std::uint32_t rows) {
         const std::uint32_t end = cx + cw;
+        const std::uint32_t run = 65535 / (255 * std::max(rows, 1u));
         for (auto tx = static_cast<std::uint32_t>(std::uint64_t{cx} * m_out.width / m_width);
              tx < m_out.width; ++tx) {
             const std::uint32_t from = std::max(cx, Start(tx, m_out.width, m_width));
@@ -211,24 +241,20 @@ private:
             if (from >= end) {
                 break;
             }
-            // At most kChunkTexels texels of 255: 32 bits hold their sum.
-            std::uint32_t b = 0;
-            std::uint32_t g = 0;
-            std::uint32_t r = 0;
-            std::uint32_t a = 0;
-            for (std::uint32_t x = from; x < to; ++x) {
-                const std::uint32_t p = texels[x - cx];
-                b += p & 0xFF;
-                g += (p >> 8) & 0xFF;
-                r += (p >> 16) & 0xFF;
-                a += p >> 24;
-            }
             Sum& sum = m_sums[tx];
-            sum.b += b;
-            sum.g += g;
-            sum.r += r;
-            sum.a += a;
-            sum.n += to - from;
+            for (std::uint32_t x = from; x < to; x += run) {
+                std::uint32_t blueRed = 0;
+                std::uint32_t greenAlpha = 0;
+                for (std::uint32_t i = x - cx, stop = std::min(to, x + run) - cx; i < stop; ++i) {
+                    blueRed += m_blueRed[i];
+                    greenAlpha += m_greenAlpha[i];
+                }
+                sum.b += blueRed & 0xFFFF;
+                sum.r += blueRed >> 16;
+                sum.g += greenAlpha & 0xFFFF;
+                sum.a += greenAlpha >> 16;
+            }
+            sum.n += std::uint64_t{to - from} * rows;
         }
     }
 
@@ -243,6 +269,9 @@ private:
     std::vector<Sum> m_sums;  // of each thumbnail column, for the row being made
     std::vector<std::uint8_t> m_bytes;
     std::vector<std::uint32_t> m_texels;
+    // A stretch's texels summed down its rows, two channels a word.
+    std::vector<std::uint32_t> m_blueRed = std::vector<std::uint32_t>(kChunkTexels);
+    std::vector<std::uint32_t> m_greenAlpha = std::vector<std::uint32_t>(kChunkTexels);
     static constexpr std::uint32_t kNoRow = 0xFFFFFFFFu;
     std::uint32_t m_decodedRow = kNoRow;  // the row of blocks m_texels holds, if whole
     std::vector<std::uint16_t> m_nibbles =
