@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 
 namespace marrowix {
 namespace {
@@ -16,6 +18,11 @@ public:
     // The next `count` (at most 16) bits, not consumed.
     std::uint32_t Peek(unsigned count) const {
         const std::size_t at = static_cast<std::size_t>(m_position >> 3);
+        if (std::endian::native == std::endian::little && at + 8 <= m_size) {
+            std::uint64_t word = 0;  // away from the end: one load
+            std::memcpy(&word, m_data + at, 8);
+            return static_cast<std::uint32_t>(word >> (m_position & 7)) & ((1u << count) - 1);
+        }
         std::uint32_t bits = 0;
         for (std::size_t i = 0; i < 3; ++i) {
             if (at + i < m_size) {
