@@ -160,6 +160,7 @@ private:
         const std::uint32_t y1 = std::min(4 * blockRow + 4, m_r.y + m_r.height);
         const bool allRows = y0 == 4 * blockRow && y1 == 4 * blockRow + 4;
         const PaletteTables& t = Palettes();
+        const std::uint64_t* alphaCountsOf = kAlphaCounts.data();  // not reloaded each block
         // Counted here rather than in `s`, which the histograms' stores
         // would make the compiler read and write again every block.
         std::uint64_t alphaEight = 0;
@@ -214,9 +215,10 @@ private:
                     hg[(green >> (8 * k)) & 255] += n;
                     hb[(blue >> (8 * k)) & 255] += n;
                 }
-                const std::uint64_t alphaCounts =
-                    kAlphaCounts[alphaIndices & 4095] + kAlphaCounts[(alphaIndices >> 12) & 4095] +
-                    kAlphaCounts[(alphaIndices >> 24) & 4095] + kAlphaCounts[alphaIndices >> 36];
+                const std::uint64_t alphaCounts = alphaCountsOf[alphaIndices & 4095] +
+                                                  alphaCountsOf[(alphaIndices >> 12) & 4095] +
+                                                  alphaCountsOf[(alphaIndices >> 24) & 4095] +
+                                                  alphaCountsOf[alphaIndices >> 36];
                 for (unsigned i = 0; i < 8; ++i) {
                     ha[(alpha >> (8 * i)) & 255] += (alphaCounts >> (8 * i)) & 255;
                 }
