@@ -1,11 +1,7 @@
 // Which measure path runs: the processor's paths, the one the environment
 // names, or the fastest of them on a short trial of the loops a comparison
 // spends its time in.
-#include <algorithm>
 #include <array>
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -74,22 +70,10 @@ void MeasureTrial(MeasurePath path) {
     (void)ssim;
 }
 
-const PathChoice<MeasurePath>& FirstChoice() {
-    static const PathChoice<MeasurePath> choice = [] {
-        PathChoice<MeasurePath> c = ChoosePath<MeasurePath>(
-            "MARROWIX_MEASURE_PATH", std::getenv("MARROWIX_MEASURE_PATH"), kAllMeasurePaths,
-            AvailableMeasurePaths(), MeasurePathName, MeasureTrial);
-        if (!c.complaint.empty()) {
-            std::fprintf(stderr, "%s\n", c.complaint.c_str());
-        }
-        return c;
-    }();
-    return choice;
-}
-
-std::atomic<MeasurePath>& ChosenPath() {
-    static std::atomic<MeasurePath> path{FirstChoice().path};
-    return path;
+PathSetting<MeasurePath>& Paths() {
+    static PathSetting<MeasurePath> paths("MARROWIX_MEASURE_PATH", kAllMeasurePaths, Supported,
+                                          MeasurePathName, MeasureTrial);
+    return paths;
 }
 
 }  // namespace
@@ -124,29 +108,19 @@ const char* MeasurePathName(MeasurePath path) {
 }
 
 std::vector<MeasurePath> AvailableMeasurePaths() {
-    std::vector<MeasurePath> paths;
-    for (MeasurePath p : kAllMeasurePaths) {
-        if (Supported(p)) {
-            paths.push_back(p);
-        }
-    }
-    return paths;
+    return Paths().Available();
 }
 
 MeasurePath ActiveMeasurePath() {
-    return ChosenPath().load(std::memory_order_relaxed);
+    return Paths().Active();
 }
 
 bool ForceMeasurePath(MeasurePath path) {
-    if (!Supported(path)) {
-        return false;
-    }
-    ChosenPath().store(path, std::memory_order_relaxed);
-    return true;
+    return Paths().Force(path);
 }
 
 std::string DescribeMeasurePath() {
-    return std::string(MeasurePathName(ActiveMeasurePath())) + " (" + FirstChoice().how + ")";
+    return Paths().Describe();
 }
 
 }  // namespace marrowix

@@ -2,13 +2,9 @@
 // bits a channel.
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "decode/BlockKernels.h"
@@ -162,14 +158,6 @@ Kernel32 KernelOf(DecodePath, std::uint32_t*) {
 constexpr DecodePath kAllPaths[] = {DecodePath::kScalar, DecodePath::kSse41, DecodePath::kAvx2,
                                     DecodePath::kAvx512};
 
-// The path MARROWIX_DECODE_PATH names, or the fastest (made once).
-const PathChoice<DecodePath>& FirstChoice();
-
-std::atomic<DecodePath>& CurrentPath() {
-    static std::atomic<DecodePath> path{FirstChoice().path};
-    return path;
-}
-
 template <std::uint32_t Layout, class T, class Tables>
 void DecodeImage(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> blocks,
                  T* out, std::uint32_t layout, Kernel<T, Tables> kernel) {
@@ -235,24 +223,18 @@ void DecodeTrial(DecodePath path) {
                                  KernelOf(path, full.data()));
 }
 
-const PathChoice<DecodePath>& FirstChoice() {
-    static const PathChoice<DecodePath> choice = [] {
-        PathChoice<DecodePath> c = ChoosePath<DecodePath>(
-            "MARROWIX_DECODE_PATH", std::getenv("MARROWIX_DECODE_PATH"),
-            std::vector<DecodePath>(std::begin(kAllPaths), std::end(kAllPaths)),
-            AvailableDecodePaths(), DecodePathName, DecodeTrial);
-        if (!c.complaint.empty()) {
-            std::fprintf(stderr, "%s\n", c.complaint.c_str());
-        }
-        return c;
-    }();
-    return choice;
+// The paths, the one taken chosen at first use.
+PathSetting<DecodePath>& Paths() {
+    static PathSetting<DecodePath> paths(
+        "MARROWIX_DECODE_PATH", std::vector<DecodePath>(std::begin(kAllPaths), std::end(kAllPaths)),
+        Supports, DecodePathName, DecodeTrial);
+    return paths;
 }
 
 }  // namespace
 
 std::string DescribeDecodePath() {
-    return std::string(DecodePathName(ActiveDecodePath())) + " (" + FirstChoice().how + ")";
+    return Paths().Describe();
 }
 
 void DecodeBlock(const std::uint8_t* block, std::uint32_t x, std::uint32_t y, std::uint32_t width,
@@ -272,9 +254,8 @@ bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
         return true;
     }
     if (layout == kLayoutRgba4444) {
-        DecodeImage<kLayoutRgba4444>(
-            width, height, blocks, out.data(), layout,
-            KernelOf(CurrentPath().load(std::memory_order_relaxed), out.data()));
+        DecodeImage<kLayoutRgba4444>(width, height, blocks, out.data(), layout,
+                                     KernelOf(Paths().Active(), out.data()));
     } else {
         DecodeImage<0>(width, height, blocks, out.data(), layout, Kernel16());
     }
@@ -287,9 +268,8 @@ bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
         return false;
     }
     if (width != 0 && height != 0) {
-        DecodeImage<kLayoutArgb8888>(
-            width, height, blocks, out.data(), kLayoutArgb8888,
-            KernelOf(CurrentPath().load(std::memory_order_relaxed), out.data()));
+        DecodeImage<kLayoutArgb8888>(width, height, blocks, out.data(), kLayoutArgb8888,
+                                     KernelOf(Paths().Active(), out.data()));
     }
     return true;
 }
@@ -309,25 +289,15 @@ const char* DecodePathName(DecodePath path) {
 }
 
 std::vector<DecodePath> AvailableDecodePaths() {
-    std::vector<DecodePath> paths;
-    for (DecodePath p : kAllPaths) {
-        if (Supports(p)) {
-            paths.push_back(p);
-        }
-    }
-    return paths;
+    return Paths().Available();
 }
 
 DecodePath ActiveDecodePath() {
-    return CurrentPath().load(std::memory_order_relaxed);
+    return Paths().Active();
 }
 
 bool ForceDecodePath(DecodePath path) {
-    if (!Supports(path)) {
-        return false;
-    }
-    CurrentPath().store(path, std::memory_order_relaxed);
-    return true;
+    return Paths().Force(path);
 }
 
 }  // namespace marrowix

@@ -6,11 +6,16 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace marrowix {
@@ -92,5 +97,69 @@ PathChoice<Path> ChoosePath(std::string_view variable, const char* wanted,
     choice.how = "fastest on a trial of " + pathchoice::Names(tried, name);
     return choice;
 }
+
+// One job's paths in a process: those the processor runs, the one taken
+// (chosen by ChoosePath at first use, from the environment variable and a
+// trial, and a complaint about the variable told on stderr), and forcing
+// another.
+template <class Path>
+class PathSetting {
+public:
+    using Name = const char* (*)(Path);
+
+    PathSetting(const char* variable, std::vector<Path> all, bool (*supported)(Path), Name name,
+                void (*trial)(Path))
+        : m_variable(variable),
+          m_all(std::move(all)),
+          m_supported(supported),
+          m_name(name),
+          m_trial(trial) {}
+
+    // The scalar path first.
+    std::vector<Path> Available() const {
+        std::vector<Path> paths;
+        std::copy_if(m_all.begin(), m_all.end(), std::back_inserter(paths), m_supported);
+        return paths;
+    }
+
+    Path Active() { return Current().load(std::memory_order_relaxed); }
+
+    // False, and nothing changed, for a path the processor cannot run.
+    bool Force(Path path) {
+        if (!m_supported(path)) {
+            return false;
+        }
+        Current().store(path, std::memory_order_relaxed);
+        return true;
+    }
+
+    // "avx2 (fastest on a trial of sse4.1, avx2, avx512)".
+    std::string Describe() {
+        const Path active = Active();
+        return std::string(m_name(active)) + " (" + m_choice.how + ")";
+    }
+
+private:
+    std::atomic<Path>& Current() {
+        std::call_once(m_chosen, [this] {
+            m_choice = ChoosePath<Path>(m_variable, std::getenv(m_variable), m_all, Available(),
+                                        m_name, m_trial);
+            if (!m_choice.complaint.empty()) {
+                std::fprintf(stderr, "%s\n", m_choice.complaint.c_str());
+            }
+            m_active.store(m_choice.path, std::memory_order_relaxed);
+        });
+        return m_active;
+    }
+
+    const char* m_variable;
+    std::vector<Path> m_all;
+    bool (*m_supported)(Path);
+    Name m_name;
+    void (*m_trial)(Path);
+    std::once_flag m_chosen;
+    PathChoice<Path> m_choice;
+    std::atomic<Path> m_active{};
+};
 
 }  // namespace marrowix
