@@ -136,7 +136,8 @@ public:
     // "avx2 (fastest on a trial of sse4.1, avx2, avx512)".
     std::string Describe() {
         const Path active = Active();
-        return std::string(m_name(active)) + " (" + m_choice.how + ")";
+        return std::string(m_name(active)) + " (" +
+               (active == m_choice.path ? m_choice.how : std::string("forced")) + ")";
     }
 
 private:
