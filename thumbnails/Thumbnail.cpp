@@ -209,6 +209,9 @@ private:
             // and green and alpha in another (16 bits a channel: at most 4
             // rows of 255), then across into the thumbnail's columns.
             const std::uint32_t rows = last - first;
+            if (rows == 0) {
+                return;
+            }
             const std::uint32_t* texels =
                 m_texels.data() + std::size_t{m_dxt ? first % 4 : 0} * stride;
             std::uint32_t* blueRed = m_blueRed.data();
