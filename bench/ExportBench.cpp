@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "BenchImages.h"

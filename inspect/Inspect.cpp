@@ -1,6 +1,5 @@
 #include "inspect/Inspect.h"
 
-#include <cstdio>
 #include <new>
 
 #include "compare/MeasureKernels.h"
