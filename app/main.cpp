@@ -8,6 +8,7 @@
 #include "app/MarrowixApp.h"
 #include "platform/FileSizeLimit.h"
 #include "platform/ProcessMemory.h"
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
 
     marrowix::KeepFreedMemoryForReuse();
     marrowix::LetWritesPastTheFileSizeLimitFail();
+    marrowix::RemoveTemporariesOnSignals();
     ViewerApplication application(argc, argv);
     if (arguments.listing) {
         marrowix::theApp.m_startListing = marrowix::StartListingPath(*arguments.listing);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/SignalCleanup.h"
 #include "textureset/DisplayText.h"
 
 namespace marrowix {
@@ -87,18 +88,44 @@ std::string OutputFolder::Open(const std::string& path, OutputFolder* folder) {
     return {};
 }
 
-std::string OutputFolder::Make(const std::string& path, OutputFolder* folder) {
+std::string OutputFolder::Make(const std::string& path, OutputFolder* folder,
+                               std::vector<std::string>* made) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0 &&
         errno == ENOENT) {
         return Quoted(path) + " is a symbolic link to a missing folder";
     }
+    // The folders missing on the way, deepest first, are the ones made.
+    std::vector<std::string> missing;
+    for (std::filesystem::path p(path);
+         !p.empty() && ::lstat(p.c_str(), &st) != 0 && errno == ENOENT; p = p.parent_path()) {
+        missing.push_back(p.native());
+        if (p == p.parent_path()) {
+            break;
+        }
+    }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path), ec);
     if (ec) {
+        RemoveMadeFolders(missing);
         return "cannot make the folder " + Quoted(path) + ": " + ec.message();
     }
-    return Open(path, folder);
+    if (std::string error = Open(path, folder); !error.empty()) {
+        RemoveMadeFolders(missing);
+        return error;
+    }
+    if (made != nullptr) {
+        *made = std::move(missing);
+    }
+    return {};
+}
+
+void RemoveMadeFolders(const std::vector<std::string>& made) {
+    for (const std::string& path : made) {
+        if (::rmdir(path.c_str()) != 0) {
+            break;  // not empty: something else is in it now
+        }
+    }
 }
 
 std::string OutputFolder::MakeSubfolder(const std::string& name, OutputFolder* folder) const {
@@ -131,13 +158,14 @@ std::string OutputFolder::MakeSubfolder(const std::string& name, OutputFolder* f
 }
 
 std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name,
-                         bool make) {
+                         bool make, std::vector<std::string>* made) {
     std::string folderPath;
     SplitPath(path, &folderPath, name);
     if (!IsPlainName(*name)) {
         return "not a file name";
     }
-    return make ? OutputFolder::Make(folderPath, folder) : OutputFolder::Open(folderPath, folder);
+    return make ? OutputFolder::Make(folderPath, folder, made)
+                : OutputFolder::Open(folderPath, folder);
 }
 
 SetFileGuard::SetFileGuard(const CTextureSet& set) {
@@ -150,26 +178,35 @@ void SetFileGuard::Add(const CTextureSet& set) {
         {"offset table", {&set.OffsetTablePath(), set.GetOffsetTableFile()}},
         {"data file", {&set.DataPath(), set.GetDataFile()}}};
     for (const auto& [what, file] : files) {
-        Guarded g;
-        g.what = what;
-        const std::string native = ToNativePath(*file.first);
-        if (file.second != nullptr) {
-            g.known = true;
-            g.identity = file.second->Identity();
-        } else {
-            g.known = IdentifyFile(native, &g.identity);
-        }
-        std::string folder;
-        SplitPath(native, &folder, &g.name);
-        g.folderKnown = IdentifyFile(folder, &g.folder);
-        m_files.push_back(std::move(g));
+        AddFile(ToNativePath(*file.first), file.second,
+                std::string("it is the set's own ") + what + "; the set's files are never written");
     }
+}
+
+void SetFileGuard::AddImage(const std::string& nativePath) {
+    AddFile(nativePath, nullptr,
+            "it is " + Quoted(nativePath) + ", an image being read; images read are never written");
+}
+
+void SetFileGuard::AddFile(const std::string& native, const InputFile* open, std::string why) {
+    Guarded g;
+    g.why = std::move(why);
+    if (open != nullptr) {
+        g.known = true;
+        g.identity = open->Identity();
+    } else {
+        g.known = IdentifyFile(native, &g.identity);
+    }
+    std::string folder;
+    SplitPath(native, &folder, &g.name);
+    g.folderKnown = IdentifyFile(folder, &g.folder);
+    m_files.push_back(std::move(g));
 }
 
 namespace {
 
-std::string Refused(const std::string& what) {
-    return "refused: it is the set's own " + what + "; the set's files are never written";
+std::string Refused(const std::string& why) {
+    return "refused: " + why;
 }
 
 }  // namespace
@@ -188,7 +225,7 @@ std::string SetFileGuard::Refusal(const OutputFolder& folder, const std::string&
     if (::fstat(folder.Descriptor(), &st) == 0) {
         for (const Guarded& g : m_files) {
             if (g.folderKnown && g.folder == IdentityOf(st) && g.name == name) {
-                return Refused(g.what);
+                return Refused(g.why);
             }
         }
     }
@@ -198,7 +235,7 @@ std::string SetFileGuard::Refusal(const OutputFolder& folder, const std::string&
 std::string SetFileGuard::Refusal(const FileIdentity& identity) const {
     for (const Guarded& g : m_files) {
         if (g.known && g.identity == identity) {
-            return Refused(g.what);
+            return Refused(g.why);
         }
     }
     return {};
@@ -231,6 +268,7 @@ std::string PendingFile::Make(const OutputFolder& folder, const std::string& nam
                ": every name tried exists";
     }
     std::unique_ptr<PendingFile> pending(new PendingFile(folder, name, guard, temp, fd));
+    pending->m_signalSlot = RemoveOnSignals(dir, pending->m_temp.c_str());
     struct stat st {};
     if (std::string error =
             ::fstat(fd, &st) != 0 ? ErrnoText(errno) : guard.Refusal(IdentityOf(st));
@@ -248,6 +286,25 @@ PendingFile::~PendingFile() {
     if (!m_committed) {
         ::unlinkat(m_folder.Descriptor(), m_temp.c_str(), 0);
     }
+    Forget();
+}
+
+void PendingFile::Forget() {
+    ForgetOnSignals(m_signalSlot);
+    m_signalSlot = -1;
+}
+
+std::string PendingFile::Uncommit() {
+    if (!m_committed) {
+        return {};
+    }
+    const int dir = m_folder.Descriptor();
+    if (::renameat(dir, m_name.c_str(), dir, m_temp.c_str()) != 0) {
+        return ErrnoText(errno);
+    }
+    m_committed = false;
+    m_signalSlot = RemoveOnSignals(dir, m_temp.c_str());
+    return {};
 }
 
 std::string PendingFile::Commit() {
@@ -265,6 +322,7 @@ std::string PendingFile::Commit() {
         return ErrnoText(errno);
     }
     m_committed = true;
+    Forget();
     return {};
 }
 

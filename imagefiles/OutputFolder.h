@@ -26,8 +26,9 @@ public:
     // the user gives is the user's choice. Empty on success, else the reason.
     static std::string Open(const std::string& path, OutputFolder* folder);
     // The same, making the folder and its parents first where they are
-    // missing.
-    static std::string Make(const std::string& path, OutputFolder* folder);
+    // missing; `made`, where given, gets the folders made, deepest first.
+    static std::string Make(const std::string& path, OutputFolder* folder,
+                            std::vector<std::string>* made = nullptr);
 
     // Makes (where missing) and opens the folder `name` inside this one,
     // never through a link: a name that is a symbolic link or anything but
@@ -55,6 +56,8 @@ public:
     explicit SetFileGuard(const CTextureSet& set);
     // Guards the three files of one more set (another mode's, say) too.
     void Add(const CTextureSet& set);
+    // Guards an image that is read for the write.
+    void AddImage(const std::string& nativePath);
 
     // Empty when `name` in `folder` is none of the set's files, whether
     // followed as a link or not; otherwise why it may not be written.
@@ -62,8 +65,10 @@ public:
     std::string Refusal(const FileIdentity& identity) const;
 
 private:
+    void AddFile(const std::string& nativePath, const InputFile* open, std::string why);
+
     struct Guarded {
-        std::string what;  // "listing", "offset table", "data file"
+        std::string why;  // "it is the set's own listing; ..."
         bool known = false;
         FileIdentity identity;
         bool folderKnown = false;
@@ -98,6 +103,9 @@ public:
     // Closes the file and renames it into place. Empty on success, else the
     // reason.
     std::string Commit();
+    // Takes a commit back: the file goes back to its temporary name, to be
+    // removed with this object. Empty on success, else the reason.
+    std::string Uncommit();
 
 private:
     PendingFile(const OutputFolder& folder, std::string name, const SetFileGuard& guard,
@@ -107,6 +115,7 @@ private:
           m_guard(guard),
           m_temp(std::move(temp)),
           m_fd(fd) {}
+    void Forget();
 
     const OutputFolder& m_folder;
     std::string m_name;
@@ -114,6 +123,7 @@ private:
     std::string m_temp;
     int m_fd;
     bool m_committed = false;
+    int m_signalSlot = -1;  // removed on SIGINT, SIGTERM, SIGHUP until committed
 };
 
 // Writes the file `name` inside `folder`: `write` fills a new temporary file
@@ -129,6 +139,10 @@ std::string WriteFileAtomically(const OutputFolder& folder, const std::string& n
 // `make`, made first where missing) and its final name. Empty on success,
 // else the reason.
 std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::string* name,
-                         bool make = false);
+                         bool make = false, std::vector<std::string>* made = nullptr);
+
+// Removes the folders OutputFolder::Make made, deepest first, as long as
+// they are empty.
+void RemoveMadeFolders(const std::vector<std::string>& made);
 
 }  // namespace marrowix

@@ -69,7 +69,9 @@ std::string UsageText() {
            "       marrowix-inspect [--mode dxt|etc] --pack FOLDER --output-set NEWLISTING "
            "[REPACK OPTIONS]\n"
            "       marrowix-inspect --help | --version [--verbose]\n"
-           "REPACK OPTIONS: [--quality fast|normal|best] [--dither] [--fail-below DB] [--json]\n";
+           "REPACK OPTIONS: [--quality fast|normal|best] [--dither] [--fail-below DB] "
+           "[--overwrite] "
+           "[--json]\n";
 }
 
 std::string HelpText() {
@@ -113,6 +115,8 @@ std::string HelpText() {
            "  --output-set FILE      the new set's listing; its encodings' files beside it\n"
            "  --quality Q            DXT5 encoding: fast, normal (default) or best\n"
            "  --dither               etc: diffuse each channel's error (Floyd-Steinberg)\n"
+           "  --overwrite            replace a set already at NEWLISTING (both encodings);\n"
+           "                         without it such a set is kept and nothing is written\n"
            "  --help                 print this help\n"
            "  --version              print the version (with --verbose also the vector\n"
            "                         paths taken and how they were chosen)\n"
@@ -254,6 +258,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "--dither") {
             o.dither = true;
             haveRepackOption = true;
+        } else if (a == "--overwrite") {
+            o.overwrite = true;
+            haveRepackOption = true;
         } else if (a == "--all") {
             o.all = true;
         } else if (a == "--fail-below") {
@@ -366,7 +373,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (repack != !o.outputSet.empty()) {
         parsed.error = "--replace, --replace-from and --pack go with --output-set";
     } else if (haveRepackOption && !repack) {
-        parsed.error = "--quality and --dither go only with --replace, --replace-from and --pack";
+        parsed.error =
+            "--quality, --dither and --overwrite go only with --replace, "
+            "--replace-from and --pack";
     } else if (o.all && o.command != Command::kCompareWith) {
         parsed.error = "--all goes only with --compare-with";
     } else if (o.failBelow && o.command != Command::kCompare && !repack) {

@@ -59,6 +59,7 @@ struct Options {
     std::string outputSet;           // --output-set: the new set's listing
     std::string quality = "normal";  // fast, normal, best
     bool dither = false;
+    bool overwrite = false;  // --overwrite: replace a set already at --output-set
     std::string listing;
 };
 
@@ -67,7 +68,7 @@ struct ParsedArguments {
     bool help = false;
     bool version = false;
     bool verbose = false;  // with --version: the paths taken
-    std::string error;  // a usage error when not empty
+    std::string error;     // a usage error when not empty
 };
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args);

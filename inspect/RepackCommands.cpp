@@ -26,19 +26,21 @@ struct NotWritten {
     std::size_t index = 0;
     std::string path;
     std::string refused;  // empty: unchanged
+    std::string missing;  // not read: why (a missing image, a dangling link)
 };
 
 // Whether an image holds the entry's image exactly, at either depth
-// --export-all writes (8-bit, or each nibble widened n x 17).
-bool SameAsEntry(const CTextureSet& set, std::size_t index, const InputImage& image) {
+// --export-all writes (8-bit, or each nibble widened n x 17): "" when it
+// does, "differs" when it does not, else why they could not be compared.
+std::string SameAsEntry(const CTextureSet& set, std::size_t index, const InputImage& image) {
     const StoredEntry& e = set.Entries()[index];
     if (std::uint64_t(e.width) != image.width || std::uint64_t(e.height) != image.height) {
-        return false;
+        return "differs";
     }
     for (const Precision precision : {Precision::kFull, Precision::kNibbles}) {
         const Result<Buffer<std::uint8_t>> dib = BuildImageDib(set, index, precision);
         if (!dib.ok()) {
-            return false;
+            return "cannot compare it with the entry's texels: " + dib.error;
         }
         const std::uint8_t* pixels = dib.value.data() + kDibHeaderSize;  // bottom-up BGRA
         bool same = true;
@@ -51,10 +53,42 @@ bool SameAsEntry(const CTextureSet& set, std::size_t index, const InputImage& im
             }
         }
         if (same) {
-            return true;
+            return {};
         }
     }
-    return false;
+    return "differs";
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+// Why nothing of `path` can be found: "" when it is there; otherwise what
+// the report says of it (a dangling link, a name that differs in case only,
+// or nothing there).
+std::string WhyNotFound(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status link = fs::symlink_status(path, ec);
+    if (fs::is_symlink(link)) {
+        return fs::exists(path, ec)
+                   ? ""
+                   : "'" + DisplayPath(path.native()) + "' is a symbolic link to nothing; not read";
+    }
+    if (fs::exists(link)) {
+        return {};
+    }
+    const std::string wanted = LowerAscii(path.filename().native());
+    for (auto it = fs::directory_iterator(path.parent_path(), ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        if (LowerAscii(it->path().filename().native()) == wanted) {
+            return "'" + DisplayPath(it->path().native()) + "' differs from '" +
+                   path.filename().native() + "' only in case; not read";
+        }
+    }
+    return "no '" + DisplayPath(path.native()) + "'";
 }
 
 // The images of `folder` a pack takes: subfolders as categories, .png and
@@ -73,8 +107,19 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
         });
         return entries;
     };
-    auto isImage = [](const fs::path& p) {
-        return EndsWithNoCase(p.string(), ".png") || EndsWithNoCase(p.string(), ".dds");
+    // Why a folder's entry is not taken as an image, or null.
+    auto NotTaken = [](const fs::directory_entry& f, std::error_code& ec,
+                       bool inCategory) -> const char* {
+        if (f.is_symlink(ec) && !f.exists(ec)) {
+            return "a symbolic link to nothing";
+        }
+        if (f.is_directory(ec)) {
+            return inCategory ? "a folder: categories do not nest" : nullptr;
+        }
+        const std::string name = f.path().filename().native();
+        return EndsWithNoCase(name, ".png") || EndsWithNoCase(name, ".dds")
+                   ? nullptr
+                   : "not a .png or .dds file";
     };
     std::error_code ec;
     const std::vector<fs::directory_entry> top = sorted(folder, ec);
@@ -96,22 +141,24 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
             const int category = static_cast<int>(categories.size());
             categories.push_back(name);
             for (const fs::directory_entry& f : sorted(e.path(), ec)) {
-                if (!f.is_directory(ec) && isImage(f.path())) {
-                    items.push_back({category, f.path().stem().native(), f.path().native()});
+                std::error_code fileEc;
+                if (const char* why = NotTaken(f, fileEc, true); why != nullptr) {
+                    err << kProgram << ": ignored: '" << DisplayPath(f.path().native()) << "' ("
+                        << why << ")\n";
                 } else {
-                    err << kProgram << ": ignored: '" << DisplayPath(f.path().native())
-                        << "' (not a .png or .dds file)\n";
+                    items.push_back({category, f.path().stem().native(), f.path().native()});
                 }
             }
             if (ec) {
                 return "cannot read the folder '" + DisplayPath(e.path().native()) +
                        "': " + ec.message();
             }
-        } else if (isImage(e.path())) {
-            roots.push_back({-1, e.path().stem().native(), e.path().native()});
+        } else if (const char* why = NotTaken(e, ec, false); why != nullptr) {
+            err << kProgram << ": ignored: '" << DisplayPath(e.path().native()) << "' (" << why
+                << ")\n";
+            ec.clear();
         } else {
-            err << kProgram << ": ignored: '" << DisplayPath(e.path().native())
-                << "' (not a .png or .dds file)\n";
+            roots.push_back({-1, e.path().stem().native(), e.path().native()});
         }
     }
     items.insert(items.end(), roots.begin(), roots.end());
@@ -153,9 +200,12 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
         };
     }
 
+    options.overwrite = o.overwrite;
     RepackResult result;
     std::vector<NotWritten> notWritten;
-    CTextureSet set;  // names the entries in the report
+    // The listing is read once: the same reading names, pairs and writes.
+    SourceSet source;
+    const CTextureSet& set = source.InMode(o.mode == "etc" ? kModeEtc : kModeDxt);
     std::vector<std::string> categories;
     std::vector<PackItem> items;
     if (o.command == Command::kPack) {
@@ -165,7 +215,10 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
         }
         result = PackTextures(categories, items, o.outputSet, options);
     } else {
-        OpenTextureSet(set, FromNativePath(o.listing), FromUtf8(o.mode));
+        if (std::string error = OpenSourceSet(o.listing, &source); !error.empty()) {
+            err << kProgram << ": the new set was not written: " << error << '\n';
+            return 1;
+        }
         std::vector<Replacement> replacements;
         if (o.command == Command::kReplace) {
             for (const auto& [index, path] : o.replacements) {
@@ -180,26 +233,35 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
                 replacements.push_back({index, path, w, h, std::move(image.value)});
             }
         } else {
+            std::error_code ec;
+            if (!fs::is_directory(o.source, ec)) {
+                err << kProgram << ": the new set was not written: cannot read the folder '"
+                    << DisplayPath(o.source)
+                    << "': " << (ec ? ec.message() : std::string("not a folder")) << '\n';
+                return 1;
+            }
             const std::vector<std::string> paths = ExportPaths(set, ".png");
             for (std::size_t i = 0; i < paths.size(); ++i) {
                 const std::string path = o.source + "/" + paths[i];
-                std::error_code ec;
-                if (paths[i].empty() || !fs::exists(path, ec)) {
+                if (paths[i].empty()) {
+                    continue;
+                }
+                if (std::string why = WhyNotFound(path); !why.empty()) {
+                    notWritten.push_back({i, path, {}, why});
                     continue;
                 }
                 Result<InputImage> image = ReadInputImage(path);
-                if (!image.ok()) {
-                    notWritten.push_back({i, path, image.error});
-                } else if (SameAsEntry(set, i, image.value)) {
-                    notWritten.push_back({i, path, {}});
-                } else {
+                std::string same = image.ok() ? SameAsEntry(set, i, image.value) : image.error;
+                if (same == "differs") {
                     // Read again when its turn comes: one image in memory at a time.
                     replacements.push_back(
                         {i, path, image.value.width, image.value.height, InputImage{}});
+                } else {
+                    notWritten.push_back({i, path, std::move(same), {}});
                 }
             }
         }
-        result = ReplaceTextures(o.listing, o.outputSet, std::move(replacements), options);
+        result = ReplaceTextures(source, o.outputSet, std::move(replacements), options);
     }
     if (!result.error.empty()) {
         err << kProgram << ": the new set was not written: " << result.error << '\n';
@@ -235,22 +297,26 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
         text += "],\"unchanged\":[";
     }
     std::string refusedJson;
+    std::string missingJson;
     for (const NotWritten& n : notWritten) {
         refused += n.refused.empty() ? 0 : 1;
         if (o.json) {
-            std::string& list = n.refused.empty() ? text : refusedJson;
+            std::string& list = !n.missing.empty()  ? missingJson
+                                : n.refused.empty() ? text
+                                                    : refusedJson;
+            const std::string& why = n.missing.empty() ? n.refused : n.missing;
             list += std::string(list.empty() || list.back() == '[' ? "" : ",") +
                     "{\"index\":" + std::to_string(n.index) +
-                    (n.refused.empty() ? "" : ",\"reason\":" + JsonString(FromUtf8(n.refused))) +
-                    "}";
+                    (why.empty() ? "" : ",\"reason\":" + JsonString(FromUtf8(why))) + "}";
         } else {
-            text += (n.refused.empty() ? "unchanged " + title(n.index)
-                                       : "refused " + title(n.index) + ": " + n.refused) +
+            text += (!n.missing.empty()  ? "not read " + title(n.index) + ": " + n.missing
+                     : n.refused.empty() ? "unchanged " + title(n.index)
+                                         : "refused " + title(n.index) + ": " + n.refused) +
                     "\n";
         }
     }
     if (o.json) {
-        text += "],\"refused\":[" + refusedJson + "]}\n";
+        text += "],\"refused\":[" + refusedJson + "],\"notRead\":[" + missingJson + "]}\n";
     }
     out << text;
     if (refused > 0) {

@@ -8,10 +8,12 @@
 #include "inspect/OutputBuffer.h"
 #include "platform/FileSizeLimit.h"
 #include "platform/ProcessMemory.h"
+#include "platform/SignalCleanup.h"
 
 int main(int argc, char** argv) {
     marrowix::KeepFreedMemoryForReuse();
     marrowix::LetWritesPastTheFileSizeLimitFail();
+    marrowix::RemoveTemporariesOnSignals();
     std::ios::sync_with_stdio(false);
     marrowix::inspect::OutputBuffer output(STDOUT_FILENO);
     std::ostream out(&output);

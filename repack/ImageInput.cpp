@@ -10,14 +10,10 @@
 
 #include "decode/Decode.h"
 #include "textureset/DisplayText.h"
+#include "textureset/InputFile.h"
 
 namespace marrowix {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string SizeProblem(std::uint64_t width, std::uint64_t height) {
     if (width == 0 || height == 0) {
@@ -38,7 +34,12 @@ void PngError(png_structp png, png_const_charp message) {
 }
 void PngWarning(png_structp, png_const_charp) {}
 
-std::string ReadPng(std::FILE* file, InputImage& image) {
+// The most bytes deflate can give per byte it reads (a run of one value:
+// 258 bytes from about a quarter of a byte), with room for the headers.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+constexpr std::uint64_t kPngSlack = 4096;
+
+std::string ReadPng(std::FILE* file, std::uint64_t fileSize, InputImage& image) {
     std::string reason;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reason, PngError, PngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
@@ -46,12 +47,13 @@ std::string ReadPng(std::FILE* file, InputImage& image) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         return "not enough memory to read it";
     }
-    // Whatever is set up below stays valid when libpng jumps back here.
-    std::vector<png_bytep> rows;
     if (setjmp(png_jmpbuf(png)) != 0) {
         png_destroy_read_struct(&png, &info, nullptr);
         return "not a PNG that can be read (" + reason + ")";
     }
+    // libpng's own default refuses sides over 1,000,000; the format allows
+    // 2^31 - 1, and the texture's own limit is checked below.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_init_io(png, file);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
@@ -60,12 +62,23 @@ std::string ReadPng(std::FILE* file, InputImage& image) {
         png_destroy_read_struct(&png, &info, nullptr);
         return problem;
     }
+    // Its pixels as stored cannot come from fewer compressed bytes than
+    // deflate's best ratio allows: a small file declaring a huge size is
+    // refused before its pixels are reserved.
+    const std::uint64_t storedBits = std::uint64_t{png_get_bit_depth(png, info)} *
+                                     png_get_channels(png, info) * std::uint64_t{width};
+    const std::uint64_t storedBytes = (storedBits + 7) / 8 * height;
+    if (storedBytes > fileSize * kMaxInflateRatio + kPngSlack) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return "it is cut short: " + std::to_string(width) + " x " + std::to_string(height) +
+               " pixels cannot come from its " + std::to_string(fileSize) + " bytes";
+    }
     // Every colour type and depth to 8-bit RGBA.
     png_set_expand(png);    // palette to RGB, grey below 8 bits to 8, tRNS to alpha
     png_set_scale_16(png);  // 16 bits to 8, rounded
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);  // no alpha: opaque
-    png_set_interlace_handling(png);
+    const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != std::size_t{width} * 4) {
         png_destroy_read_struct(&png, &info, nullptr);
@@ -73,16 +86,18 @@ std::string ReadPng(std::FILE* file, InputImage& image) {
     }
     try {
         image.rgba.resize(std::size_t{width} * height * 4);
-        rows.resize(height);
     } catch (const std::bad_alloc&) {
         png_destroy_read_struct(&png, &info, nullptr);
         return "not enough memory for its " + std::to_string(width) + " x " +
                std::to_string(height) + " pixels";
     }
-    for (png_uint_32 y = 0; y < height; ++y) {
-        rows[y] = image.rgba.data() + std::size_t{y} * width * 4;
+    // Row by row (each pass over every row when interlaced), so that no
+    // table of row pointers is needed for tall images.
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, image.rgba.data() + std::size_t{y} * width * 4, nullptr);
+        }
     }
-    png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     image.width = width;
@@ -105,9 +120,9 @@ enum class DdsKind { kDxt5, kRgba, kBgra, kOther };
 
 // A DDS: "DDS ", a 124-byte header (and a 20-byte DX10 header where its
 // pixel format says so), then the first level's data.
-std::string ReadDds(std::FILE* file, InputImage& image) {
+std::string ReadDds(InputFile& file, InputImage& image) {
     std::uint8_t head[4 + 124 + 20] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    const std::size_t got = file.ReadAt(0, head, sizeof head);
     if (got < 128 || Le32(head) != FourCc("DDS ") || Le32(head + 4) != 124) {
         return "not a DDS file that can be read (its header is missing or broken)";
     }
@@ -153,6 +168,12 @@ std::string ReadDds(std::FILE* file, InputImage& image) {
     }
     const std::uint64_t bytes =
         kind == DdsKind::kDxt5 ? BlockDataSize(width, height) : std::uint64_t{width} * height * 4;
+    // The file's size is known: data it does not hold is never reserved.
+    if (dataStart + bytes > file.Size()) {
+        return "it is cut short: its first level needs " + std::to_string(bytes) +
+               " bytes after its header, and it holds " +
+               std::to_string(file.Size() > dataStart ? file.Size() - dataStart : 0);
+    }
     std::vector<std::uint8_t> data;
     try {
         data.resize(static_cast<std::size_t>(bytes));
@@ -161,8 +182,7 @@ std::string ReadDds(std::FILE* file, InputImage& image) {
         return "not enough memory for its " + std::to_string(width) + " x " +
                std::to_string(height) + " pixels";
     }
-    if (std::fseek(file, static_cast<long>(dataStart), SEEK_SET) != 0 ||
-        std::fread(data.data(), 1, data.size(), file) != data.size()) {
+    if (file.ReadAt(dataStart, data.data(), data.size()) != data.size()) {
         return "it is cut short: its first level needs " + std::to_string(bytes) + " bytes";
     }
     image.width = width;
@@ -195,23 +215,29 @@ std::string ReadDds(std::FILE* file, InputImage& image) {
 
 Result<InputImage> ReadInputImage(const std::string& path) {
     Result<InputImage> result;
-    const File file(std::fopen(path.c_str(), "rb"));
     auto fail = [&](const std::string& why) {
         result.value = InputImage{};
         result.error = "'" + DisplayPath(path) + "': " + why;
         return result;
     };
+    // Regular files only, opened without blocking: a FIFO or a device at an
+    // image's path is refused by name rather than waited on.
+    std::string openError;
+    const std::unique_ptr<InputFile> file = InputFile::Open(FromNativePath(path), &openError);
     if (!file) {
-        return fail(std::strerror(errno));
+        return fail(openError == "is a directory"       ? "a folder, not an image file"
+                    : openError == "not a regular file" ? "not a regular file (a FIFO, a device "
+                                                          "or a socket); images are read only "
+                                                          "from files"
+                                                        : openError);
     }
     std::uint8_t magic[8] = {};
-    const std::size_t got = std::fread(magic, 1, sizeof magic, file.get());
-    std::rewind(file.get());
+    const std::size_t got = file->ReadAt(0, magic, sizeof magic);
     std::string error;
     if (got == 8 && png_sig_cmp(magic, 0, 8) == 0) {
-        error = ReadPng(file.get(), result.value);
+        error = ReadPng(file->Stream(), file->Size(), result.value);
     } else if (got >= 4 && std::memcmp(magic, "DDS ", 4) == 0) {
-        error = ReadDds(file.get(), result.value);
+        error = ReadDds(*file, result.value);
     } else {
         error = "not a PNG or DDS file";
     }

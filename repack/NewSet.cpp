@@ -170,15 +170,19 @@ bool CopyFile(InputFile& from, int to, int* error) {
 }
 
 std::string NewSet::Make(const std::string& newListing, const std::vector<TextureMode>& which) {
-    std::string name;
-    if (std::string error = OpenFolderOf(newListing, &folder, &name, true); !error.empty()) {
+    if (std::string error = OpenFolderOf(newListing, &folder, &m_listingName, true, &m_madeFolders);
+        !error.empty()) {
+        return error;
+    }
+    std::vector<std::string> existing;
+    if (std::string error = CheckTargets(&existing); !error.empty()) {
         return error;
     }
     auto make = [&](const std::string& file, std::unique_ptr<PendingFile>* out) {
         std::string error = PendingFile::Make(folder, file, guard, out);
         return error.empty() ? error : "'" + DisplayPath(folder.PathOf(file)) + "': " + error;
     };
-    if (std::string error = make(name, &listing); !error.empty()) {
+    if (std::string error = make(m_listingName, &listing); !error.empty()) {
         return error;
     }
     const std::u16string path = FromNativePath(newListing);
@@ -197,17 +201,15 @@ std::string NewSet::Make(const std::string& newListing, const std::vector<Textur
     return {};
 }
 
-std::string NewSet::Commit() {
-    for (ModeFiles& m : modes) {
-        for (PendingFile* file : {m.data.get(), m.table.get()}) {
-            if (std::string error = file->Commit(); !error.empty()) {
-                return "'" + DisplayPath(folder.PathOf(file->Name())) + "': " + error;
-            }
+std::vector<std::string> NewSet::TargetNames() const {
+    std::vector<std::string> names{m_listingName};
+    const std::u16string path = FromNativePath(m_listingName);
+    for (const char16_t* word : {u"dxt", u"etc"}) {
+        for (const char16_t* suffix : {u".toc", u".dat"}) {
+            names.push_back(FileNameOf(DeriveSetPath(path, word, suffix)));
         }
     }
-    std::string error = listing->Commit();
-    return error.empty() ? error
-                         : "'" + DisplayPath(folder.PathOf(listing->Name())) + "': " + error;
+    return names;
 }
 
 std::string NewSet::PutImage(ModeFiles& files, const InputImage& image,

@@ -26,21 +26,34 @@ struct ModeFiles {
     std::uint64_t dataEnd = 0;  // where appended data goes
 };
 
-// The pending files of the new set: the listing and each encoding's table
-// and data file, all beside `newListing`.
-
 // The pending files of a new set: the listing and each encoding's table
 // and data file, all beside the new listing, renamed into place together.
+//
+// What lies at the new set's names already (a set written before, or an
+// encoding's files alone) is refused unless `overwrite` is set; then it is
+// replaced whole, files of an encoding not written included, so that no
+// listing ever lies beside table or data files it does not describe.
 struct NewSet {
     OutputFolder folder;
-    SetFileGuard guard;  // the source set's files: never written
+    SetFileGuard guard;  // the source set's files and the images: never written
+    bool overwrite = false;
     std::unique_ptr<PendingFile> listing;
     std::vector<ModeFiles> modes;
 
-    // Opens the new listing's folder (made where missing) and makes the
-    // pending listing and, for each encoding of `which`, table and data file.
+    NewSet() = default;
+    NewSet(const NewSet&) = delete;
+    NewSet& operator=(const NewSet&) = delete;
+    // Without a commit, removes the temporaries and the folders it made.
+    ~NewSet();
+
+    // Opens the new listing's folder (made where missing), checks every name
+    // the set's files take there, and makes the pending listing and, for
+    // each encoding of `which`, table and data file.
     std::string Make(const std::string& newListing, const std::vector<TextureMode>& which);
-    // Renames every file into place, the listing last.
+    // Puts the new set in place: the files already at its names moved aside
+    // (the listing first), the new ones renamed in (the listing last), and
+    // what was moved aside removed. When a step fails everything done is
+    // taken back, the listing last, and the message says what is where.
     std::string Commit();
     // Encodes `image` for `files`' encoding and writes it with `header` at
     // `place` in the data file (after its end when there is none), its offset
@@ -52,6 +65,16 @@ struct NewSet {
     std::string WriteListing(const std::string& text, CTextureSet& check, ListingMap& checkMap);
     // "cannot write 'PATH': REASON".
     std::string WriteError(const PendingFile& file, int error) const;
+
+private:
+    // The names of the set's five files in the folder, the listing first.
+    std::vector<std::string> TargetNames() const;
+    // Why the files at the set's names may not be replaced, or "".
+    std::string CheckTargets(std::vector<std::string>* existing) const;
+
+    std::string m_listingName;
+    std::vector<std::string> m_madeFolders;
+    bool m_committed = false;
 };
 
 // "dxt" or "etc".

@@ -42,35 +42,55 @@ std::string CheckPackName(const std::string& name, bool category) {
     return {};
 }
 
+std::string OpenSourceSet(const std::string& listing, SourceSet* set) {
+    set->listing = listing;
+    OpenTextureSetInBothModes(set->dxt, u"dxt", set->etc, u"etc", FromNativePath(listing),
+                              &set->map);
+    if (!set->dxt.HasListingFile()) {
+        return "cannot open listing '" + DisplayPath(listing) + "': " + set->dxt.ListingError();
+    }
+    if (!set->dxt.ListingError().empty() || set->etc.GetEntryCount() != set->dxt.GetEntryCount()) {
+        return "listing '" + DisplayPath(listing) + "': " + set->etc.ListingError();
+    }
+    return {};
+}
+
 RepackResult ReplaceTextures(const std::string& listing, const std::string& newListing,
                              std::vector<Replacement> replacements, const RepackOptions& options) {
+    SourceSet source;
+    if (std::string error = OpenSourceSet(listing, &source); !error.empty()) {
+        return Failed(error);
+    }
+    return ReplaceTextures(source, newListing, std::move(replacements), options);
+}
+
+RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing,
+                             std::vector<Replacement> replacements, const RepackOptions& options) {
     RepackResult result;
-    CTextureSet dxt;
-    CTextureSet etc;
-    ListingMap map;
-    OpenTextureSetInBothModes(dxt, u"dxt", etc, u"etc", FromNativePath(listing), &map);
-    if (!dxt.HasListingFile()) {
-        return Failed("cannot open listing '" + DisplayPath(listing) + "': " + dxt.ListingError());
-    }
-    if (!dxt.ListingError().empty() || etc.GetEntryCount() != dxt.GetEntryCount()) {
-        return Failed("listing '" + DisplayPath(listing) + "': " + etc.ListingError());
-    }
+    const std::string& listing = sourceSet.listing;
+    CTextureSet& dxt = sourceSet.dxt;
+    CTextureSet& etc = sourceSet.etc;
+    ListingMap& map = sourceSet.map;
     NewSet out;
+    out.overwrite = options.overwrite;
     out.guard.Add(dxt);
     out.guard.Add(etc);
+    for (const Replacement& r : replacements) {
+        out.guard.AddImage(r.source);
+    }
     std::vector<TextureMode> which;
-    for (const CTextureSet* set : {&dxt, &etc}) {
-        const bool has = set->HasOffsetTableFile() && set->HasDataFile();
-        const bool wanted = options.mode.empty() ? has : options.mode == ModeWord(set->GetMode());
+    for (const CTextureSet* mode : {&dxt, &etc}) {
+        const bool has = mode->HasOffsetTableFile() && mode->HasDataFile();
+        const bool wanted = options.mode.empty() ? has : options.mode == ModeWord(mode->GetMode());
         if (wanted && !has) {
-            const bool table = !set->HasOffsetTableFile();
+            const bool table = !mode->HasOffsetTableFile();
             return Failed(
                 "cannot read '" +
-                DisplayPath(ToNativePath(table ? set->OffsetTablePath() : set->DataPath())) +
-                "': " + (table ? set->OffsetTableError() : set->DataError()));
+                DisplayPath(ToNativePath(table ? mode->OffsetTablePath() : mode->DataPath())) +
+                "': " + (table ? mode->OffsetTableError() : mode->DataError()));
         }
         if (wanted) {
-            which.push_back(set->GetMode());
+            which.push_back(mode->GetMode());
         }
     }
     if (which.empty()) {
@@ -109,15 +129,23 @@ RepackResult ReplaceTextures(const std::string& listing, const std::string& newL
     if (!map.Locate({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})) {
         return Failed("listing '" + DisplayPath(listing) + "' changed while it was read");
     }
+    std::string tooLong;  // the last (first in the listing) line too long to be read whole
     for (auto it = resized.rbegin(); it != resized.rend(); ++it) {
         const auto& r = *std::find_if(replacements.begin(), replacements.end(),
                                       [&](const Replacement& x) { return x.index == *it; });
         const std::uint64_t read = map.ReadOf(r.index);
         const std::size_t start = static_cast<std::size_t>(map.Start(read));
         const std::size_t end = static_cast<std::size_t>(map.End(read));
-        text.replace(
-            start, end - start,
-            WithSize(std::string_view(text).substr(start, end - start), r.width, r.height));
+        std::string line =
+            WithSize(std::string_view(text).substr(start, end - start), r.width, r.height);
+        const std::size_t chars = line.size() - (line.ends_with('\n') ? 1 : 0);
+        if (chars > kMaxLineChars) {
+            tooLong = "entry " + std::to_string(r.index) + "'s listing line would take " +
+                      std::to_string(chars) + " characters with its new size " +
+                      std::to_string(r.width) + " x " + std::to_string(r.height) + " (at most " +
+                      std::to_string(kMaxLineChars) + ")";
+        }
+        text.replace(start, end - start, line);
     }
     if (std::string error = out.Make(newListing, which); !error.empty()) {
         return Failed(error);
@@ -140,7 +168,7 @@ RepackResult ReplaceTextures(const std::string& listing, const std::string& newL
             }
         }
         if (!differs.empty()) {
-            return Failed("cannot make the new listing: " + differs);
+            return Failed("cannot make the new listing: " + (tooLong.empty() ? differs : tooLong));
         }
     }
 
@@ -257,6 +285,10 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
         which.push_back(kModeEtc);
     }
     NewSet out;
+    out.overwrite = options.overwrite;
+    for (const PackItem& item : items) {
+        out.guard.AddImage(item.path);
+    }
     if (std::string error = out.Make(newListing, which); !error.empty()) {
         return Failed(error);
     }
@@ -280,14 +312,15 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
         if (!image.ok()) {
             return Failed(image.error);
         }
-        // A texture outside every category takes a number no category has.
+        // A texture outside every category takes the root's number.
         const std::string line = "\"" + item.name + "\" cat=" +
-                                 std::to_string(item.category < 0 ? 65535 : item.category) +
+                                 std::to_string(item.category < 0 ? kRootCategory : item.category) +
                                  " width=" + std::to_string(image.value.width) +
                                  " height=" + std::to_string(image.value.height);
-        if (line.size() > 126) {
+        if (line.size() > kMaxLineChars) {
             return Failed("'" + DisplayPath(item.path) + "': its listing line would take " +
-                          std::to_string(line.size()) + " characters (at most 126)");
+                          std::to_string(line.size()) + " characters (at most " +
+                          std::to_string(kMaxLineChars) + ")");
         }
         text += line + "\n";
         const std::uint64_t read = categories.size() + k;

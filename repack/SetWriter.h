@@ -14,6 +14,7 @@
 #include "compare/Compare.h"
 #include "repack/Encoders.h"
 #include "repack/ImageInput.h"
+#include "repack/ListingMap.h"
 
 namespace marrowix {
 
@@ -25,6 +26,8 @@ struct RepackOptions {
     // The encodings to write: "dxt", "etc", or "" for those the source set
     // has beside its listing (for a pack, both).
     std::string mode;
+    // Replace what lies at the new set's names already (refused otherwise).
+    bool overwrite = false;
     // Told of each texture encoded: done, of total, and its texels.
     std::function<void(std::size_t done, std::size_t total, std::uint64_t texels)> progress;
 };
@@ -55,11 +58,30 @@ struct RepackResult {
     std::vector<WrittenTexture> written;
 };
 
-// Writes at `newListing` the set of `listing` with each replacement's entry
+// A set as one command reads it: its listing read once for both encodings,
+// and where each line lies in it. Whatever names, pairs, compares and writes
+// works from this one reading, so that a listing changed meanwhile cannot
+// make them disagree.
+struct SourceSet {
+    std::string listing;  // its native path
+    CTextureSet dxt;
+    CTextureSet etc;
+    ListingMap map;
+    const CTextureSet& InMode(TextureMode mode) const { return mode == kModeEtc ? etc : dxt; }
+};
+
+// Reads the set of `listing` once into `set`. Empty when its listing could
+// be read whole, else why not.
+std::string OpenSourceSet(const std::string& listing, SourceSet* set);
+
+// Writes at `newListing` the set of `source` with each replacement's entry
 // holding its image: every other entry's bytes, and every listing line but
 // those of replaced entries whose size changed (and there only the width
 // and height values), carried over as they are; offsets change only where
 // data moved.
+RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing,
+                             std::vector<Replacement> replacements, const RepackOptions& options);
+// The same, reading the set of `listing` first.
 RepackResult ReplaceTextures(const std::string& listing, const std::string& newListing,
                              std::vector<Replacement> replacements, const RepackOptions& options);
 

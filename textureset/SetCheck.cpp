@@ -284,7 +284,7 @@ std::vector<SetProblem> CheckTextureSet(CTextureSet& set, const std::u16string& 
                     GroupDigits(table->Size()) + " bytes); its offset reads as " +
                     std::to_string(e.offset));
         }
-        if (e.category >= set.GetCategoryCount()) {
+        if (e.category >= set.GetCategoryCount() && e.category != kRootCategory) {
             add("category-missing", "category " + std::to_string(e.category) +
                                         " has no category line; the texture is shown at the root");
         }

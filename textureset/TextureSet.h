@@ -30,6 +30,11 @@ enum TextureMode : std::int32_t {
 
 constexpr std::size_t kNameUnits = 64;  // name buffer, including the terminating zero
 constexpr std::size_t kMaxNameLength = kNameUnits - 1;
+// The most characters a listing line holds and is still read whole.
+constexpr std::size_t kMaxLineChars = 126;
+// The category number of a texture outside every category, as sets that
+// are packed write it: shown at the root, and not a problem for a check.
+constexpr std::uint32_t kRootCategory = 0xFFFF;
 
 // The fixed-size record of one texture, copied by value.
 struct TextureEntry {

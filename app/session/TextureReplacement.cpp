@@ -3,6 +3,8 @@
 #include <QProgressDialog>
 #include <QWidget>
 
+#include <filesystem>
+
 namespace marrowix {
 
 TextureReplacement::TextureReplacement(QWidget* window) : QObject(window), m_window(window) {}
@@ -39,13 +41,17 @@ bool TextureReplacement::Start(const std::u16string& source, TextureMode mode,
     }
     m_progress->setRange(0, 0);
     m_progress->setValue(0);
-    m_worker = std::thread([this, listing, newListing, index, image] {
+    std::error_code ec;
+    const bool overwrite = std::filesystem::exists(newListing, ec);
+    m_worker = std::thread([this, listing, newListing, index, image, overwrite] {
         RepackResult result;
         marrowix::Result<InputImage> picture = ReadInputImage(image);
         if (!picture.ok()) {
             result.error = picture.error;
         } else {
             RepackOptions options;
+            // The file dialog asked before a listing already there is chosen.
+            options.overwrite = overwrite;
             options.progress = [this](std::size_t done, std::size_t total, std::uint64_t) {
                 QMetaObject::invokeMethod(
                     this,
