@@ -97,6 +97,23 @@ public:
             }
             return;
         }
+        const std::uint64_t across = (std::uint64_t{m_width} + 3) / 4;
+        if (m_dxt && x0 == 0 && (x1 + 3) / 4 == across && across <= kChunkTexels / 16) {
+            // Whole narrow rows of blocks lie one after another too: a read
+            // takes as many as a chunk's texels hold, so that a tall, narrow
+            // texture costs what its blocks do, not a read a row.
+            const auto rows = static_cast<std::uint32_t>(kChunkTexels / 16 / across);
+            for (std::uint32_t row = first; row < end; row += rows) {
+                const std::uint32_t n = std::min(rows, end - row);
+                Read(row * across * kBlockBytes, static_cast<std::size_t>(n * across) * kBlockBytes,
+                     out.stats);
+                for (std::uint32_t k = 0; k < n; ++k) {
+                    CountBlocks(m_bytes.data() + k * across * kBlockBytes, row + k, 0,
+                                static_cast<std::uint32_t>(across), out);
+                }
+            }
+            return;
+        }
         for (std::uint32_t row = first; row < end; ++row) {
             for (std::uint32_t cx = x0; cx < x1; cx += kChunkTexels) {
                 const std::uint32_t cw = std::min(kChunkTexels, x1 - cx);
@@ -151,6 +168,13 @@ private:
         const std::uint64_t across = (std::uint64_t{m_width} + 3) / 4;
         Read((blockRow * across + cx / 4) * kBlockBytes, std::size_t{blocks} * kBlockBytes,
              out.stats);
+        CountBlocks(m_bytes.data(), blockRow, cx, blocks, out);
+    }
+
+    // `blocks` blocks at `bytes`, of block row `blockRow` from texel column
+    // `cx` on.
+    void CountBlocks(const std::uint8_t* bytes, std::uint32_t blockRow, std::uint32_t cx,
+                     std::uint32_t blocks, Partial& out) {
         TextureStats& s = out.stats;
         auto& hr = s.channels[0].histogram;
         auto& hg = s.channels[1].histogram;
@@ -167,7 +191,7 @@ private:
         std::uint64_t threeColourOrder = 0;
         std::uint64_t oneColour = 0;
         for (std::uint32_t b = 0; b < blocks; ++b) {
-            const std::uint8_t* block = m_bytes.data() + std::size_t{b} * kBlockBytes;
+            const std::uint8_t* block = bytes + std::size_t{b} * kBlockBytes;
             const std::uint32_t a0 = block[0];
             const std::uint32_t a1 = block[1];
             const std::uint32_t c0 = block[8] | std::uint32_t{block[9]} << 8;
