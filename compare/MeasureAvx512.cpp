@@ -101,8 +101,8 @@ namespace avx512 {
 
 double SsimTileAvx512(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
                       const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
-                      float* scratch) {
-    return avx512::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch);
+                      float* scratch, float offset) {
+    return avx512::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch, offset);
 }
 
 void PremultipliedAvx512(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,

@@ -41,7 +41,7 @@ KernelSums MeasureNibblesScalar(const std::uint16_t* a, const std::uint32_t* b, 
 // One tile's sum of SSIM (compare/SsimRows.inc), on each path.
 double SsimTileScalar(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
                       const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
-                      float* scratch);
+                      float* scratch, float offset);
 // Squared differences of premultiplied colour (compare/SsimRows.inc).
 void PremultipliedScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
                          std::uint64_t* squares, std::uint32_t* alphas);
@@ -52,10 +52,10 @@ void PremultipliedAvx512(const std::uint32_t* a, const std::uint32_t* b, std::si
                          std::uint64_t* squares, std::uint32_t* alphas);
 double SsimTileAvx2(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
                     const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
-                    float* scratch);
+                    float* scratch, float offset);
 double SsimTileAvx512(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
                       const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
-                      float* scratch);
+                      float* scratch, float offset);
 KernelSums MeasureAvx2(const std::uint32_t* a, const std::uint32_t* b, std::size_t n);
 KernelSums MeasureNibblesAvx2(const std::uint16_t* a, const std::uint32_t* b, std::size_t n);
 // AVX-512 with BW, VBMI and VNNI.
@@ -69,7 +69,7 @@ struct PathKernels {
     KernelSums (*wide)(const std::uint32_t*, const std::uint32_t*, std::size_t);
     KernelSums (*nibbles)(const std::uint16_t*, const std::uint32_t*, std::size_t);
     double (*ssimTile)(const float*, const float*, std::uint32_t, std::uint32_t, const float*,
-                       std::uint32_t, const float*, std::uint32_t, float*);
+                       std::uint32_t, const float*, std::uint32_t, float*, float);
     void (*premultiplied)(const std::uint32_t*, const std::uint32_t*, std::size_t, std::uint64_t*,
                           std::uint32_t*);
 };

@@ -65,7 +65,7 @@ void MeasureTrial(MeasurePath path) {
     k.premultiplied(images.a.data(), images.b.data(), kTexels, squares.data(), &alphas);
     volatile double ssim =
         k.ssimTile(images.x.data(), images.y.data(), kSide, kSide, images.taps.data(), kTaps,
-                   images.taps.data(), kTaps, scratch.data());
+                   images.taps.data(), kTaps, scratch.data(), 0.0f);
     (void)sink;
     (void)ssim;
 }

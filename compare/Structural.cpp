@@ -16,8 +16,8 @@ namespace scalar {
 
 double SsimTileScalar(const float* x, const float* y, std::uint32_t rows, std::uint32_t cols,
                       const float* across, std::uint32_t kx, const float* down, std::uint32_t ky,
-                      float* scratch) {
-    return scalar::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch);
+                      float* scratch, float offset) {
+    return scalar::SsimTileSum(x, y, rows, cols, across, kx, down, ky, scratch, offset);
 }
 void PremultipliedScalar(const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
                          std::uint64_t* squares, std::uint32_t* alphas) {
@@ -163,18 +163,21 @@ double LumaSsim(const RegionReader& a, const RegionReader& b, std::uint32_t widt
             const std::uint32_t dy = oy - y0;
             const std::uint32_t useCols = cols - dx;
             const std::uint32_t useRows = rows - dy;
+            // Less the luma of the tile's first texel: a flat tile's
+            // variances are then exactly 0.
+            const float offset = Luma(ta.get()[std::size_t{dy} * cols + dx]);
             for (std::uint32_t r = 0; r < useRows; ++r) {
                 const std::uint32_t* fromA = ta.get() + std::size_t{r + dy} * cols + dx;
                 const std::uint32_t* fromB = tb.get() + std::size_t{r + dy} * cols + dx;
                 float* toA = la.get() + std::size_t{r} * useCols;
                 float* toB = lb.get() + std::size_t{r} * useCols;
                 for (std::uint32_t c = 0; c < useCols; ++c) {
-                    toA[c] = Luma(fromA[c]);
-                    toB[c] = Luma(fromB[c]);
+                    toA[c] = Luma(fromA[c]) - offset;
+                    toB[c] = Luma(fromB[c]) - offset;
                 }
             }
             sum += tileSum(la.get(), lb.get(), useRows, useCols, across.data(), kx, down.data(), ky,
-                           scratch.get());
+                           scratch.get(), offset);
         }
     }
     // Each window's value is at most 1; so is their mean, whatever the

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct NewSet {
     OutputFolder folder;
     SetFileGuard guard;  // the source set's files and the images: never written
     bool overwrite = false;
+    std::function<bool(int step)> renameFails;  // see RepackOptions
     std::unique_ptr<PendingFile> listing;
     std::vector<ModeFiles> modes;
 

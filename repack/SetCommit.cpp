@@ -106,18 +106,24 @@ std::string NewSet::Commit() {
     };
     std::vector<Aside> aside;
     std::vector<PendingFile*> renamed;
+    int step = 0;
+    auto fails = [&](int* error) {
+        *error = EIO;
+        return renameFails && renameFails(step++);
+    };
     // Takes back every step done; says where the old files are when they
     // could not all return.
     auto takeBack = [&]() -> std::string {
+        int error = 0;
         bool newGone = true;
         for (auto it = renamed.rbegin(); it != renamed.rend(); ++it) {
-            newGone = (*it)->Uncommit().empty() && newGone;
+            newGone = !fails(&error) && (*it)->Uncommit().empty() && newGone;
         }
         std::string kept;
         bool othersBack = newGone;
         for (std::size_t k = aside.size(); k-- > 0;) {
             const bool isListing = aside[k].name == m_listingName;
-            if ((!isListing || othersBack) &&
+            if ((!isListing || othersBack) && !fails(&error) &&
                 ::renameat(dir, aside[k].backup.c_str(), dir, aside[k].name.c_str()) == 0) {
                 continue;
             }
@@ -133,7 +139,7 @@ std::string NewSet::Commit() {
     // new files.
     for (const std::string& name : existing) {
         Aside a{name, {}};
-        if (int error = 0; !MoveAside(dir, name, &a.backup, &error)) {
+        if (int error = 0; fails(&error) || !MoveAside(dir, name, &a.backup, &error)) {
             return "cannot move " + shown(name) + " aside: " + ErrnoText(error) + takeBack();
         }
         aside.push_back(std::move(a));
@@ -145,7 +151,9 @@ std::string NewSet::Commit() {
     }
     order.push_back(listing.get());
     for (PendingFile* file : order) {
-        if (std::string error = file->Commit(); !error.empty()) {
+        int injected = 0;
+        if (std::string error = fails(&injected) ? ErrnoText(injected) : file->Commit();
+            !error.empty()) {
             return shown(file->Name()) + ": " + error + takeBack();
         }
         renamed.push_back(file);

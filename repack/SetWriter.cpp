@@ -73,6 +73,7 @@ RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing
     ListingMap& map = sourceSet.map;
     NewSet out;
     out.overwrite = options.overwrite;
+    out.renameFails = options.renameFails;
     out.guard.Add(dxt);
     out.guard.Add(etc);
     for (const Replacement& r : replacements) {
@@ -286,6 +287,7 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
     }
     NewSet out;
     out.overwrite = options.overwrite;
+    out.renameFails = options.renameFails;
     for (const PackItem& item : items) {
         out.guard.AddImage(item.path);
     }

@@ -28,6 +28,9 @@ struct RepackOptions {
     std::string mode;
     // Replace what lies at the new set's names already (refused otherwise).
     bool overwrite = false;
+    // For tests: asked before each rename of the commit, by its number from
+    // 0; true makes that rename fail as a failing disk would (EIO).
+    std::function<bool(int step)> renameFails;
     // Told of each texture encoded: done, of total, and its texels.
     std::function<void(std::size_t done, std::size_t total, std::uint64_t texels)> progress;
 };

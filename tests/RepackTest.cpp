@@ -342,8 +342,11 @@ TEST(Repack, PackMakesASetOfAFolderAndRefusesWhatTheFormatCannotHold) {
     EXPECT_EQ(std::string(listing.begin(), listing.end()),
               "cat=0 name=floors\ncat=1 name=walls\n\"tile\" cat=0 width=5 height=3\n"
               "\"brick\" cat=1 width=5 height=3\n\"loose\" cat=65535 width=5 height=3\n");
-    EXPECT_EQ(Inspect(dir, {"--check", "--mode", "etc", made.string()}).out.find("data"),
-              std::string::npos);
+    // Its root texture's category number is the root's: every encoding checks clean.
+    for (const char* mode : {"dxt", "etc"}) {
+        const Outcome check = Inspect(dir, {"--check", "--mode", mode, made.string()});
+        EXPECT_EQ(check.code, 0) << check.out;
+    }
 
     struct Refusal {
         std::string file;  // made inside the folder

@@ -97,6 +97,8 @@ TEST(Stats, AgreeWithTheTexelsComputedDirectly) {
         {"dxt", 9, 6, Precision::kFull, {3, 2, 5, 3}},       // across blocks, not on their edges
         {"dxt", 9, 6, Precision::kNibbles, {6, 5, 99, 99}},  // clipped to the texture
         {"dxt", 1100, 1100, Precision::kFull, {}},           // on every core
+        {"dxt", 6, 3000, Precision::kFull, {}},              // narrow: many rows of blocks a read
+        {"dxt", 6, 3000, Precision::kNibbles, {0, 3, 6, 2990}},
     };
     std::mt19937 random(5);
     for (const Row& row : rows) {

@@ -102,14 +102,19 @@ TEST(Structural, SsimAndPremultipliedPsnrAgreeWithADirectComputation) {
     struct Row {
         std::uint32_t width;
         std::uint32_t height;
-        int noise;         // added to each nibble of the second image, at most
-        bool transparent;  // the first image's alpha varies
+        int noise;          // added to each nibble of the second image, at most
+        bool transparent;   // the first image's alpha varies
+        bool flat = false;  // one value everywhere in the first image
     };
     const Row rows[] = {
         {300, 140, 0, false},  // identical: 1
         {300, 140, 2, true},   // across tiles of 128 outputs
         {13, 5, 3, false},     // lower than the window
-        {2, 2, 15, true},     {40, 40, 1, true},
+        {2, 2, 15, true},         {40, 40, 1, true},
+        {3, 3000, 2, true},        // tall and narrow: measured transposed
+        {64, 64, 0, false, true},  // flat and identical: exactly 1
+        {64, 64, 1, false, true},  // flat and apart: single precision once gave above 1
+        {200, 30, 2, true, true},
     };
     std::mt19937 random(21);
     for (const Row& row : rows) {
@@ -123,10 +128,17 @@ TEST(Structural, SsimAndPremultipliedPsnrAgreeWithADirectComputation) {
             const std::uint16_t g = (y * 15 / row.height) & 15;
             const std::uint16_t b = ((x + y) / 7) & 15;
             const std::uint16_t al = row.transparent ? (x * 3 + y) & 15 : 15;
-            a[i] = std::uint16_t(r << 12 | g << 8 | b << 4 | al);
+            a[i] = row.flat ? std::uint16_t(0xC83F) : std::uint16_t(r << 12 | g << 8 | b << 4 | al);
         }
         std::vector<std::uint16_t> b = a;
+        if (row.flat) {
+            // Flat too, each nibble `noise` higher.
+            std::fill(b.begin(), b.end(), std::uint16_t(a[0] + row.noise * 0x1110));
+        }
         for (std::uint16_t& t : b) {
+            if (row.flat) {
+                break;
+            }
             for (int shift = 4; shift < 16 && row.noise > 0; shift += 4) {
                 const int v = ((t >> shift) & 15) + int(random() % (2 * row.noise + 1)) - row.noise;
                 t = std::uint16_t((t & ~(15 << shift)) | (std::clamp(v, 0, 15) << shift));
@@ -144,8 +156,9 @@ TEST(Structural, SsimAndPremultipliedPsnrAgreeWithADirectComputation) {
             continue;
         }
         EXPECT_NEAR(got.measures.ssim, DirectSsim(a, b, row.width, row.height), 2e-5);
+        EXPECT_LE(got.measures.ssim, 1.0);
         EXPECT_NEAR(got.measures.RgbPremultipliedPsnr(), DirectPremultipliedPsnr(a, b), 1e-6);
-        EXPECT_EQ(got.measures.hasAlpha, row.transparent);
+        EXPECT_EQ(got.measures.hasAlpha, row.transparent && !row.flat);
     }
 }
 
