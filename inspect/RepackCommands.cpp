@@ -75,7 +75,7 @@ std::string WhyNotFound(const fs::path& path) {
     if (fs::is_symlink(link)) {
         return fs::exists(path, ec)
                    ? ""
-                   : "'" + DisplayPath(path.native()) + "' is a symbolic link to nothing; not read";
+                   : "'" + DisplayPath(path.native()) + "' is a symbolic link to nothing";
     }
     if (fs::exists(link)) {
         return {};
@@ -85,7 +85,7 @@ std::string WhyNotFound(const fs::path& path) {
          !ec && it != fs::directory_iterator(); it.increment(ec)) {
         if (LowerAscii(it->path().filename().native()) == wanted) {
             return "'" + DisplayPath(it->path().native()) + "' differs from '" +
-                   path.filename().native() + "' only in case; not read";
+                   path.filename().native() + "' only in case";
         }
     }
     return "no '" + DisplayPath(path.native()) + "'";
