@@ -21,11 +21,12 @@ QString FileName(const std::u16string& path) {
     return QString::fromStdU16String(slash == std::u16string::npos ? path : path.substr(slash + 1));
 }
 
-// Which of the set's files is shorter than its listing needs: a set caught
-// while it is written.
-QString Incomplete(const CTextureSet& set, std::uint64_t reads) {
+// Which of the set's files is shorter than its listing needs, as --check
+// would say it: the table when a texture line's entry lies beyond it, the
+// data file when an entry's data does. A set caught while it is written.
+QString Incomplete(const CTextureSet& set, std::uint64_t tableBytes) {
     const InputFile* table = set.GetOffsetTableFile();
-    if (table != nullptr && table->Size() < reads * 4) {
+    if (table != nullptr && table->Size() < tableBytes) {
         return QStringLiteral("%1 is incomplete").arg(FileName(set.OffsetTablePath()));
     }
     for (const StoredEntry& e : set.Entries()) {
@@ -112,7 +113,7 @@ void CMarrowix::OnReloaded() {
     m_lastChoice.reset();
     FillTree();
     QString note = QStringLiteral("reloaded %1").arg(time);
-    if (const QString incomplete = Incomplete(*m_pTextureSet, m_pReload->ListingReads());
+    if (const QString incomplete = Incomplete(*m_pTextureSet, m_pReload->TableBytesNeeded());
         !incomplete.isEmpty()) {
         note += QStringLiteral("; ") + incomplete;
     }

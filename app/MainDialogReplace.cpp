@@ -1,6 +1,7 @@
 // The main dialog's replacement of a texture: what to replace it with and
 // where the new set goes are asked here; the writing is the
 // TextureReplacement's; the new set is then opened as Browse would.
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include "app/session/TextureReplacement.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
+#include "repack/SetWriter.h"
 
 namespace marrowix {
 
@@ -43,11 +45,37 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
     if (image.isEmpty()) {
         return;
     }
-    // A folder beside the set's, named after it: "sets/world-edited/world.txt".
+    // A folder beside the set's folder, named after it: "sets/world" gives
+    // "sets/world-edited/world.txt". It is made for the file dialog to open
+    // in (a dialog given a missing folder opens somewhere else), and taken
+    // away again unless the new set goes into it.
     const QFileInfo listing(QFile::decodeName(ToNativePath(m_pTextureSet->ListingPath()).c_str()));
-    const QString suggested = listing.dir().filePath(
-        listing.dir().dirName() + QStringLiteral("-edited/") + listing.fileName());
-    const QString target = PromptNewSetPath(suggested);
+    QDir parent = listing.absoluteDir();
+    const QString folderName = parent.dirName() + QStringLiteral("-edited");
+    parent.cdUp();
+    const QString folder = parent.filePath(folderName);
+    const bool made = !QFileInfo::exists(folder) && parent.mkdir(folderName);
+    const QString source = QFile::decodeName(ToNativePath(m_pTextureSet->ListingPath()).c_str());
+    QString target;
+    for (QString suggested = QDir(folder).filePath(listing.fileName());;) {
+        target = PromptNewSetPath(suggested);
+        if (target.isEmpty()) {
+            break;
+        }
+        // The file dialog asked before a listing already there was chosen.
+        const std::string refusal =
+            CheckNewSetPlace(QFile::encodeName(source).toStdString(),
+                             QFile::encodeName(target).toStdString(), QFileInfo::exists(target));
+        if (refusal.empty()) {
+            break;
+        }
+        ShowWarning(
+            QStringLiteral("The new set cannot go there: %1").arg(QString::fromStdString(refusal)));
+        suggested = target;
+    }
+    if (made && (target.isEmpty() || QFileInfo(target).absoluteDir() != QDir(folder))) {
+        parent.rmdir(folderName);  // only when empty
+    }
     if (target.isEmpty()) {
         return;
     }

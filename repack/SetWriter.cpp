@@ -55,6 +55,20 @@ std::string OpenSourceSet(const std::string& listing, SourceSet* set) {
     return {};
 }
 
+std::string CheckNewSetPlace(const std::string& listing, const std::string& newListing,
+                             bool overwrite) {
+    SourceSet source;
+    if (std::string error = OpenSourceSet(listing, &source); !error.empty()) {
+        return error;
+    }
+    // Made and dropped: its temporaries and any folder it made go with it.
+    NewSet out;
+    out.overwrite = overwrite;
+    out.guard.Add(source.dxt);
+    out.guard.Add(source.etc);
+    return out.Make(newListing, {kModeDxt, kModeEtc});
+}
+
 RepackResult ReplaceTextures(const std::string& listing, const std::string& newListing,
                              std::vector<Replacement> replacements, const RepackOptions& options) {
     SourceSet source;

@@ -88,6 +88,13 @@ RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing
 RepackResult ReplaceTextures(const std::string& listing, const std::string& newListing,
                              std::vector<Replacement> replacements, const RepackOptions& options);
 
+// Why a new set of `listing` could not be written at `newListing` (one of
+// the set's own files, a folder in the way, a set already there without
+// `overwrite`), or "": the checks a write makes before it writes anything,
+// made alone, so that a dialog can ask again at once.
+std::string CheckNewSetPlace(const std::string& listing, const std::string& newListing,
+                             bool overwrite);
+
 // One image of a pack: the category it goes into (-1: outside every
 // category), its name, and where it is read from.
 struct PackItem {

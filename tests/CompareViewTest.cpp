@@ -47,11 +47,18 @@ private slots:
         PressAndWait(d, Qt::Key_E);  // the old texture
         QVERIFY(d.ShowingOther());
         QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
-        // The loaded set's own files are never written.
+        // The suggestion is beside the set's folder, made for the dialog
+        // and gone again when the set goes elsewhere.
+        const auto edited = dir.Path().parent_path() / (dir.Path().filename().string() + "-edited");
+        QCOMPARE(d.suggestedSet, Q(edited / "world.txt"));
+        QVERIFY(!std::filesystem::exists(edited));
+        // The loaded set's own files are never written: the dialog asks
+        // again with the reason.
         d.newSet = Q(dir / "v2" / "world.txt");
         d.ReplaceTexture();
-        QTRY_VERIFY(!d.warnings.isEmpty());
+        QVERIFY(!d.warnings.isEmpty());
         QVERIFY(d.warnings.last().contains("never written"));
+        QCOMPARE(d.suggestedSet, Q(dir / "v2" / "world.txt"));
     }
 
     // Ctrl+S and Ctrl+C take what is on screen: the other encoding while E
@@ -160,12 +167,13 @@ private slots:
         const auto road = Texels({0x0F0F, 0x0F0F, 0x00FF, 0xFFF0, 0x1234, 0x5678, 0x9ABC, 0xDEF1});
         etc.insert(etc.end(), road.begin(), road.end());
         replace("world.etc.dat", etc);
-        replace("world.etc.toc", Le32({0, 0, 0, 0, 0}));
+        replace("world.etc.toc", Le32({0, 0, 0, 0}));  // a line each, no more
         const std::string listing =
             "cat=0 name=streets\ncat=1 name=signs\n\"stop\" cat=1 width=2 height=2\n"
             "\"road\" cat=0 width=4 height=2\n";
         replace("world.txt", std::vector<std::uint8_t>(listing.begin(), listing.end()));
         QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("reloaded "), 5000);
+        QVERIFY2(!Readout(d).contains("incomplete"), qPrintable(Readout(d)));
         QCOMPARE(d.TreeModel()->data(d.m_pTree->currentIndex()).toString(), QString("road"));
         QCOMPARE(d.Preview()->Zoom(), zoom);
         QCOMPARE(d.Preview()->Pinned(), std::optional<QPoint>(QPoint(1, 0)));

@@ -2,6 +2,8 @@
 // the test, and a small example set in both encodings.
 #pragma once
 
+#include <utility>
+
 #include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
@@ -39,13 +41,17 @@ protected:
     void ShowWarning(const QString& text) override { warnings << text; }
 
 public:
-    QString replaceWith;  // the image Replace texture... takes
-    QString newSet;       // where its new set goes
-    QString savePath;     // where Ctrl+S saves
-    QString suggested;    // the name Ctrl+S suggested
+    QString replaceWith;   // the image Replace texture... takes
+    QString newSet;        // where its new set goes (taken once: then the dialog is cancelled)
+    QString suggestedSet;  // the new set's listing it suggested
+    QString savePath;      // where Ctrl+S saves
+    QString suggested;     // the name Ctrl+S suggested
 protected:
     QString PromptImagePath() override { return replaceWith; }
-    QString PromptNewSetPath(const QString&) override { return newSet; }
+    QString PromptNewSetPath(const QString& suggestion) override {
+        suggestedSet = suggestion;
+        return std::exchange(newSet, QString());
+    }
     QString PromptSavePath(const QString& name) override {
         suggested = name;
         return savePath;

@@ -128,9 +128,16 @@ void SetReload::ReloadNow() {
                     m_stamp.begin() + std::min<std::ptrdiff_t>(3, std::ssize(m_stamp)));
     m_stamp = std::move(stamp);
     m_worker = std::thread([this, listing = m_listing, mode = m_mode] {
-        struct ReadCounter : ListingObserver {
-            std::uint64_t reads = 0;
-            void OnRead(const ListingRead&) override { ++reads; }
+        // The offset table's bytes the texture lines need: four for each
+        // read up to the last texture line's. Other lines' entries are never
+        // read, nor is the empty read that meets the end of the file.
+        struct TableNeed : ListingObserver {
+            std::uint64_t bytes = 0;
+            void OnRead(const ListingRead& read) override {
+                if (read.isTexture) {
+                    bytes = 4 * (read.line + 1);
+                }
+            }
         } counter;
         auto set = std::make_unique<CTextureSet>();
         try {
@@ -141,7 +148,7 @@ void SetReload::ReloadNow() {
         {
             const std::lock_guard lock(m_handOver);
             m_done = std::move(set);
-            m_doneReads = counter.reads;
+            m_doneReads = counter.bytes;
         }
         QMetaObject::invokeMethod(
             this,

@@ -35,10 +35,10 @@ public:
     // Reads the set again now (F5); a reading under way is let finish first.
     void ReloadNow();
 
-    // The set read last, taken by the dialog; and how many reads its listing
-    // took (the offset table needs four bytes a read).
+    // The set read last, taken by the dialog; and how many bytes of the
+    // offset table its texture lines need.
     std::unique_ptr<CTextureSet> TakeSet() { return std::move(m_read); }
-    std::uint64_t ListingReads() const { return m_reads; }
+    std::uint64_t TableBytesNeeded() const { return m_reads; }
     // Whether the reading found a file the other encoding or version is
     // read from changed (its listing, table or data file, or the set's
     // listing): when not, a set opened of it before can be kept.
