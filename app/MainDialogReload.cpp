@@ -1,13 +1,18 @@
 // The main dialog's reload: the set read again when its files change (or on
 // F5) and swapped in, keeping what the user was looking at.
 #include <QAction>
+#include <QLabel>
+#include <QScrollBar>
 #include <QTime>
 #include <QTreeView>
+
+#include <set>
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
+#include "app/resources/Resource.h"
 #include "app/session/SetReload.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
@@ -90,6 +95,19 @@ void CMarrowix::OnReloaded() {
         }
     }
     const bool gridShown = ShowingGrid();
+    const int gridTop = m_pGrid->verticalScrollBar()->value();
+    const bool flipped = m_showingOther;
+    const QString shownName =
+        m_selected ? QString::fromStdU16String(m_pTextureSet->GetEntryName(*m_selected))
+                   : QString();
+    // The categories open, by name, to open again.
+    std::set<std::u16string> open;
+    for (std::size_t c = 0; c < m_pTextureSet->GetCategoryCount(); ++c) {
+        if (const QModelIndex node = m_pModel->IndexOfCategory(c);
+            node.isValid() && m_pTree->isExpanded(node)) {
+            open.insert(m_pTextureSet->GetCategoryName(c));
+        }
+    }
     // The other encoding or version, kept when none of its files changed.
     std::unique_ptr<CTextureSet> other;
     std::vector<std::ptrdiff_t> otherIndex;
@@ -112,6 +130,14 @@ void CMarrowix::OnReloaded() {
     m_pending.reset();
     m_lastChoice.reset();
     FillTree();
+    for (std::size_t c = 0; c < m_pTextureSet->GetCategoryCount(); ++c) {
+        if (open.count(m_pTextureSet->GetCategoryName(c)) != 0) {
+            m_pTree->expand(m_pModel->IndexOfCategory(c));
+        }
+    }
+    // The flip stays, where there is still something to flip to.
+    QString why;
+    m_showingOther = flipped && EnsureOther(&why);
     QString note = QStringLiteral("reloaded %1").arg(time);
     if (const QString incomplete = Incomplete(*m_pTextureSet, m_pReload->TableBytesNeeded());
         !incomplete.isEmpty()) {
@@ -128,10 +154,19 @@ void CMarrowix::OnReloaded() {
         m_pTree->setCurrentIndex(m_pModel->IndexOfEntry(*again));
     } else {
         QObject::disconnect(*once);
+        if (!shownName.isEmpty()) {
+            // What was shown is gone from the listing: nothing stale stays.
+            m_pPreview->Unpin();
+            m_pPreview->SetTexture(Buffer<std::uint8_t>(), nullptr, 0);
+            qobject_cast<QLabel*>(GetDlgItem(IDC_DIMENSIONS))->setText(QStringLiteral("---"));
+            qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))->setText(QStringLiteral("Offset: ---"));
+            note = QStringLiteral("%1 is no longer in the listing; %2").arg(shownName, note);
+        }
         m_pPreview->SetSourceNote(note);
     }
     if (gridShown) {
         UpdateGrid();
+        m_pGrid->verticalScrollBar()->setValue(gridTop);
     }
     WatchForChanges();
 }

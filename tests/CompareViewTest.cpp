@@ -193,6 +193,32 @@ private slots:
             !Readout(d).contains("incomplete") && Readout(d).contains("reloaded"), 5000);
     }
 
+    // A reload keeps the flip and the open categories; one that no longer
+    // finds the texture shown clears it and says so.
+    void AReloadKeepsTheFlipOrSaysTheTextureIsGone() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
+        SelectEntryAndWait(d, 0);               // road, in streets
+        PressAndWait(d, Qt::Key_E);
+        QVERIFY(d.ShowingOther());
+        const QModelIndex streets = d.TreeModel()->IndexOfCategory(0);
+        d.m_pTree->expand(streets);
+        d.Reload();
+        QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("reloaded "), 5000);
+        QVERIFY(d.ShowingOther());
+        // road renamed: it is gone from the listing.
+        const std::vector<std::uint8_t> bytes = ReadBytes(dir / "world.txt");
+        std::string listing(bytes.begin(), bytes.end());
+        listing.replace(listing.find("\"road\""), 6, "\"lane\"");
+        WriteText(dir / "renamed", listing);
+        std::filesystem::rename(dir / "renamed", dir / "world.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("road is no longer in the listing"), 5000);
+        QVERIFY(!d.Preview()->HasImage());
+        QVERIFY(!d.Preview()->Pinned());
+        QVERIFY(d.m_pTree->isExpanded(d.TreeModel()->IndexOfCategory(0)));
+    }
+
     void FlipKeepsZoomAndPinAndTheLabels() {
         TempDir dir;
         ScriptedDialog d;
