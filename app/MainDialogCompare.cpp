@@ -12,6 +12,7 @@
 #include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
 #include "compare/Compare.h"
+#include "textureset/SetCheck.h"
 
 namespace marrowix {
 namespace {
@@ -292,10 +293,9 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
                 m_compareWith.empty() ? EncodingName(*m_pOther) : QStringLiteral("other");
             m_difference.summary = QString::fromStdString(DescribeMeasures(measures));
             if (threshold > 0) {
-                m_difference.summary +=
-                    QStringLiteral("; %1 texels differ by more than %2")
-                        .arg(QLocale::c().toString(static_cast<qulonglong>(over)))
-                        .arg(threshold);
+                m_difference.summary += QStringLiteral("; %1 texels differ by more than %2")
+                                            .arg(QString::fromStdString(GroupDigits(over)))
+                                            .arg(threshold);
             }
             m_pPreview->SetDifference(&m_difference);
             m_pPreview->SetSourceNote(QStringLiteral("%1 against %2")

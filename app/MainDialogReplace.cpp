@@ -86,6 +86,9 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
 
 void CMarrowix::OnReplaced() {
     const RepackResult& result = m_pReplacement->Outcome();
+    if (result.error == kCancelled) {
+        return;  // the user's own choice: nothing to warn of
+    }
     if (!result.error.empty()) {
         ShowWarning(QStringLiteral("Cannot replace the texture: %1")
                         .arg(QString::fromStdString(result.error)));

@@ -281,6 +281,12 @@ RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing
             }
         }
         r.image = InputImage{};  // one image in memory at a time
+        if (options.cancelled && options.cancelled()) {
+            return Failed(kCancelled);
+        }
+    }
+    if (options.cancelled && options.cancelled()) {
+        return Failed(kCancelled);
     }
     if (std::string failed = out.Commit(); !failed.empty()) {
         return Failed(failed);

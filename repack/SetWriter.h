@@ -28,6 +28,9 @@ struct RepackOptions {
     std::string mode;
     // Replace what lies at the new set's names already (refused otherwise).
     bool overwrite = false;
+    // Asked after each texture and before the commit: true ends the write
+    // with nothing written (kCancelled).
+    std::function<bool()> cancelled;
     // For tests: asked before each rename of the commit, by its number from
     // 0; true makes that rename fail as a failing disk would (EIO).
     std::function<bool(int step)> renameFails;
@@ -55,6 +58,9 @@ struct WrittenTexture {
     Measures measures;
     bool blocksTaken = false;  // a DDS's DXT5 blocks, taken as they are
 };
+
+// The error of a write the user cancelled.
+inline constexpr const char* kCancelled = "cancelled; nothing was written";
 
 struct RepackResult {
     std::string error;  // empty when the set was written

@@ -143,6 +143,7 @@ private slots:
             QVERIFY(int(lines.size()) * readout->fontMetrics().lineSpacing() <= r.height());
             for (const QString& line : lines) {
                 QVERIFY(metrics.horizontalAdvance(line) <= r.width());
+                QVERIFY2(!line.startsWith(';') && !line.startsWith(','), qPrintable(line));
             }
         }
     }

@@ -123,6 +123,33 @@ private slots:
                  1);
     }
 
+    // Values out of range or of another kind are ignored; a file that cannot
+    // be parsed is never written over.
+    void BadSettingsAreIgnoredAndKept() {
+        TempDir dir;
+        struct Row {
+            const char* text;
+            bool kept;  // the file unchanged after a save
+        };
+        const Row rows[] = {
+            {"[view]\nmode=99\nfullPrecision=banana\n[grid]\ncell=7\n", false},
+            {"[view\nmode=3\n\x01\x02 not = ini [\n", true},
+        };
+        for (const Row& row : rows) {
+            const auto file = dir / "settings.ini";
+            WriteText(file, row.text);
+            ViewerSettings settings(Q(file));
+            if (const auto view = settings.LoadView()) {
+                QCOMPARE(view->viewMode, 0);
+                QCOMPARE(view->fullPrecision, false);
+                QCOMPARE(view->gridCell, 128);
+            }
+            settings.SaveView({});
+            const auto bytes = ReadBytes(file);
+            QCOMPARE(std::string(bytes.begin(), bytes.end()) == row.text, row.kept);
+        }
+    }
+
     void initTestCase() {
         QVERIFY(QGuiApplication::platformName() == "offscreen");
         // The program's own settings go to a test folder, not the user's.

@@ -183,6 +183,17 @@ TEST(SetCommit, AFailedRenameLeavesTheOldSetOrTheNewOneNeverAMix) {
     }
 }
 
+TEST(SetCommit, ACancelledWriteLeavesNothing) {
+    Fixture f;
+    RepackOptions options;
+    options.cancelled = [] { return true; };
+    const fs::path made = f.dir / "cancelled" / "world.txt";
+    const RepackResult result = ReplaceTextures(
+        f.old.string(), made.string(), {{0, f.edit.string(), 64, 64, InputImage{}}}, options);
+    EXPECT_EQ(result.error, kCancelled);
+    EXPECT_FALSE(fs::exists(made.parent_path()));
+}
+
 TEST(SetCommit, OneReadingOfTheListingNamesPairsAndWritesTheSet) {
     Fixture f;
     SourceSet source;

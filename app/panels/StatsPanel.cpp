@@ -1,5 +1,7 @@
 #include "app/panels/StatsPanel.h"
 
+#include "textureset/SetCheck.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -17,7 +19,7 @@ namespace marrowix {
 namespace {
 
 QString Number(std::uint64_t n) {
-    return QLocale::c().toString(static_cast<qulonglong>(n));
+    return QString::fromStdString(GroupDigits(n));
 }
 
 QString FiguresText(const TextureStats& s, bool dxt) {

@@ -90,6 +90,27 @@ QStringList ReadoutLabel::WrapFields(const QString& text, const QFontMetrics& me
     while (!lines.isEmpty() && lines.back().isEmpty()) {
         lines.removeLast();
     }
+    // A line never starts with a separator: it goes up to the line before,
+    // or that line's last character comes down with it, whichever fits.
+    const int room = std::max(width, 1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        QString& line = lines[i];
+        QString& before = lines[i - 1];
+        if (line.isEmpty() || (line[0] != QLatin1Char(';') && line[0] != QLatin1Char(','))) {
+            continue;
+        }
+        if (metrics.horizontalAdvance(before + line[0]) <= room) {
+            before += line[0];
+            line.remove(0, 1);
+            line = line.trimmed();
+            if (line.isEmpty()) {
+                lines.removeAt(i--);
+            }
+        } else if (before.size() > 1 && metrics.horizontalAdvance(before.back() + line) <= room) {
+            line.prepend(before.back());
+            before.chop(1);
+        }
+    }
     return lines;
 }
 

@@ -25,16 +25,19 @@ bool TextureReplacement::Start(const std::u16string& source, TextureMode mode,
         m_worker.join();
     }
     m_running = true;
+    m_cancel = false;
     m_source = source;
     m_mode = mode;
     m_newListing = newListing;
     m_index = index;
     const std::string listing = ToNativePath(source);
     if (m_progress == nullptr) {
-        m_progress = new QProgressDialog(QStringLiteral("Writing the new set..."), QString(), 0, 0,
-                                         m_window);
+        m_progress = new QProgressDialog(QStringLiteral("Writing the new set..."),
+                                         QStringLiteral("Cancel"), 0, 0, m_window);
         m_progress->setWindowTitle(QStringLiteral("Replace texture"));
-        m_progress->setCancelButton(nullptr);
+        // Cancel ends the write before its files are put in place: nothing
+        // is left behind.
+        connect(m_progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
         m_progress->setMinimumDuration(300);
         m_progress->setAutoClose(false);
         m_progress->setAutoReset(false);
@@ -52,6 +55,7 @@ bool TextureReplacement::Start(const std::u16string& source, TextureMode mode,
             RepackOptions options;
             // The file dialog asked before a listing already there is chosen.
             options.overwrite = overwrite;
+            options.cancelled = [this] { return m_cancel.load(); };
             options.progress = [this](std::size_t done, std::size_t total, std::uint64_t) {
                 QMetaObject::invokeMethod(
                     this,

@@ -49,6 +49,7 @@ private:
     QProgressDialog* m_progress = nullptr;
     std::thread m_worker;
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_cancel{false};  // the progress dialog's Cancel
     RepackResult m_result;
     std::u16string m_source;
     TextureMode m_mode = kModeDxt;

@@ -26,20 +26,55 @@ void ViewerSettings::Sync() {
     }
 }
 
+namespace {
+
+// A whole number in [low, high] at `key`, or `fallback` for anything else.
+int Whole(const QSettings& settings, const char* key, int fallback, int low, int high) {
+    bool ok = false;
+    const int v = settings.value(key).toString().toInt(&ok);
+    return ok && v >= low && v <= high ? v : fallback;
+}
+
+// "true" or "false" (as QSettings writes them) at `key`, or `fallback`.
+bool Flag(const QSettings& settings, const char* key, bool fallback) {
+    const QString v = settings.value(key).toString();
+    return v == QLatin1String("true") ? true : v == QLatin1String("false") ? false : fallback;
+}
+
+}  // namespace
+
+bool ViewerSettings::Unparsed() {
+    if (m_settings->status() != QSettings::FormatError) {
+        return false;
+    }
+    if (!m_complained) {
+        m_complained = true;
+        std::fprintf(stderr,
+                     "marrowix: cannot read the settings in %s; they are left as they are and "
+                     "this session's are not saved\n",
+                     m_settings->fileName().toLocal8Bit().constData());
+    }
+    return true;
+}
+
 std::optional<ViewerSettings::View> ViewerSettings::LoadView() const {
     if (m_settings->status() != QSettings::NoError || !m_settings->contains("view/mode")) {
         return std::nullopt;
     }
     View view;
     view.geometry = m_settings->value("window/geometry").toByteArray();
-    view.fullPrecision = m_settings->value("view/fullPrecision", false).toBool();
-    view.viewMode = std::clamp(m_settings->value("view/mode", 0).toInt(), 0, 5);
-    view.gridCell = std::clamp(m_settings->value("grid/cell", 128).toInt(), 48, 256);
-    view.treeExtra = std::clamp(m_settings->value("window/treeExtra", 0).toInt(), -100000, 100000);
+    // A value out of range, or not a value at all, is ignored: the default.
+    view.fullPrecision = Flag(*m_settings, "view/fullPrecision", false);
+    view.viewMode = Whole(*m_settings, "view/mode", 0, 0, 5);
+    view.gridCell = Whole(*m_settings, "grid/cell", 128, 48, 256);
+    view.treeExtra = Whole(*m_settings, "window/treeExtra", 0, -100000, 100000);
     return view;
 }
 
 void ViewerSettings::SaveView(const View& view) {
+    if (Unparsed()) {
+        return;
+    }
     m_settings->setValue("window/geometry", view.geometry);
     m_settings->setValue("view/fullPrecision", view.fullPrecision);
     m_settings->setValue("view/mode", view.viewMode);
@@ -67,6 +102,9 @@ std::vector<ViewerSettings::Recent> ViewerSettings::RecentSets() const {
 }
 
 void ViewerSettings::AddRecent(const std::u16string& listing, TextureMode mode) {
+    if (Unparsed()) {
+        return;
+    }
     std::vector<Recent> recent = RecentSets();
     std::erase_if(recent, [&](const Recent& r) { return r.listing == listing; });
     recent.insert(recent.begin(), {listing, mode});

@@ -53,6 +53,8 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
     bool m_complained = false;
+    // A file that could not be parsed is left as it is: never written over.
+    bool Unparsed();
 };
 
 }  // namespace marrowix
