@@ -226,13 +226,10 @@ void CMarrowix::dropEvent(QDropEvent* event) {
     // replace a texture.
     static const QStringList kPictures = {"jpg",  "jpeg", "bmp", "gif", "tga", "tif",
                                           "tiff", "webp", "psd", "exr", "hdr", "ktx"};
-    const bool picture = kPictures.contains(suffix);
-    if ((picture || suffix == QLatin1String("png") || suffix == QLatin1String("dds")) &&
-        !CouldBeListing(PathToU16(path))) {
+    if (kPictures.contains(suffix) && !CouldBeListing(PathToU16(path))) {
         ShowWarning(QStringLiteral("%1 is not a texture listing; only PNG or DDS images can "
-                                   "replace a texture%2")
-                        .arg(QFileInfo(path).fileName(),
-                             picture ? QString() : QStringLiteral(" (select the texture first)")));
+                                   "replace a texture")
+                        .arg(QFileInfo(path).fileName()));
         return;
     }
     OpenListing(PathToU16(path));
