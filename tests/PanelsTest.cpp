@@ -79,6 +79,13 @@ private slots:
             row.act();
             QTRY_VERIFY2(d.Stats()->Figures() && d.Stats()->Text().contains(row.what),
                          qPrintable(d.Stats()->Text()));
+            // Every figure can be read whole in the panel's column.
+            const QLabel* figures = d.Stats()->FiguresLabel();
+            for (const QString& line : figures->text().split('\n')) {
+                QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <=
+                             figures->contentsRect().width(),
+                         qPrintable(line));
+            }
             const TexelRect* region = row.region ? &*row.region : nullptr;
             const Result<TextureStats> want = ComputeStats(*row.source, 0, row.precision, region);
             for (int c = 0; c < 4; ++c) {

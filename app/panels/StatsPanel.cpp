@@ -30,25 +30,26 @@ QString FiguresText(const TextureStats& s, bool dxt) {
     QString text;
     for (int c = 0; c < 4; ++c) {
         const ChannelStats& ch = s.channels[c];
-        text += QStringLiteral("%1 %2..%3 mean %4 sd %5\n")
+        text += QStringLiteral("%1 %2..%3 mean %4\n  sd %5\n")
                     .arg(QLatin1String(kNames[c]))
                     .arg(ch.min, 3)
                     .arg(ch.max, 3)
                     .arg(ch.mean, 6, 'f', 2)
                     .arg(ch.stddev, 6, 'f', 2);
     }
-    text += QStringLiteral("alpha 0: %1  255: %2  between: %3\n")
+    // A figure a line: each can be read whole in the panel's narrow column.
+    text += QStringLiteral("alpha 0: %1\nalpha 255: %2\nalpha between: %3\n")
                 .arg(Number(s.transparent), Number(s.opaque), Number(s.translucent));
     if (dxt) {
-        text +=
-            QStringLiteral("blocks %1: alpha 8 values %2, 6 values %3\nc0 <= c1 %4; one colour %5")
-                .arg(Number(s.blocks), Number(s.alphaEight), Number(s.alphaSix),
-                     Number(s.threeColourOrder), Number(s.oneColour));
+        text += QStringLiteral("blocks: %1\n alpha 8 values: %2\n alpha 6 values: %3\n"
+                               " c0 <= c1: %4\n one colour: %5")
+                    .arg(Number(s.blocks), Number(s.alphaEight), Number(s.alphaSix),
+                         Number(s.threeColourOrder), Number(s.oneColour));
     } else {
-        text += QStringLiteral("distinct texels %1").arg(Number(s.distinct));
+        text += QStringLiteral("distinct texels: %1").arg(Number(s.distinct));
     }
     if (s.incomplete) {
-        text += QStringLiteral("\ndata past the end of the data file read as 0");
+        text += QStringLiteral("\ndata past the end of the\ndata file read as 0");
     }
     return text;
 }
@@ -73,6 +74,7 @@ StatsPanel::StatsPanel(QWidget* parent) : QFrame(parent) {
     m_figuresText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_figuresText->setTextFormat(Qt::PlainText);
     m_figuresText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_figuresText->setWordWrap(true);  // never cut, however narrow the panel
     layout->addWidget(m_figuresText);
 
     // Levels: for the display only.

@@ -48,6 +48,7 @@ public:
     // The figures shown; empty until they arrive.
     std::optional<TextureStats> Figures() const { return m_figures; }
     QString Text() const;
+    const QLabel* FiguresLabel() const { return m_figuresText; }
     HistogramView* Histogram() const { return m_histogram; }
 
     Levels GetLevels() const;
