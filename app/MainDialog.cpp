@@ -95,6 +95,7 @@ void CMarrowix::CreatePreview() {
     m_pReadout->setProperty("controlId", IDC_READOUT);
     m_pReadout->ShowText(m_pPreview->ReadoutText());
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &ReadoutLabel::ShowText);
+    m_pPreview->SetFootCover(m_pReadout);
     AddPreviewActions();
     CreateGrid();
     CreatePanels();

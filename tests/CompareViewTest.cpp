@@ -282,6 +282,15 @@ private slots:
         QCOMPARE(painted(QPoint(0, 0)), white);
         QCOMPARE(painted(QPoint(3, 1)), QColor(0xD0, 0xE0, 0xF0));  // etc's 0xDEF1
         QVERIFY2(Readout(d).contains("B etc R 255 G 0 B 0 A 255"), qPrintable(Readout(d)));
+        // The readout grown over the preview's foot: B's name stays above it.
+        auto* readout = qobject_cast<ReadoutLabel*>(d.GetDlgItem(IDC_READOUT));
+        readout->ShowText(QString("word ").repeated(120));
+        const int coverTop = view->viewport()->mapFrom(&d, readout->geometry().topLeft()).y();
+        QVERIFY(coverTop < view->viewport()->height());
+        const QImage shot = view->viewport()->grab().toImage();
+        const int at = view->ViewportPointOf(QPoint(2, 0)).x();
+        const QColor box = shot.pixelColor(QPoint(at + 5, coverTop - 3) * shot.devicePixelRatio());
+        QVERIFY2(box.lightness() < 110, qPrintable(box.name()));
         PressAndWait(d, Qt::Key_S);
         QVERIFY(!view->Splitting());
     }

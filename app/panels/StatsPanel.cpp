@@ -41,8 +41,9 @@ QString FiguresText(const TextureStats& s, bool dxt) {
     text += QStringLiteral("alpha 0: %1\nalpha 255: %2\nalpha between: %3\n")
                 .arg(Number(s.transparent), Number(s.opaque), Number(s.translucent));
     if (dxt) {
-        text += QStringLiteral("blocks: %1\n alpha 8 values: %2\n alpha 6 values: %3\n"
-                               " c0 <= c1: %4\n one colour: %5")
+        text += QStringLiteral(
+                    "blocks: %1\n alpha 8 values: %2\n alpha 6 values: %3\n"
+                    " c0 <= c1: %4\n one colour: %5")
                     .arg(Number(s.blocks), Number(s.alphaEight), Number(s.alphaSix),
                          Number(s.threeColourOrder), Number(s.oneColour));
     } else {

@@ -5,6 +5,8 @@
 
 #include "app/preview/PreviewView.h"
 
+#include <QEvent>
+
 namespace marrowix {
 namespace {
 
@@ -46,6 +48,19 @@ bool PreviewView::NearDivider(QPoint viewportPoint) const {
     return Splitting() && std::abs(viewportPoint.x() - SplitAt()) <= kGrip;
 }
 
+void PreviewView::SetFootCover(QWidget* cover) {
+    m_footCover = cover;
+    cover->installEventFilter(this);
+}
+
+bool PreviewView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_footCover && Splitting() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        viewport()->update();
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
 void PreviewView::PaintSplit(QPainter& painter, const QRect& area, QRgb beyond) {
     const int at = SplitAt();
     const QRect left = area & QRect(QPoint(area.left(), area.top()), QPoint(at - 1, area.bottom()));
@@ -62,9 +77,19 @@ void PreviewView::PaintSplit(QPainter& painter, const QRect& area, QRgb beyond) 
     painter.fillRect(QRect(at - 1, view.top(), 2, view.height()), Qt::white);
     painter.fillRect(QRect(at, view.top(), 1, view.height()), Qt::black);
     const QFontMetrics metrics = painter.fontMetrics();
+    // Above whatever has grown over the foot.
+    int foot = view.bottom();
+    if (m_footCover != nullptr && m_footCover->isVisible() &&
+        m_footCover->parentWidget() == parentWidget()) {
+        const QRect cover(viewport()->mapFrom(parentWidget(), m_footCover->geometry().topLeft()),
+                          m_footCover->size());
+        if (cover.intersects(view)) {
+            foot = std::max(view.top() + metrics.height() + 1, cover.top() - 1);
+        }
+    }
     auto label = [&](const QString& text, int x) {
-        const QRect box(x, view.bottom() - 1 - metrics.height(),
-                        metrics.horizontalAdvance(text) + 6, metrics.height());
+        const QRect box(x, foot - 1 - metrics.height(), metrics.horizontalAdvance(text) + 6,
+                        metrics.height());
         painter.fillRect(box, QColor(0, 0, 0, 160));
         painter.setPen(Qt::white);
         painter.drawText(box, Qt::AlignCenter, text);

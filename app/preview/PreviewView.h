@@ -80,6 +80,9 @@ public:
     void KeepPinForNextTexture() { m_keepPin = true; }
     // A note after the readout's state (which source is shown); empty: none.
     void SetSourceNote(const QString& note);
+    // A sibling that may grow over the preview's foot (the readout): the
+    // split view's half names stay above it.
+    void SetFootCover(QWidget* cover);
     // In the difference view, what the readout tells of each texel; null
     // when there is none to tell (the view then shows the image as it is).
     void SetDifference(const PreviewDifference* difference);
@@ -157,6 +160,7 @@ signals:
     void regionChanged();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     // The image's pixels in `area`, or with `second` the split view's other
     // image's.
@@ -225,6 +229,7 @@ private:
     PreviewMips m_splitMips;
     int m_splitWidth = 0;  // 0: no split
     QString m_leftName;
+    QWidget* m_footCover = nullptr;
     QString m_rightName;
     double m_splitFraction = 0.5;  // of the viewport's width
     bool m_draggingDivider = false;
