@@ -40,6 +40,7 @@ CMarrowix::CMarrowix(QWidget* parent) : QDialog(parent) {
 }
 
 CMarrowix::~CMarrowix() {
+    ForgetDifferenceImages();
     // The tree and the grid's workers let go of the set before the set goes.
     if (m_pGrid != nullptr) {
         m_pGrid->ForgetSet();

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "app/preview/PreviewView.h"
@@ -262,6 +263,22 @@ private:
     // The difference view's two images and what the view tells of them.
     Buffer<std::uint8_t> m_first;
     Buffer<std::uint8_t> m_second;
+    // What m_first and m_second are the images of, so that D and T reuse
+    // them; and their measures, made on a worker thread ("" until then).
+    struct DifferencePair {
+        const CTextureSet* first;
+        std::size_t firstIndex;
+        const CTextureSet* second;
+        std::size_t secondIndex;
+        bool operator==(const DifferencePair&) const = default;
+    };
+    std::optional<DifferencePair> m_differencePair;
+    QString m_differenceMeasures;
+    QString m_differenceThreshold;  // "; N texels differ by more than T", or ""
+    std::thread m_measureWorker;
+    std::uint64_t m_measureGeneration = 0;
+    // Lets go of the two images, the worker measuring them first.
+    void ForgetDifferenceImages();
     PreviewDifference m_difference;
     int m_lastThreshold = 4;  // what T turns the threshold on at
     bool m_split = false;

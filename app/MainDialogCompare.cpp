@@ -12,6 +12,7 @@
 #include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
 #include "compare/Compare.h"
+#include "compare/DifferenceImage.h"
 #include "textureset/SetCheck.h"
 
 namespace marrowix {
@@ -42,8 +43,18 @@ void CMarrowix::ForgetOther() {
     m_pOther.reset();
     m_otherIndex.clear();
     m_showingOther = false;
+    ForgetDifferenceImages();
+}
+
+void CMarrowix::ForgetDifferenceImages() {
+    ++m_measureGeneration;
+    if (m_measureWorker.joinable()) {
+        m_measureWorker.join();
+    }
     m_first = Buffer<std::uint8_t>();
     m_second = Buffer<std::uint8_t>();
+    m_differencePair.reset();
+    m_differenceMeasures.clear();
 }
 
 bool CMarrowix::EnsureOther(QString* why) {
@@ -236,67 +247,80 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
                 .arg(otherName, QString::number(m_pOther->Entries()[other].offset, 16).toUpper());
     }
     m_pPreview->SetDifference(nullptr);
-    m_first = Buffer<std::uint8_t>();
-    m_second = Buffer<std::uint8_t>();
+    const DifferencePair pair{m_pTextureSet.get(), index, m_pOther.get(), other};
+    if (!difference || !hasOther || m_differencePair != pair) {
+        ForgetDifferenceImages();
+    }
     if (difference && hasOther) {
-        Result<Buffer<std::uint8_t>> first = BuildImageDib(*m_pTextureSet, index, Precision::kFull);
-        Result<Buffer<std::uint8_t>> second = BuildImageDib(*m_pOther, other, Precision::kFull);
+        // The two images once for a pair: D and T only paint them again.
+        Result<Buffer<std::uint8_t>> first;
+        Result<Buffer<std::uint8_t>> second;
+        const bool again = m_differencePair == pair;
+        if (again) {
+            first.value = std::move(m_first);
+            second.value = std::move(m_second);
+        } else {
+            first = BuildImageDib(*m_pTextureSet, index, Precision::kFull);
+            second = BuildImageDib(*m_pOther, other, Precision::kFull);
+        }
         const bool sameSize =
             first.ok() && second.ok() &&
             ReadDibHeader(first.value).biWidth == ReadDibHeader(second.value).biWidth &&
             ReadDibHeader(first.value).biHeight == ReadDibHeader(second.value).biHeight;
         if (sameSize) {
             Result<Buffer<std::uint8_t>> shown;
-            shown.value = first.value;  // the header, and room for the differences
+            // The header, and room for the differences (not cleared: all
+            // of it is written).
+            shown.value = Buffer<std::uint8_t>(first.value.size());
+            std::copy_n(first.value.data(), kDibHeaderSize, shown.value.data());
             const std::size_t bytes = shown.value.size() - kDibHeaderSize;
             const std::uint8_t* a = first.value.data() + kDibHeaderSize;
             const std::uint8_t* b = second.value.data() + kDibHeaderSize;
-            std::uint8_t* d = shown.value.data() + kDibHeaderSize;
-            const int scale = m_difference.scale;
             const int threshold = m_difference.threshold;
-            std::uint64_t over = 0;
-            if (threshold > 0) {
-                // Bytes blue, green, red, alpha: red where a channel differs
-                // by more, else the texture at a third of its brightness.
-                for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
-                    int largest = 0;
-                    for (int c = 0; c < 4; ++c) {
-                        largest = std::max(largest, std::abs(a[i + c] - b[i + c]));
-                    }
-                    const bool above = largest > threshold;
-                    over += above ? 1 : 0;
-                    for (int c = 0; c < 3; ++c) {
-                        d[i + c] =
-                            above ? (c == 2 ? 255 : 0) : static_cast<std::uint8_t>(a[i + c] / 3);
-                    }
-                    d[i + 3] = 0;
-                }
-            } else {
-                for (std::size_t i = 0; i < bytes; ++i) {
-                    const int diff = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
-                    d[i] = static_cast<std::uint8_t>(std::min(255, diff * scale));
-                }
-            }
+            const std::uint64_t over = marrowix::DifferenceImage(
+                a, b, shown.value.data() + kDibHeaderSize, bytes, m_difference.scale, threshold);
             // The images' rows bottom up, as the bitmap keeps them.
             const auto width = static_cast<std::uint32_t>(ReadDibHeader(first.value).biWidth);
             const auto height = static_cast<std::uint32_t>(ReadDibHeader(first.value).biHeight);
             const std::size_t top = std::size_t{width} * 4 * (height == 0 ? 0 : height - 1);
-            const Measures measures = MeasureImages(a + top, b + top, width, height,
-                                                    -static_cast<std::ptrdiff_t>(width) * 4);
             m_first = std::move(first.value);
             m_second = std::move(second.value);
+            if (!again) {
+                // The measures off the dialog's thread: the image shows first,
+                // the readout says "measuring..." until they arrive.
+                m_differencePair = pair;
+                const std::uint64_t generation = ++m_measureGeneration;
+                m_measureWorker = std::thread([this, a, b, top, width, height, generation] {
+                    const Measures measures = MeasureImages(
+                        a + top, b + top, width, height, -static_cast<std::ptrdiff_t>(width) * 4);
+                    const QString text = QString::fromStdString(DescribeMeasures(measures));
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, text, generation] {
+                            if (generation != m_measureGeneration) {
+                                return;
+                            }
+                            m_differenceMeasures = text;
+                            m_difference.summary = text + m_differenceThreshold;
+                            m_pPreview->SetDifference(&m_difference);
+                        },
+                        Qt::QueuedConnection);
+                });
+            }
             m_difference.first = m_first.data();
             m_difference.second = m_second.data();
             m_difference.firstName =
                 m_compareWith.empty() ? EncodingName(*m_pTextureSet) : QStringLiteral("this");
             m_difference.secondName =
                 m_compareWith.empty() ? EncodingName(*m_pOther) : QStringLiteral("other");
-            m_difference.summary = QString::fromStdString(DescribeMeasures(measures));
-            if (threshold > 0) {
-                m_difference.summary += QStringLiteral("; %1 texels differ by more than %2")
-                                            .arg(QString::fromStdString(GroupDigits(over)))
-                                            .arg(threshold);
-            }
+            m_differenceThreshold = threshold > 0
+                                        ? QStringLiteral("; %1 texels differ by more than %2")
+                                              .arg(QString::fromStdString(GroupDigits(over)))
+                                              .arg(threshold)
+                                        : QString();
+            m_difference.summary = (m_differenceMeasures.isEmpty() ? QStringLiteral("measuring...")
+                                                                   : m_differenceMeasures) +
+                                   m_differenceThreshold;
             m_pPreview->SetDifference(&m_difference);
             m_pPreview->SetSourceNote(QStringLiteral("%1 against %2")
                                           .arg(m_difference.firstName, m_difference.secondName));
