@@ -40,7 +40,7 @@ for bin in "$work/prefix/bin" "$work/root/usr/bin"; do
     "$bin/marrowix-inspect" --version
     "$bin/marrowix-inspect" --check "$work/sample/world.txt" >/dev/null 2>&1 || [[ $? -eq 1 ]]
     "$bin/marrowix-inspect" --export 3 --output "$work/rings.png" "$work/sample/world.txt"
-    "$bin/marrowix-inspect" --replace 3 "$work/rings.png" --output-set "$work/new/world.txt" \
+    "$bin/marrowix-inspect" --replace 3 "$work/rings.png" --output-set "$work/new/world.txt" --overwrite \
         "$work/sample/world.txt" >/dev/null
     "$bin/marrowix" --version
     # The viewer stays up on the sample set until it is stopped.
