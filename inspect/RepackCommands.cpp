@@ -66,10 +66,13 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
+// Each folder's names by their lower-case spelling, listed once.
+using FoldedNames = std::map<std::string, std::map<std::string, std::string>>;
+
 // Why nothing of `path` can be found: "" when it is there; otherwise what
 // the report says of it (a dangling link, a name that differs in case only,
 // or nothing there).
-std::string WhyNotFound(const fs::path& path) {
+std::string WhyNotFound(const fs::path& path, FoldedNames& folders) {
     std::error_code ec;
     const fs::file_status link = fs::symlink_status(path, ec);
     if (fs::is_symlink(link)) {
@@ -80,13 +83,18 @@ std::string WhyNotFound(const fs::path& path) {
     if (fs::exists(link)) {
         return {};
     }
-    const std::string wanted = LowerAscii(path.filename().native());
-    for (auto it = fs::directory_iterator(path.parent_path(), ec);
-         !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (LowerAscii(it->path().filename().native()) == wanted) {
-            return "'" + DisplayPath(it->path().native()) + "' differs from '" +
-                   path.filename().native() + "' only in case";
+    const auto [it, fresh] = folders.try_emplace(path.parent_path().native());
+    if (fresh) {
+        for (auto e = fs::directory_iterator(path.parent_path(), ec);
+             !ec && e != fs::directory_iterator(); e.increment(ec)) {
+            it->second.emplace(LowerAscii(e->path().filename().native()),
+                               e->path().filename().native());
         }
+    }
+    if (const auto found = it->second.find(LowerAscii(path.filename().native()));
+        found != it->second.end()) {
+        return "'" + DisplayPath((path.parent_path() / found->second).native()) +
+               "' differs from '" + path.filename().native() + "' only in case";
     }
     return "no '" + DisplayPath(path.native()) + "'";
 }
@@ -241,12 +249,13 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
                 return 1;
             }
             const std::vector<std::string> paths = ExportPaths(set, ".png");
+            FoldedNames folded;
             for (std::size_t i = 0; i < paths.size(); ++i) {
                 const std::string path = o.source + "/" + paths[i];
                 if (paths[i].empty()) {
                     continue;
                 }
-                if (std::string why = WhyNotFound(path); !why.empty()) {
+                if (std::string why = WhyNotFound(path, folded); !why.empty()) {
                     notWritten.push_back({i, path, {}, why});
                     continue;
                 }

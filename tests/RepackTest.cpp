@@ -313,11 +313,21 @@ TEST(Repack, ReplaceFromTakesOnlyChangedImagesAtEitherDepth) {
             0);
         WritePng(dir / "ex" / "patterns" / "rings.png", 8, 8, PNG_COLOR_TYPE_RGBA, 8,
                  Noise(8 * 8 * 4, 5));
+        // Images not there are said, a line each, and change nothing else.
+        fs::remove(dir / "ex" / "odd_sizes" / "dot.png");
+        fs::remove(dir / "ex" / "odd_sizes" / "tiny.png");
+        fs::create_symlink("nowhere.png", dir / "ex" / "odd_sizes" / "tiny.png");
+        fs::rename(dir / "ex" / "gradients" / "sunset.png",
+                   dir / "ex" / "gradients" / "Sunset.png");
         const Outcome o = Inspect(dir, {"--replace-from", (dir / "ex").string(), "--output-set",
                                         (dir / "new" / "world.txt").string(), old.string()});
         ASSERT_EQ(o.code, 0) << o.err;
         EXPECT_TRUE(Has(o.out, "replaced entry 3 \"rings\" (dxt)")) << o.out;
         EXPECT_TRUE(Has(o.out, "unchanged entry 0 \"sky\"")) << o.out;
+        for (const char* line : {"not read entry 9 \"dot\": no '", "tiny.png' is a symbolic link",
+                                 "Sunset.png' differs from 'sunset.png' only in case"}) {
+            EXPECT_TRUE(Has(o.out, line)) << line << "\n" << o.out;
+        }
         std::size_t replaced = 0;
         for (std::size_t at = 0; (at = o.out.find("replaced", at)) != std::string::npos; ++at) {
             ++replaced;
