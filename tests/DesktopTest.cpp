@@ -287,9 +287,9 @@ private slots:
         QCOMPARE(d.warnings, QStringList{"shot.png is not a texture listing"});
         // Another kind of picture: only PNG or DDS images replace a texture.
         WriteText(dir / "photo.jpg", "\xFF\xD8 not a listing");
-        auto* photo = new QMimeData;
-        photo->setUrls({QUrl::fromLocalFile(Q(dir / "photo.jpg"))});
-        Drop(d, photo);
+        QMimeData photo;
+        photo.setUrls({QUrl::fromLocalFile(Q(dir / "photo.jpg"))});
+        Drop(d, &photo);
         QCOMPARE(d.warnings.last(), QString("photo.jpg is not a texture listing; only PNG or "
                                             "DDS images can replace a texture"));
         QCOMPARE(d.questions, 1);
