@@ -260,7 +260,9 @@ Result<Buffer<std::uint8_t>> CMarrowix::PreviewImageOf(std::size_t index,
             first.value = std::move(m_first);
             second.value = std::move(m_second);
         } else {
-            first = BuildImageDib(*m_pTextureSet, index, Precision::kFull);
+            // The two decodes side by side, one on a thread of its own.
+            std::jthread firstDecode(
+                [&] { first = BuildImageDib(*m_pTextureSet, index, Precision::kFull); });
             second = BuildImageDib(*m_pOther, other, Precision::kFull);
         }
         const bool sameSize =

@@ -15,4 +15,9 @@ namespace marrowix {
 std::uint64_t DifferenceImage(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
                               std::size_t bytes, int scale, int threshold);
 
+// The same, a byte or a pixel at a time: the reference the vector code
+// above is tested against.
+std::uint64_t DifferenceImageScalar(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
+                                    std::size_t bytes, int scale, int threshold);
+
 }  // namespace marrowix

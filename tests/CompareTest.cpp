@@ -13,6 +13,7 @@
 #include "RunInspect.h"
 #include "TestFiles.h"
 #include "compare/Compare.h"
+#include "compare/DifferenceImage.h"
 #include "compare/MeasureKernels.h"
 #include "tools/SampleSet.h"
 
@@ -151,6 +152,52 @@ TEST(Compare, EveryMeasurePathMatchesTheReference) {
         }
     }
     ForceMeasurePath(AvailableMeasurePaths().back());
+}
+
+// The difference view's image: the vector code against the scalar code on
+// every pair of byte values and on random rows (lengths not a multiple of
+// the vector's), and the scalar code against a few values worked by hand.
+TEST(Compare, TheDifferenceImageMatchesItsReference) {
+    std::vector<std::uint8_t> a(65536 * 4 + 12);
+    std::vector<std::uint8_t> b(a.size());
+    for (std::size_t i = 0; i < 65536; ++i) {  // every pair, in each channel
+        for (int c = 0; c < 4; ++c) {
+            a[i * 4 + c] = static_cast<std::uint8_t>(i >> 8);
+            b[i * 4 + c] = static_cast<std::uint8_t>(i + c * 37);
+        }
+    }
+    std::mt19937 random(7);
+    for (std::size_t i = 65536 * 4; i < a.size(); ++i) {
+        a[i] = static_cast<std::uint8_t>(random());
+        b[i] = static_cast<std::uint8_t>(random());
+    }
+    struct Row {
+        int scale;
+        int threshold;
+    };
+    for (const Row row : {Row{1, 0}, Row{2, 0}, Row{16, 0}, Row{128, 0}, Row{3, 0}, Row{0, 0},
+                          Row{1, 1}, Row{1, 40}, Row{1, 254}, Row{1, 255}, Row{1, 300}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "scale " << row.scale << ", threshold " << row.threshold);
+        for (const std::size_t bytes : {a.size(), std::size_t{4}, std::size_t{20}}) {
+            std::vector<std::uint8_t> fast(bytes, 0xAB);
+            std::vector<std::uint8_t> slow(bytes, 0xCD);
+            EXPECT_EQ(
+                DifferenceImage(a.data(), b.data(), fast.data(), bytes, row.scale, row.threshold),
+                DifferenceImageScalar(a.data(), b.data(), slow.data(), bytes, row.scale,
+                                      row.threshold));
+            EXPECT_EQ(fast, slow);
+        }
+    }
+    const std::uint8_t x[8] = {100, 0, 255, 7, 90, 90, 90, 255};
+    const std::uint8_t y[8] = {36, 64, 0, 7, 90, 91, 90, 255};
+    std::uint8_t out[8];
+    DifferenceImageScalar(x, y, out, 8, 4, 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 8),
+              (std::vector<std::uint8_t>{255, 255, 255, 0, 0, 4, 0, 0}));
+    EXPECT_EQ(DifferenceImageScalar(x, y, out, 8, 1, 63), 1u);  // only the first pixel
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 8),
+              (std::vector<std::uint8_t>{0, 0, 255, 0, 30, 30, 30, 0}));
 }
 
 TEST(Compare, PairsByCategoryAndNameDuplicatesInOrder) {

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QtTest>
 
@@ -241,6 +242,22 @@ private slots:
         QCOMPARE(grid->ThumbnailsMade(), made + 1);
         QCOMPARE(CellColour(*grid, 1), QColor(0, 0xF0, 0));
         QCOMPARE(CellColour(*grid, 2), QColor(0xF0, 0, 0));
+    }
+
+    // A reload keeps the grid where the user scrolled it.
+    void AReloadKeepsTheGridsScroll() {
+        TempDir dir;
+        ScriptedDialog d;
+        OpenShown(d, Q(GridSet(dir, 3000, 0xF00F)));
+        d.ShowGrid(true);
+        QScrollBar* bar = d.Grid()->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 1000);
+        bar->setValue(bar->maximum() / 2);
+        const int top = bar->value();
+        QSignalSpy reloaded(d.Reloader(), &SetReload::reloaded);
+        d.Reload();
+        QTRY_VERIFY(!reloaded.isEmpty());
+        QCOMPARE(bar->value(), top);
     }
 
     // A set replaced by Browse: work on the old one ends first, and no
