@@ -1,9 +1,5 @@
 #include "imagefiles/OutputFolder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -19,93 +15,80 @@ std::string ErrnoText(int error) {
     return std::generic_category().message(error);
 }
 
-FileIdentity IdentityOf(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 std::string Quoted(const std::string& path) {
     return "'" + DisplayPath(path) + "'";
 }
 
 // A native path's folder ("." for a bare name) and final name.
 void SplitPath(const std::string& path, std::string* folder, std::string* name) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = platform::LastSeparator(path);
     if (slash == std::string::npos) {
         *folder = ".";
         *name = path;
     } else {
-        *folder = slash == 0 ? "/" : path.substr(0, slash);
+        // The root keeps its separator ("/", "C:\\"): "C:" alone is elsewhere.
+        const bool root = slash == 0 || (slash == 2 && path[1] == ':');
+        *folder = root ? path.substr(0, slash + 1) : path.substr(0, slash);
         *name = path.substr(slash + 1);
     }
 }
 
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return platform::IsPlainName(name);
 }
 
 }  // namespace
-
-OutputFolder::~OutputFolder() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
-
-OutputFolder::OutputFolder(OutputFolder&& other) noexcept
-    : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
-    other.m_fd = -1;
-}
-
-OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = other.m_fd;
-        m_path = std::move(other.m_path);
-        other.m_fd = -1;
-    }
-    return *this;
-}
 
 std::string OutputFolder::PathOf(const std::string& name) const {
     if (m_path.empty() || m_path == ".") {
         return name;
     }
-    return m_path.back() == '/' ? m_path + name : m_path + "/" + name;
+    const char last = m_path.back();
+    const bool separated = platform::LastSeparator(std::string(1, last)) == 0;
+    return separated ? m_path + name : m_path + m_separator + name;
 }
 
+namespace {
+
+// The separator a path's user wrote, or the system's own where it has none.
+char SeparatorOf(const std::string& path) {
+    const std::size_t at = platform::LastSeparator(path);
+    return at == std::string::npos ? platform::kSeparator : path[at];
+}
+
+}  // namespace
+
 std::string OutputFolder::Open(const std::string& path, OutputFolder* folder) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
+    *folder = OutputFolder();
+    if (const int error = platform::Folder::Open(path, &folder->m_folder); error != 0) {
         return "cannot open the folder " + Quoted(path) + ": " +
                (error == ENOTDIR ? std::string("not a folder") : ErrnoText(error));
     }
-    *folder = OutputFolder();
-    folder->m_fd = fd;
     folder->m_path = path;
+    folder->m_separator = SeparatorOf(path);
     return {};
 }
 
 std::string OutputFolder::Make(const std::string& path, OutputFolder* folder,
                                std::vector<std::string>* made) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0 &&
-        errno == ENOENT) {
+    platform::Kind kind = platform::Kind::kOther;
+    FileIdentity target;
+    if (platform::InspectPath(path, &kind) == 0 && kind == platform::Kind::kLink &&
+        !platform::IdentifyPath(path, &target)) {
         return Quoted(path) + " is a symbolic link to a missing folder";
     }
     // The folders missing on the way, deepest first, are the ones made.
     std::vector<std::string> missing;
-    for (std::filesystem::path p(path);
-         !p.empty() && ::lstat(p.c_str(), &st) != 0 && errno == ENOENT; p = p.parent_path()) {
-        missing.push_back(p.native());
+    for (std::filesystem::path p = platform::FsPath(path);
+         !p.empty() && platform::InspectPath(platform::NativeOf(p), &kind) == ENOENT;
+         p = p.parent_path()) {
+        missing.push_back(platform::NativeOf(p));
         if (p == p.parent_path()) {
             break;
         }
     }
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path), ec);
+    std::filesystem::create_directories(platform::FsPath(path), ec);
     if (ec) {
         RemoveMadeFolders(missing);
         return "cannot make the folder " + Quoted(path) + ": " + ec.message();
@@ -122,7 +105,7 @@ std::string OutputFolder::Make(const std::string& path, OutputFolder* folder,
 
 void RemoveMadeFolders(const std::vector<std::string>& made) {
     for (const std::string& path : made) {
-        if (::rmdir(path.c_str()) != 0) {
+        if (platform::RemoveEmptyFolder(path) != 0) {
             break;  // not empty: something else is in it now
         }
     }
@@ -134,26 +117,21 @@ std::string OutputFolder::MakeSubfolder(const std::string& name, OutputFolder* f
     if (!IsPlainName(name)) {
         return "cannot make the folder " + shown + ": not a plain name";
     }
-    if (::mkdirat(m_fd, name.c_str(), 0777) != 0 && errno != EEXIST) {
-        return "cannot make the folder " + shown + ": " + ErrnoText(errno);
+    if (const int error = m_folder.MakeChild(name); error != 0 && error != EEXIST) {
+        return "cannot make the folder " + shown + ": " + ErrnoText(error);
     }
-    const int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        struct stat st {};
-        if (::fstatat(m_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISLNK(st.st_mode)) {
-                return path + " is a symbolic link; not followed";
-            }
-            if (!S_ISDIR(st.st_mode)) {
-                return path + " is not a folder";
-            }
+    *folder = OutputFolder();
+    if (const int error = m_folder.OpenChild(name, &folder->m_folder); error != 0) {
+        if (error == ELOOP) {
+            return path + " is a symbolic link; not followed";
+        }
+        if (error == ENOTDIR) {
+            return path + " is not a folder";
         }
         return "cannot open the folder " + shown + ": " + ErrnoText(error);
     }
-    *folder = OutputFolder();
-    folder->m_fd = fd;
     folder->m_path = PathOf(name);
+    folder->m_separator = m_separator;
     return {};
 }
 
@@ -164,8 +142,10 @@ std::string OpenFolderOf(const std::string& path, OutputFolder* folder, std::str
     if (!IsPlainName(*name)) {
         return "not a file name";
     }
-    return make ? OutputFolder::Make(folderPath, folder, made)
-                : OutputFolder::Open(folderPath, folder);
+    std::string error = make ? OutputFolder::Make(folderPath, folder, made)
+                             : OutputFolder::Open(folderPath, folder);
+    folder->m_separator = SeparatorOf(path);
+    return error;
 }
 
 SetFileGuard::SetFileGuard(const CTextureSet& set) {
@@ -212,19 +192,19 @@ std::string Refused(const std::string& why) {
 }  // namespace
 
 std::string SetFileGuard::Refusal(const OutputFolder& folder, const std::string& name) const {
-    struct stat st {};
     // The name itself, and what it leads to where it is a link.
-    for (const int flags : {AT_SYMLINK_NOFOLLOW, 0}) {
-        if (::fstatat(folder.Descriptor(), name.c_str(), &st, flags) == 0) {
-            if (std::string refusal = Refusal(IdentityOf(st)); !refusal.empty()) {
+    for (const bool follow : {false, true}) {
+        FileIdentity identity;
+        if (folder.Handle().Inspect(name, follow, nullptr, &identity) == 0) {
+            if (std::string refusal = Refusal(identity); !refusal.empty()) {
                 return refusal;
             }
         }
     }
     // A file of the set that does not exist yet: its folder and name.
-    if (::fstat(folder.Descriptor(), &st) == 0) {
+    if (FileIdentity here; folder.Handle().Identity(&here) == 0) {
         for (const Guarded& g : m_files) {
-            if (g.folderKnown && g.folder == IdentityOf(st) && g.name == name) {
+            if (g.folderKnown && g.folder == here && platform::SameName(g.name, name)) {
                 return Refused(g.why);
             }
         }
@@ -242,7 +222,8 @@ std::string SetFileGuard::Refusal(const FileIdentity& identity) const {
 }
 
 std::string TemporaryName(const std::string& name, int attempt) {
-    return name + ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    return name + ".partial-" + std::to_string(platform::ProcessId()) + "-" +
+           std::to_string(attempt);
 }
 
 std::string PendingFile::Make(const OutputFolder& folder, const std::string& name,
@@ -253,25 +234,25 @@ std::string PendingFile::Make(const OutputFolder& folder, const std::string& nam
     if (std::string refusal = guard.Refusal(folder, name); !refusal.empty()) {
         return refusal;
     }
-    const int dir = folder.Descriptor();
+    const platform::Folder& dir = folder.Handle();
     std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < kTemporaryAttempts && fd < 0; ++attempt) {
+    platform::File file;
+    for (int attempt = 0; attempt < kTemporaryAttempts && !file.IsOpen(); ++attempt) {
         temp = TemporaryName(name, attempt);
-        fd = ::openat(dir, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return ErrnoText(errno);
+        if (const int error = dir.CreateNew(temp, &file); error != 0 && error != EEXIST) {
+            return ErrnoText(error);
         }
     }
-    if (fd < 0) {
+    if (!file.IsOpen()) {
         return "cannot make a temporary file beside " + Quoted(folder.PathOf(name)) +
                ": every name tried exists";
     }
-    std::unique_ptr<PendingFile> pending(new PendingFile(folder, name, guard, temp, fd));
-    pending->m_signalSlot = RemoveOnSignals(dir, pending->m_temp.c_str());
-    struct stat st {};
-    if (std::string error =
-            ::fstat(fd, &st) != 0 ? ErrnoText(errno) : guard.Refusal(IdentityOf(st));
+    std::unique_ptr<PendingFile> pending(
+        new PendingFile(folder, name, guard, temp, std::move(file)));
+    pending->m_signalSlot = RemoveOnSignals(dir, pending->m_temp);
+    FileIdentity identity;
+    const int identified = pending->m_file.Identity(&identity);
+    if (std::string error = identified != 0 ? ErrnoText(identified) : guard.Refusal(identity);
         !error.empty()) {
         return error;  // the temporary goes with `pending`
     }
@@ -280,11 +261,9 @@ std::string PendingFile::Make(const OutputFolder& folder, const std::string& nam
 }
 
 PendingFile::~PendingFile() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
+    m_file.Close();
     if (!m_committed) {
-        ::unlinkat(m_folder.Descriptor(), m_temp.c_str(), 0);
+        m_folder.Handle().Remove(m_temp);
     }
     Forget();
 }
@@ -298,28 +277,25 @@ std::string PendingFile::Uncommit() {
     if (!m_committed) {
         return {};
     }
-    const int dir = m_folder.Descriptor();
-    if (::renameat(dir, m_name.c_str(), dir, m_temp.c_str()) != 0) {
-        return ErrnoText(errno);
+    const platform::Folder& dir = m_folder.Handle();
+    if (const int error = dir.Rename(m_name, m_temp, true); error != 0) {
+        return ErrnoText(error);
     }
     m_committed = false;
-    m_signalSlot = RemoveOnSignals(dir, m_temp.c_str());
+    m_signalSlot = RemoveOnSignals(dir, m_temp);
     return {};
 }
 
 std::string PendingFile::Commit() {
-    if (m_fd >= 0 && ::close(m_fd) != 0) {
-        m_fd = -1;
-        return ErrnoText(errno);
+    if (const int error = m_file.Close(); error != 0) {
+        return ErrnoText(error);
     }
-    m_fd = -1;
     // Once more just before the rename, in case the name changed meanwhile.
     if (std::string refusal = m_guard.Refusal(m_folder, m_name); !refusal.empty()) {
         return refusal;
     }
-    const int dir = m_folder.Descriptor();
-    if (::renameat(dir, m_temp.c_str(), dir, m_name.c_str()) != 0) {
-        return ErrnoText(errno);
+    if (const int error = m_folder.Handle().Rename(m_temp, m_name, true); error != 0) {
+        return ErrnoText(error);
     }
     m_committed = true;
     Forget();
@@ -333,14 +309,9 @@ std::string WriteFileAtomically(const OutputFolder& folder, const std::string& n
     if (std::string error = PendingFile::Make(folder, name, guard, &pending); !error.empty()) {
         return error;
     }
-    const int fd = ::dup(pending->Descriptor());
-    std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    std::FILE* file = pending->Handle().OpenStream();
     if (file == nullptr) {
-        const std::string error = ErrnoText(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return error;
+        return ErrnoText(errno);
     }
     std::string error = write(file);
     if (error.empty() && std::fflush(file) != 0) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -16,9 +17,8 @@ namespace marrowix {
 class OutputFolder {
 public:
     OutputFolder() = default;
-    ~OutputFolder();
-    OutputFolder(OutputFolder&& other) noexcept;
-    OutputFolder& operator=(OutputFolder&& other) noexcept;
+    OutputFolder(OutputFolder&& other) noexcept = default;
+    OutputFolder& operator=(OutputFolder&& other) noexcept = default;
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
 
@@ -35,16 +35,19 @@ public:
     // a folder is refused. Empty on success, else the whole message.
     std::string MakeSubfolder(const std::string& name, OutputFolder* folder) const;
 
-    bool IsOpen() const { return m_fd >= 0; }
-    int Descriptor() const { return m_fd; }
+    bool IsOpen() const { return m_folder.IsOpen(); }
+    const platform::Folder& Handle() const { return m_folder; }
     // The folder as messages name it: the path it was opened by.
     const std::string& Path() const { return m_path; }
     // The path of a name inside the folder, as messages name it.
     std::string PathOf(const std::string& name) const;
 
 private:
-    int m_fd = -1;
+    platform::Folder m_folder;
     std::string m_path;
+    char m_separator = '/';  // the one the user's path has, for messages
+    friend std::string OpenFolderOf(const std::string&, OutputFolder*, std::string*, bool,
+                                    std::vector<std::string>*);
 };
 
 // The three files of a set, known by identity where they exist and by their
@@ -98,8 +101,10 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     // Open for reading and writing until the commit.
-    int Descriptor() const { return m_fd; }
+    const platform::File& Handle() const { return m_file; }
     const std::string& Name() const { return m_name; }
+    // The temporary name it is written under until the commit.
+    const std::string& Temp() const { return m_temp; }
     // Closes the file and renames it into place. Empty on success, else the
     // reason.
     std::string Commit();
@@ -109,19 +114,19 @@ public:
 
 private:
     PendingFile(const OutputFolder& folder, std::string name, const SetFileGuard& guard,
-                std::string temp, int fd)
+                std::string temp, platform::File file)
         : m_folder(folder),
           m_name(std::move(name)),
           m_guard(guard),
           m_temp(std::move(temp)),
-          m_fd(fd) {}
+          m_file(std::move(file)) {}
     void Forget();
 
     const OutputFolder& m_folder;
     std::string m_name;
     const SetFileGuard& m_guard;
     std::string m_temp;
-    int m_fd;
+    platform::File m_file;
     bool m_committed = false;
     int m_signalSlot = -1;  // removed on SIGINT, SIGTERM, SIGHUP until committed
 };

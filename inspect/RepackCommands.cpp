@@ -10,6 +10,7 @@
 #include "decode/Decode.h"
 #include "inspect/ExportAll.h"
 #include "inspect/Inspect.h"
+#include "platform/Files.h"
 #include "repack/SetWriter.h"
 
 namespace marrowix::inspect {
@@ -76,27 +77,29 @@ std::string WhyNotFound(const fs::path& path, FoldedNames& folders) {
     std::error_code ec;
     const fs::file_status link = fs::symlink_status(path, ec);
     if (fs::is_symlink(link)) {
-        return fs::exists(path, ec)
-                   ? ""
-                   : "'" + DisplayPath(path.native()) + "' is a symbolic link to nothing";
+        return fs::exists(path, ec) ? ""
+                                    : "'" + DisplayPath(platform::NativeOf(path)) +
+                                          "' is a symbolic link to nothing";
     }
     if (fs::exists(link)) {
         return {};
     }
-    const auto [it, fresh] = folders.try_emplace(path.parent_path().native());
+    const auto [it, fresh] = folders.try_emplace(platform::NativeOf(path.parent_path()));
     if (fresh) {
         for (auto e = fs::directory_iterator(path.parent_path(), ec);
              !ec && e != fs::directory_iterator(); e.increment(ec)) {
-            it->second.emplace(LowerAscii(e->path().filename().native()),
-                               e->path().filename().native());
+            it->second.emplace(LowerAscii(platform::NativeOf(e->path().filename())),
+                               platform::NativeOf(e->path().filename()));
         }
     }
-    if (const auto found = it->second.find(LowerAscii(path.filename().native()));
+    if (const auto found = it->second.find(LowerAscii(platform::NativeOf(path.filename())));
         found != it->second.end()) {
-        return "'" + DisplayPath((path.parent_path() / found->second).native()) +
-               "' differs from '" + path.filename().native() + "' only in case";
+        return "'" +
+               DisplayPath(
+                   platform::NativeOf((path.parent_path() / platform::FsPath(found->second)))) +
+               "' differs from '" + platform::NativeOf(path.filename()) + "' only in case";
     }
-    return "no '" + DisplayPath(path.native()) + "'";
+    return "no '" + DisplayPath(platform::NativeOf(path)) + "'";
 }
 
 // The images of `folder` a pack takes: subfolders as categories, .png and
@@ -111,7 +114,8 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
             entries.push_back(*it);
         }
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-            return a.path().filename().native() < b.path().filename().native();
+            return platform::NativeOf(a.path().filename()) <
+                   platform::NativeOf(b.path().filename());
         });
         return entries;
     };
@@ -124,22 +128,22 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
         if (f.is_directory(ec)) {
             return inCategory ? "a folder: categories do not nest" : nullptr;
         }
-        const std::string name = f.path().filename().native();
+        const std::string name = platform::NativeOf(f.path().filename());
         return EndsWithNoCase(name, ".png") || EndsWithNoCase(name, ".dds")
                    ? nullptr
                    : "not a .png or .dds file";
     };
     std::error_code ec;
-    const std::vector<fs::directory_entry> top = sorted(folder, ec);
+    const std::vector<fs::directory_entry> top = sorted(platform::FsPath(folder), ec);
     if (ec) {
         return "cannot read the folder '" + DisplayPath(folder) + "': " + ec.message();
     }
     std::vector<PackItem> roots;
     for (const fs::directory_entry& e : top) {
-        const std::string name = e.path().filename().native();
+        const std::string name = platform::NativeOf(e.path().filename());
         if (e.is_directory(ec)) {
             if (std::string why = CheckPackName(name, true); !why.empty()) {
-                return "'" + DisplayPath(e.path().native()) + "': " + why;
+                return "'" + DisplayPath(platform::NativeOf(e.path())) + "': " + why;
             }
             if (categories.size() == kMaxCategories) {
                 return "'" + DisplayPath(folder) + "' has more than " +
@@ -151,22 +155,24 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
             for (const fs::directory_entry& f : sorted(e.path(), ec)) {
                 std::error_code fileEc;
                 if (const char* why = NotTaken(f, fileEc, true); why != nullptr) {
-                    err << kProgram << ": ignored: '" << DisplayPath(f.path().native()) << "' ("
-                        << why << ")\n";
+                    err << kProgram << ": ignored: '" << DisplayPath(platform::NativeOf(f.path()))
+                        << "' (" << why << ")\n";
                 } else {
-                    items.push_back({category, f.path().stem().native(), f.path().native()});
+                    items.push_back({category, platform::NativeOf(f.path().stem()),
+                                     platform::NativeOf(f.path())});
                 }
             }
             if (ec) {
-                return "cannot read the folder '" + DisplayPath(e.path().native()) +
+                return "cannot read the folder '" + DisplayPath(platform::NativeOf(e.path())) +
                        "': " + ec.message();
             }
         } else if (const char* why = NotTaken(e, ec, false); why != nullptr) {
-            err << kProgram << ": ignored: '" << DisplayPath(e.path().native()) << "' (" << why
-                << ")\n";
+            err << kProgram << ": ignored: '" << DisplayPath(platform::NativeOf(e.path())) << "' ("
+                << why << ")\n";
             ec.clear();
         } else {
-            roots.push_back({-1, e.path().stem().native(), e.path().native()});
+            roots.push_back(
+                {-1, platform::NativeOf(e.path().stem()), platform::NativeOf(e.path())});
         }
     }
     items.insert(items.end(), roots.begin(), roots.end());
@@ -242,7 +248,7 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
             }
         } else {
             std::error_code ec;
-            if (!fs::is_directory(o.source, ec)) {
+            if (!fs::is_directory(platform::FsPath(o.source), ec)) {
                 err << kProgram << ": the new set was not written: cannot read the folder '"
                     << DisplayPath(o.source)
                     << "': " << (ec ? ec.message() : std::string("not a folder")) << '\n';
@@ -255,7 +261,7 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
                 if (paths[i].empty()) {
                     continue;
                 }
-                if (std::string why = WhyNotFound(path, folded); !why.empty()) {
+                if (std::string why = WhyNotFound(platform::FsPath(path), folded); !why.empty()) {
                     notWritten.push_back({i, path, {}, why});
                     continue;
                 }

@@ -39,7 +39,22 @@ void PngWarning(png_structp, png_const_charp) {}
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 constexpr std::uint64_t kPngSlack = 4096;
 
-std::string ReadPng(std::FILE* file, std::uint64_t fileSize, InputImage& image) {
+// libpng reads the file from its start through this, one piece after another.
+struct PngSource {
+    InputFile* file;
+    std::uint64_t at = 0;
+};
+void ReadPngBytes(png_structp png, png_bytep data, png_size_t n) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (source->file->ReadAt(source->at, data, n) != n) {
+        png_error(png, "the file ends early");
+    }
+    source->at += n;
+}
+
+std::string ReadPng(InputFile& file, InputImage& image) {
+    const std::uint64_t fileSize = file.Size();
+    PngSource source{&file};
     std::string reason;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reason, PngError, PngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
@@ -54,7 +69,7 @@ std::string ReadPng(std::FILE* file, std::uint64_t fileSize, InputImage& image) 
     // libpng's own default refuses sides over 1,000,000; the format allows
     // 2^31 - 1, and the texture's own limit is checked below.
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-    png_init_io(png, file);
+    png_set_read_fn(png, &source, ReadPngBytes);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
@@ -235,7 +250,7 @@ Result<InputImage> ReadInputImage(const std::string& path) {
     const std::size_t got = file->ReadAt(0, magic, sizeof magic);
     std::string error;
     if (got == 8 && png_sig_cmp(magic, 0, 8) == 0) {
-        error = ReadPng(file->Stream(), file->Size(), result.value);
+        error = ReadPng(*file, result.value);
     } else if (got >= 4 && std::memcmp(magic, "DDS ", 4) == 0) {
         error = ReadDds(*file, result.value);
     } else {

@@ -1,9 +1,5 @@
 #include "repack/NewSet.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <new>
@@ -29,18 +25,13 @@ std::uint64_t StoredBytes(std::uint32_t width, std::uint32_t height,
 }
 
 // Makes the file at least `size` bytes long (zeros after its end).
-bool Reserve(int fd, std::uint64_t size, int* error) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        *error = errno;
-        return false;
+bool Reserve(const platform::File& file, std::uint64_t size, int* error) {
+    std::uint64_t now = 0;
+    *error = file.Size(&now);
+    if (*error == 0 && now < size) {
+        *error = file.Resize(size);
     }
-    if (static_cast<std::uint64_t>(st.st_size) < size &&
-        ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        *error = errno;
-        return false;
-    }
-    return true;
+    return *error == 0;
 }
 
 // An image's pixels as 0xAARRGGBB, as the decoder gives texels.
@@ -98,7 +89,7 @@ std::string BelowGate(const Measures& m, const RepackOptions& options) {
 
 std::string FileNameOf(const std::u16string& path) {
     const std::string native = ToNativePath(path);
-    const std::size_t slash = native.find_last_of('/');
+    const std::size_t slash = platform::LastSeparator(native);
     return slash == std::string::npos ? native : native.substr(slash + 1);
 }
 
@@ -114,57 +105,30 @@ const char* ModeWord(TextureMode mode) {
     return mode == kModeDxt ? "dxt" : "etc";
 }
 
-bool WriteAt(int fd, std::uint64_t at, const std::uint8_t* data, std::size_t n, int* error) {
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, data, n, static_cast<off_t>(at));
-        if (w < 0 && errno == EINTR) {
-            continue;
-        }
-        if (w <= 0) {
-            *error = w < 0 ? errno : EIO;
-            return false;
-        }
-        data += w;
-        at += static_cast<std::uint64_t>(w);
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
+bool WriteAt(const platform::File& file, std::uint64_t at, const std::uint8_t* data, std::size_t n,
+             int* error) {
+    *error = file.WriteAt(at, data, n);
+    return *error == 0;
 }
 
-bool CopyFile(InputFile& from, int to, int* error) {
-    const int in = fileno(from.Stream());
-    loff_t inAt = 0;
-    loff_t outAt = 0;
-    const auto size = static_cast<loff_t>(from.Size());
-    while (inAt < size) {
-        const ssize_t n =
-            ::copy_file_range(in, &inAt, to, &outAt, static_cast<std::size_t>(size - inAt), 0);
-        if (n > 0) {
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
-            break;  // the rest by hand
-        }
-        *error = errno;
+bool CopyFile(InputFile& from, const platform::File& to, int* error) {
+    const std::uint64_t size = from.Size();
+    std::uint64_t at = 0;
+    if (*error = to.CopyFrom(from.Handle(), size, &at); *error != 0) {
         return false;
     }
     std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
-    while (inAt < size) {
-        const std::size_t got = from.ReadAt(
-            static_cast<std::uint64_t>(inAt), buffer.data(),
-            std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size - inAt)));
+    while (at < size) {
+        const std::size_t got =
+            from.ReadAt(at, buffer.data(), std::min<std::uint64_t>(buffer.size(), size - at));
         if (got == 0) {
             *error = EIO;
             return false;
         }
-        if (!WriteAt(to, static_cast<std::uint64_t>(outAt), buffer.data(), got, error)) {
+        if (!WriteAt(to, at, buffer.data(), got, error)) {
             return false;
         }
-        inAt += static_cast<loff_t>(got);
-        outAt += static_cast<loff_t>(got);
+        at += got;
     }
     return true;
 }
@@ -232,19 +196,19 @@ std::string NewSet::PutImage(ModeFiles& files, const InputImage& image,
                ", past what the offset table's 32-bit offsets reach";
     }
     int error = 0;
-    const int fd = files.data->Descriptor();
-    if (!WriteAt(fd, at, header, sizeof header, &error) ||
-        !WriteAt(fd, at + sizeof header, encoded.data.data(), encoded.data.size(), &error)) {
+    const platform::File& data = files.data->Handle();
+    if (!WriteAt(data, at, header, sizeof header, &error) ||
+        !WriteAt(data, at + sizeof header, encoded.data.data(), encoded.data.size(), &error)) {
         return what + WriteError(*files.data, error);
     }
     if (place == kAtTheEnd) {
         files.dataEnd += sizeof header + StoredBytes(image.width, image.height, encoded.data);
-        if (!Reserve(fd, files.dataEnd, &error)) {
+        if (!Reserve(data, files.dataEnd, &error)) {
             return what + WriteError(*files.data, error);
         }
     }
     const std::string offset = Le32(static_cast<std::uint32_t>(at));
-    if (!WriteAt(files.table->Descriptor(), read * 4,
+    if (!WriteAt(files.table->Handle(), read * 4,
                  reinterpret_cast<const std::uint8_t*>(offset.data()), 4, &error)) {
         return what + WriteError(*files.table, error);
     }
@@ -257,11 +221,12 @@ std::string NewSet::PutImage(ModeFiles& files, const InputImage& image,
 std::string NewSet::WriteListing(const std::string& text, CTextureSet& check,
                                  ListingMap& checkMap) {
     int error = 0;
-    if (!WriteAt(listing->Descriptor(), 0, reinterpret_cast<const std::uint8_t*>(text.data()),
+    if (!WriteAt(listing->Handle(), 0, reinterpret_cast<const std::uint8_t*>(text.data()),
                  text.size(), &error)) {
         return WriteError(*listing, error);
     }
-    const std::string path = "/proc/self/fd/" + std::to_string(listing->Descriptor());
+    // Read back through the open file itself where the system can name it.
+    const std::string path = listing->Handle().ReadBackPath(folder.PathOf(listing->Temp()));
     ReadListing(check, FromNativePath(path), &checkMap);
     return {};
 }

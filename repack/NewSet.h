@@ -83,10 +83,12 @@ private:
 const char* ModeWord(TextureMode mode);
 
 // Writes n bytes at `at`; false, with the reason in *error, on failure.
-bool WriteAt(int fd, std::uint64_t at, const std::uint8_t* data, std::size_t n, int* error);
+bool WriteAt(const platform::File& file, std::uint64_t at, const std::uint8_t* data, std::size_t n,
+             int* error);
 
-// The whole of `from` to the start of `to`: by copy_file_range, which the
-// kernel may do without reading the data, or by reads and writes.
-bool CopyFile(InputFile& from, int to, int* error);
+// The whole of `from` to the start of `to`: where it can, by the system
+// without reading the data (copy_file_range on Linux), the rest by reads
+// and writes.
+bool CopyFile(InputFile& from, const platform::File& to, int* error);
 
 }  // namespace marrowix

@@ -9,10 +9,6 @@
 // A failure in 2 or 3 takes back what was done: the new files go back to
 // their temporaries, and the old ones return, the listing last and only
 // when all the others did.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -35,28 +31,16 @@ struct Aside {
 };
 
 // Renames `from` to a fresh name beside it, never over another file.
-bool MoveAside(int dir, const std::string& from, std::string* backup, int* error) {
+bool MoveAside(const platform::Folder& dir, const std::string& from, std::string* backup,
+               int* error) {
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-        *backup = from + ".old-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        if (::renameat2(dir, from.c_str(), dir, backup->c_str(), RENAME_NOREPLACE) == 0) {
-            return true;
-        }
-        if (errno == EINVAL || errno == ENOSYS) {
-            // A file system without the flag: look first.
-            struct stat st {};
-            if (::fstatat(dir, backup->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                continue;
-            }
-            if (::renameat(dir, from.c_str(), dir, backup->c_str()) == 0) {
-                return true;
-            }
-        }
-        if (errno != EEXIST) {
-            *error = errno;
-            return false;
+        *backup =
+            from + ".old-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(attempt);
+        *error = dir.Rename(from, *backup, false);
+        if (*error != EEXIST) {
+            return *error == 0;
         }
     }
-    *error = EEXIST;
     return false;
 }
 
@@ -66,6 +50,7 @@ NewSet::~NewSet() {
     if (!m_committed) {
         listing.reset();
         modes.clear();
+        folder = OutputFolder();  // closed first: an open folder cannot go on Windows
         RemoveMadeFolders(m_madeFolders);
     }
 }
@@ -74,11 +59,11 @@ std::string NewSet::CheckTargets(std::vector<std::string>* existing) const {
     std::string names;
     for (const std::string& name : TargetNames()) {
         const std::string shown = "'" + DisplayPath(folder.PathOf(name)) + "'";
-        struct stat st {};
-        if (::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        platform::Kind kind = platform::Kind::kOther;
+        if (folder.Handle().Inspect(name, false, &kind, nullptr) != 0) {
             continue;
         }
-        if (S_ISDIR(st.st_mode)) {
+        if (kind == platform::Kind::kFolder) {
             return shown + " is a folder, where a file of the new set would go";
         }
         if (std::string refusal = guard.Refusal(folder, name); !refusal.empty()) {
@@ -100,7 +85,7 @@ std::string NewSet::Commit() {
     if (std::string error = CheckTargets(&existing); !error.empty()) {
         return error + "; nothing was changed";
     }
-    const int dir = folder.Descriptor();
+    const platform::Folder& dir = folder.Handle();
     auto shown = [&](const std::string& name) {
         return "'" + DisplayPath(folder.PathOf(name)) + "'";
     };
@@ -124,7 +109,7 @@ std::string NewSet::Commit() {
         for (std::size_t k = aside.size(); k-- > 0;) {
             const bool isListing = aside[k].name == m_listingName;
             if ((!isListing || othersBack) && !fails(&error) &&
-                ::renameat(dir, aside[k].backup.c_str(), dir, aside[k].name.c_str()) == 0) {
+                dir.Rename(aside[k].backup, aside[k].name, true) == 0) {
                 continue;
             }
             othersBack = othersBack && isListing;
@@ -160,7 +145,7 @@ std::string NewSet::Commit() {
     }
     m_committed = true;
     for (const Aside& a : aside) {
-        ::unlinkat(dir, a.backup.c_str(), 0);
+        dir.Remove(a.backup);
     }
     return {};
 }

@@ -194,7 +194,7 @@ RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing
         files.source = files.mode == kModeDxt ? &dxt : &etc;
         for (auto [from, to] : {std::pair{files.source->GetDataFile(), files.data.get()},
                                 {files.source->GetOffsetTableFile(), files.table.get()}}) {
-            if (int error = 0; !CopyFile(*from, to->Descriptor(), &error)) {
+            if (int error = 0; !CopyFile(*from, to->Handle(), &error)) {
                 return Failed(out.WriteError(*to, error));
             }
         }
@@ -322,8 +322,8 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
     int error = 0;
     for (ModeFiles& files : out.modes) {
         const std::string zeros(categories.size() * 4, '\0');
-        if (!WriteAt(files.table->Descriptor(), 0,
-                     reinterpret_cast<const std::uint8_t*>(zeros.data()), zeros.size(), &error)) {
+        if (!WriteAt(files.table->Handle(), 0, reinterpret_cast<const std::uint8_t*>(zeros.data()),
+                     zeros.size(), &error)) {
             return Failed(out.WriteError(*files.table, error));
         }
     }

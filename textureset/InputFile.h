@@ -3,20 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
-namespace marrowix {
+#include "platform/Files.h"
 
-// What a file is, whatever path reached it: two paths that name the same
-// file (through a hard or symbolic link, or another spelling) have equal
-// identities.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
+namespace marrowix {
 
 class InputFile {
 public:
@@ -25,7 +17,6 @@ public:
     // failure returns null and puts the reason into *error.
     static std::unique_ptr<InputFile> Open(const std::u16string& path, std::string* error);
 
-    ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
@@ -33,18 +24,18 @@ public:
     std::uint64_t Size() const { return m_size; }
     const FileIdentity& Identity() const { return m_identity; }
 
-    // The open stream, for copying the file's bytes elsewhere.
-    std::FILE* Stream() const { return m_file; }
+    // The open file, for copying its bytes elsewhere.
+    const platform::File& Handle() const { return m_file; }
 
     // Reads up to n bytes at the given position; returns how many were read.
     // Threads may read one file at once.
     std::size_t ReadAt(std::uint64_t position, void* dst, std::size_t n);
 
 private:
-    InputFile(std::FILE* file, std::uint64_t size, FileIdentity identity)
-        : m_file(file), m_size(size), m_identity(identity) {}
+    InputFile(platform::File file, std::uint64_t size, FileIdentity identity)
+        : m_file(std::move(file)), m_size(size), m_identity(identity) {}
 
-    std::FILE* m_file;
+    platform::File m_file;
     std::uint64_t m_size;
     FileIdentity m_identity;
 };
