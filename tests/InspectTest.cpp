@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>

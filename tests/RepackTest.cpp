@@ -2,6 +2,8 @@
 // that keeps every byte it does not replace.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <png.h>
 #include <squish.h>
 
@@ -30,7 +32,10 @@ bool Has(const std::string& text, const std::string& part) {
 void WritePng(const fs::path& path, std::uint32_t width, std::uint32_t height, int type, int depth,
               const Bytes& pixels, const std::vector<png_color>& palette = {},
               const Bytes& trns = {}) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path, "wb");
+    if (file == nullptr) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_init_io(png, file);
@@ -316,9 +321,14 @@ TEST(Repack, ReplaceFromTakesOnlyChangedImagesAtEitherDepth) {
         // Images not there are said, a line each, and change nothing else.
         fs::remove(dir / "ex" / "odd_sizes" / "dot.png");
         fs::remove(dir / "ex" / "odd_sizes" / "tiny.png");
-        fs::create_symlink("nowhere.png", dir / "ex" / "odd_sizes" / "tiny.png");
+        const bool link = LinksWork();  // a dangling link where it can be made
+        if (link) {
+            fs::create_symlink("nowhere.png", dir / "ex" / "odd_sizes" / "tiny.png");
+        }
+#ifndef _WIN32  // where case matters in names
         fs::rename(dir / "ex" / "gradients" / "sunset.png",
                    dir / "ex" / "gradients" / "Sunset.png");
+#endif
         const Outcome o = Inspect(dir, {"--replace-from", (dir / "ex").string(), "--output-set",
                                         (dir / "new" / "world.txt").string(), old.string()});
         ASSERT_EQ(o.code, 0) << o.err;
@@ -326,7 +336,14 @@ TEST(Repack, ReplaceFromTakesOnlyChangedImagesAtEitherDepth) {
         EXPECT_TRUE(Has(o.out, "unchanged entry 0 \"sky\"")) << o.out;
         for (const char* line : {"not read entry 9 \"dot\": no '", "tiny.png' is a symbolic link",
                                  "Sunset.png' differs from 'sunset.png' only in case"}) {
-            EXPECT_TRUE(Has(o.out, line)) << line << "\n" << o.out;
+#ifdef _WIN32
+            const bool caseless = Has(line, "only in case");
+#else
+            const bool caseless = false;
+#endif
+            EXPECT_TRUE(Has(o.out, line) || (!link && Has(line, "symbolic")) || caseless)
+                << line << "\n"
+                << o.out;
         }
         std::size_t replaced = 0;
         for (std::size_t at = 0; (at = o.out.find("replaced", at)) != std::string::npos; ++at) {
@@ -369,6 +386,11 @@ TEST(Repack, PackMakesASetOfAFolderAndRefusesWhatTheFormatCannotHold) {
         {"broken.png", "not a PNG that can be read"},
     };
     for (const Refusal& r : refusals) {
+#ifdef _WIN32
+        if (r.file.find('"') != std::string::npos) {
+            continue;  // no file of Windows has such a name
+        }
+#endif
         TempDir in;
         fs::create_directories((in / r.file).parent_path());
         if (r.file == "broken.png") {

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 
+#include "RunInspect.h"
 #include "TestFiles.h"
 #include "decode/Decode.h"
 #include "tools/SampleSet.h"
@@ -50,11 +49,7 @@ TEST(SampleSet, BothEncodingsReadBackCloseToTheSource) {
 
 // Runs the sample tool in `dir`; its exit code.
 int MakeSample(const TempDir& dir, const std::string& arg) {
-    const std::string command = "cd '" + dir.Path().string() +
-                                "' && '" MARROWIX_MAKE_SAMPLE_PATH "' '" + arg +
-                                "' >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunIn(dir.Path(), MARROWIX_MAKE_SAMPLE_PATH, {arg});
 }
 
 TEST(SampleSet, TheToolTakesNoOptionForAFolder) {

@@ -3,27 +3,95 @@
 #include "decode/Decode.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include "platform/Files.h"
 
 namespace marrowix::test {
 
 TempDir::TempDir() {
+    // Process ids are reused (quickly under wine): a random part too.
     static std::atomic<int> counter{0};
+    static const unsigned salt =
+        std::random_device{}() ^
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     m_path = std::filesystem::temp_directory_path() /
-             ("marrowix-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+             ("marrowix-test-" + std::to_string(platform::ProcessId()) + "-" +
+              std::to_string(salt % 100000) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path);
 }
 
 TempDir::~TempDir() {
+    // Everything writable first: read-only files cannot be removed on Windows.
     std::error_code ec;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
+    const auto all = std::filesystem::perms::owner_all;
+    const auto add = std::filesystem::perm_options::add;
+    std::filesystem::permissions(m_path, all, add, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_symlink(ec)) {
+            std::filesystem::permissions(it->path(), all, add, ec);
+        }
+    }
+    ec.clear();
     std::filesystem::remove_all(m_path, ec);
+}
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    const std::string m(mode);
+    return _wfopen(path.c_str(), std::wstring(m.begin(), m.end()).c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
+bool LinksWork() {
+    static const bool work = [] {
+        TempDir dir;
+        std::error_code ec;
+        std::filesystem::create_symlink("target", dir / "link", ec);
+        return !ec;
+    }();
+    return work;
+}
+
+bool MemoryLimitsHold() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;
+#else
+    return true;
+#endif
+}
+
+bool MakeFifo(const std::filesystem::path& path) {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    return ::mkfifo(path.c_str(), 0600) == 0;
+#endif
 }
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {

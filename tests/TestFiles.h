@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,6 +35,31 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// fopen of a path of any name.
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
+// Sets an environment variable, or removes it (`value` null).
+void SetEnvironment(const char* name, const char* value);
+// Makes a FIFO; false where the system has none (Windows).
+bool MakeFifo(const std::filesystem::path& path);
+// Whether symbolic links can be made here (wine makes none, and Windows
+// only with a privilege); tests of links skip, saying so, where not.
+bool LinksWork();
+#define MARROWIX_SKIP_WITHOUT_LINKS()   \
+    if (!::marrowix::test::LinksWork()) \
+    GTEST_SKIP() << "symbolic links cannot be made on this system"
+// Whether a limit of the memory a program may take holds: on Windows that
+// of a job, which wine does not enforce.
+bool MemoryLimitsHold();
+#define MARROWIX_SKIP_WITHOUT_MEMORY_LIMITS()  \
+    if (!::marrowix::test::MemoryLimitsHold()) \
+    GTEST_SKIP() << "a program's memory cannot be limited here (wine)"
+// The reason a test does not run on Windows, said where it skips.
+#ifdef _WIN32
+#define MARROWIX_SKIP_ON_WINDOWS(why) GTEST_SKIP() << "not on Windows: " << why
+#else
+#define MARROWIX_SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, const std::string& text);

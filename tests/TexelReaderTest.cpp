@@ -165,9 +165,13 @@ TEST(ReadTexels, OffsetsBeyond2GiBAreReached) {
     auto set0 = WriteSet(dir, files);
     {
         // A sparse file: only the texture's bytes are written.
-        std::FILE* f = std::fopen((dir / "world.etc.dat").c_str(), "wb");
+        std::FILE* f = OpenFile(dir / "world.etc.dat", "wb");
         ASSERT_NE(f, nullptr);
+#ifdef _WIN32
+        ASSERT_EQ(_fseeki64(f, std::int64_t{offset} + 8, SEEK_SET), 0);
+#else
         ASSERT_EQ(fseeko(f, off_t{offset} + 8, SEEK_SET), 0);
+#endif
         const std::uint8_t texels[4] = {0x34, 0x12, 0x78, 0x56};
         ASSERT_EQ(std::fwrite(texels, 1, 4, f), 4u);
         std::fclose(f);

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what building Marrowix for Windows and testing it under wine takes,
+# from Debian's packages (as root). Packages already present are left alone.
+set -euo pipefail
+
+packages=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+    qt6-base-dev-tools ninja-build cmake make dpkg-dev xz-utils
+    wine wine64 xvfb xauth nsis zip unzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Source packages come from the same archive and suites as the binary ones.
+sources=/etc/apt/sources.list.d/marrowix-deb-src.sources
+if [[ ! -e $sources ]] && ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
+    ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    if [[ -e /etc/apt/sources.list.d/debian.sources ]]; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$sources"
+    else
+        grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+            >/etc/apt/sources.list.d/marrowix-deb-src.list
+    fi
+    apt-get update -qq
+fi
