@@ -102,7 +102,7 @@ void CMarrowix::SaveImage() {
         try {
             const ImageFormat format =
                 suffix == QLatin1String("bmp") ? ImageFormat::kBmp : ImageFormat::kPng;
-            const std::string native = QFile::encodeName(path).toStdString();
+            const std::string native = NativeOfQt(path);
             const SetFileGuard guard(*m_pTextureSet);
             std::string written;
             if (difference || leveled) {

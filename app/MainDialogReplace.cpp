@@ -49,13 +49,13 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
     // "sets/world-edited/world.txt". It is made for the file dialog to open
     // in (a dialog given a missing folder opens somewhere else), and taken
     // away again unless the new set goes into it.
-    const QFileInfo listing(QFile::decodeName(ToNativePath(m_pTextureSet->ListingPath()).c_str()));
+    const QFileInfo listing(QtOfNative(ToNativePath(m_pTextureSet->ListingPath())));
     QDir parent = listing.absoluteDir();
     const QString folderName = parent.dirName() + QStringLiteral("-edited");
     parent.cdUp();
     const QString folder = parent.filePath(folderName);
     const bool made = !QFileInfo::exists(folder) && parent.mkdir(folderName);
-    const QString source = QFile::decodeName(ToNativePath(m_pTextureSet->ListingPath()).c_str());
+    const QString source = QtOfNative(ToNativePath(m_pTextureSet->ListingPath()));
     QString target;
     for (QString suggested = QDir(folder).filePath(listing.fileName());;) {
         target = PromptNewSetPath(suggested);
@@ -64,8 +64,7 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
         }
         // The file dialog asked before a listing already there was chosen.
         const std::string refusal =
-            CheckNewSetPlace(QFile::encodeName(source).toStdString(),
-                             QFile::encodeName(target).toStdString(), QFileInfo::exists(target));
+            CheckNewSetPlace(NativeOfQt(source), NativeOfQt(target), QFileInfo::exists(target));
         if (refusal.empty()) {
             break;
         }
@@ -80,8 +79,7 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
         return;
     }
     m_pReplacement->Start(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(),
-                          QFile::encodeName(target).toStdString(), *m_selected,
-                          QFile::encodeName(image).toStdString());
+                          NativeOfQt(target), *m_selected, NativeOfQt(image));
 }
 
 void CMarrowix::OnReplaced() {

@@ -6,17 +6,27 @@
 #include <QString>
 #include <string>
 
+#include "platform/Files.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
 
+// A path as the core and the file system take it, and back.
+inline std::string NativeOfQt(const QString& path) {
+    return (platform::kUtf8Paths ? path.toUtf8() : QFile::encodeName(path)).toStdString();
+}
+inline QString QtOfNative(const std::string& path) {
+    const QByteArray bytes = QByteArray::fromStdString(path);
+    return platform::kUtf8Paths ? QString::fromUtf8(bytes) : QFile::decodeName(bytes);
+}
+
 inline std::u16string PathToU16(const QString& path) {
-    return FromNativePath(QFile::encodeName(path).toStdString());
+    return FromNativePath(NativeOfQt(path));
 }
 
 // For showing: bytes that are not UTF-8 become replacement characters.
 inline QString PathFromU16(const std::u16string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(ToNativePath(path)));
+    return QtOfNative(ToNativePath(path));
 }
 
 }  // namespace marrowix

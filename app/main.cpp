@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/MarrowixApp.h"
+#include "platform/Console.h"
 #include "platform/FileSizeLimit.h"
 #include "platform/ProcessMemory.h"
 #include "platform/SignalCleanup.h"
@@ -32,7 +33,7 @@ public:
 int main(int argc, char** argv) {
     // The command line is read before any window can open.
     const marrowix::ViewerArguments arguments =
-        marrowix::ParseViewerArguments(std::vector<std::string>(argv + 1, argv + argc));
+        marrowix::ParseViewerArguments(marrowix::platform::Arguments(argc, argv));
     if (arguments.help) {
         std::fputs(marrowix::ViewerHelp().c_str(), stdout);
         return 0;

@@ -132,6 +132,9 @@ private:
 bool IdentifyPath(const std::string& path, FileIdentity* identity);
 // What `path` is as a name (links not followed); ENOENT when nothing.
 int InspectPath(const std::string& path, Kind* kind);
+// What changes when the file at `path` is changed or replaced: its
+// identity, size and time of change, as one string; "-" when there is none.
+std::string ChangeStamp(const std::string& path);
 // Removes the empty folder at `path`.
 int RemoveEmptyFolder(const std::string& path);
 // Whether `name` can be a file's name inside a folder: not empty, "." or
@@ -140,6 +143,13 @@ bool IsPlainName(const std::string& name);
 // Whether two names in one folder name the same file (on Windows, whatever
 // their case).
 bool SameName(const std::string& a, const std::string& b);
+// Whether native paths are UTF-8 (Windows, whose own are UTF-16) rather
+// than the bytes the system stores.
+#ifdef _WIN32
+constexpr bool kUtf8Paths = true;
+#else
+constexpr bool kUtf8Paths = false;
+#endif
 // The system's own separator.
 #ifdef _WIN32
 constexpr char kSeparator = '\\';

@@ -300,6 +300,21 @@ int InspectPath(const std::string& path, Kind* kind) {
     return 0;
 }
 
+std::string ChangeStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return "-";
+    }
+#if defined(__APPLE__)
+    const auto& changed = st.st_mtimespec;
+#else
+    const auto& changed = st.st_mtim;
+#endif
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+           std::to_string(st.st_size) + ":" + std::to_string(changed.tv_sec) + "." +
+           std::to_string(changed.tv_nsec);
+}
+
 int RemoveEmptyFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0 ? 0 : errno;
 }

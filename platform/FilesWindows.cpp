@@ -430,6 +430,25 @@ int InspectPath(const std::string& path, Kind* kind) {
     return 0;
 }
 
+std::string ChangeStamp(const std::string& path) {
+    HANDLE h = OpenExisting(Widen(path), FILE_READ_ATTRIBUTES, true);
+    if (!Valid(h)) {
+        return "-";
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known) {
+        return "-";
+    }
+    const auto high = [](DWORD hi, DWORD lo) { return std::uint64_t{hi} << 32 | lo; };
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string(high(info.nFileIndexHigh, info.nFileIndexLow)) + ":" +
+           std::to_string(high(info.nFileSizeHigh, info.nFileSizeLow)) + ":" +
+           std::to_string(
+               high(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+}
+
 int RemoveEmptyFolder(const std::string& path) {
     return RemoveDirectoryW(Widen(path).c_str()) ? 0 : LastErrno();
 }

@@ -1,12 +1,11 @@
 #include "app/session/SetReload.h"
 
-#include <sys/stat.h>
-
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 
 #include "app/NativePaths.h"
+#include "platform/Files.h"
 
 namespace marrowix {
 
@@ -55,14 +54,7 @@ std::vector<std::u16string> SetReload::Files() const {
 std::vector<std::string> SetReload::Stamp() const {
     std::vector<std::string> stamps;
     for (const std::u16string& file : Files()) {
-        struct stat st {};
-        if (::stat(ToNativePath(file).c_str(), &st) != 0) {
-            stamps.emplace_back("-");
-            continue;
-        }
-        stamps.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-                         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
-                         "." + std::to_string(st.st_mtim.tv_nsec));
+        stamps.push_back(platform::ChangeStamp(ToNativePath(file)));
     }
     return stamps;
 }
