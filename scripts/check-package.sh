@@ -16,7 +16,8 @@ contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/marrowix ./usr/bin/marrowix-inspect \
     ./usr/share/applications/marrowix.desktop \
     ./usr/share/icons/hicolor/scalable/apps/marrowix.svg \
-    ./usr/share/man/man1/marrowix.1 ./usr/share/man/man1/marrowix-inspect.1; do
+    ./usr/share/man/man1/marrowix.1 ./usr/share/man/man1/marrowix-inspect.1 \
+    ./usr/share/doc/marrowix/copyright; do
     grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)

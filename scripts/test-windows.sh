@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (scripts/build-windows.sh) and runs their tests
-# under wine: the unit tests, then the battery that compares the Windows
-# build's output with the Linux build's byte for byte. Every process has a
-# timeout, since a crash under wine can hang instead of exiting.
+# under wine: the unit tests, the viewer on an Xvfb display, the zip, then
+# the battery that compares the Windows build's output with the Linux
+# build's byte for byte. Every process has a timeout, since a crash under
+# wine can hang instead of exiting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/build-windows.sh
-if [[ ! -x build/default/marrowix-inspect ]]; then
+if [[ ! -x build/default/marrowix-inspect || ! -x build/default/marrowix-make-sample ]]; then
     cmake --preset default
-    cmake --build --preset default -j"$(nproc)" --target marrowix-inspect
+    cmake --build --preset default -j"$(nproc)" --target marrowix-inspect marrowix-make-sample
 fi
 
 export WINEPREFIX="$PWD/build/windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -24,6 +25,21 @@ for test in build/windows/bin/marrowix_*_tests.exe; do
         status=1
     fi
 done
+
+echo "== the viewer under wine =="
+if ! bash scripts/windows/viewer-check.sh build/windows/bin; then
+    status=1
+fi
+
+echo "== the zip =="
+zip=$(bash scripts/windows/package.sh)
+unpacked=$(mktemp -d)
+unzip -q "$zip" -d "$unpacked"
+if ! timeout 60 wine "$unpacked"/*/marrowix-inspect.exe --version; then
+    echo "FAILED: marrowix-inspect from the zip"
+    status=1
+fi
+rm -rf "$unpacked"
 
 echo "== battery: the Windows build against the Linux build =="
 if ! bash scripts/windows/battery.sh build/default/marrowix-inspect \

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Marrowix and runs every test: the ordinary build, the Debian package
 # and the installed programs, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short bounded run of each fuzz target. Run
-# from anywhere inside the checkout.
+# UndefinedBehaviorSanitizer, a short bounded run of each fuzz target, and
+# the Windows build under wine (scripts/test-windows.sh). Run from anywhere
+# inside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,6 @@ for preset in default asan fuzz; do
         bash scripts/check-package.sh build/default
     fi
 done
+
+echo "== windows =="
+bash scripts/test-windows.sh
