@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (scripts/build-windows.sh) and runs their tests
-# under wine: the unit tests, the viewer on an Xvfb display, the zip, then
-# the battery that compares the Windows build's output with the Linux
-# build's byte for byte. Every process has a timeout, since a crash under
+# under wine: the unit tests, the viewer on an Xvfb display, the zip and the
+# installer, then the battery that compares the Windows build's output with
+# the Linux build's byte for byte. Every process has a timeout, since a crash under
 # wine can hang instead of exiting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,8 +31,9 @@ if ! bash scripts/windows/viewer-check.sh build/windows/bin; then
     status=1
 fi
 
-echo "== the zip =="
-zip=$(bash scripts/windows/package.sh)
+echo "== the zip and the installer =="
+mapfile -t packages < <(bash scripts/windows/package.sh)
+zip=${packages[0]}
 unpacked=$(mktemp -d)
 unzip -q "$zip" -d "$unpacked"
 if ! timeout 60 wine "$unpacked"/*/marrowix-inspect.exe --version; then
@@ -40,6 +41,9 @@ if ! timeout 60 wine "$unpacked"/*/marrowix-inspect.exe --version; then
     status=1
 fi
 rm -rf "$unpacked"
+if ! bash scripts/windows/installer-check.sh "${packages[1]}"; then
+    status=1
+fi
 
 echo "== battery: the Windows build against the Linux build =="
 if ! bash scripts/windows/battery.sh build/default/marrowix-inspect \

@@ -26,3 +26,9 @@ for f in "$stage"/*.txt "$stage"/licenses/*; do
 done
 (cd build/windows/package && rm -f "../$name.zip" && zip -qr "../$name.zip" "$name")
 echo "build/windows/$name.zip"
+
+# The installer, from the same files.
+makensis -V2 -DVERSION="$version" -DSTAGE="$PWD/$stage" \
+    -DOUT="$PWD/build/windows/marrowix-$version-windows-x64-setup.exe" \
+    packaging/windows/marrowix.nsi >/dev/null
+echo "build/windows/marrowix-$version-windows-x64-setup.exe"
