@@ -2,35 +2,23 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstring>
-
+#include "platform/CleanupTable.h"
 #include "platform/SignalCleanup.h"
 
 namespace marrowix {
 namespace {
 
-constexpr int kSlots = 256;
-constexpr std::size_t kNameBytes = 256;
+using Table = platform::CleanupTable<char, 256>;
 
-struct Slot {
-    std::atomic<int> state{0};  // 0 free, 1 being filled, 2 to remove
-    int folder = -1;
-    char name[kNameBytes] = {};
-};
+// Constant-initialized: ready before any handler can run.
+constinit Table g_files;
 
-Slot* Slots() {
-    static Slot table[kSlots];
-    return table;
+Table& Files() {
+    return g_files;
 }
 
 void RemoveAll(int sig) {
-    Slot* table = Slots();
-    for (int i = 0; i < kSlots; ++i) {
-        if (table[i].state.load() == 2) {
-            ::unlinkat(table[i].folder, table[i].name, 0);
-        }
-    }
+    Files().RemoveAll([](int folder, const char* name) { ::unlinkat(folder, name, 0); });
     ::signal(sig, SIG_DFL);
     ::raise(sig);
 }
@@ -64,26 +52,11 @@ void RemoveTemporariesOnSignals() {
 }
 
 int RemoveOnSignals(const platform::Folder& folder, const std::string& name) {
-    if (name.size() >= kNameBytes) {
-        return -1;
-    }
-    Slot* table = Slots();
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = 0;
-        if (table[i].state.compare_exchange_strong(expected, 1)) {
-            table[i].folder = folder.Native();
-            std::memcpy(table[i].name, name.c_str(), name.size() + 1);
-            table[i].state.store(2);
-            return i;
-        }
-    }
-    return -1;
+    return Files().Claim(folder.Native(), name.c_str(), name.size());
 }
 
 void ForgetOnSignals(int slot) {
-    if (slot >= 0) {
-        Slots()[slot].state.store(0);
-    }
+    Files().Free(slot);
 }
 
 SignalsHeld::SignalsHeld() {

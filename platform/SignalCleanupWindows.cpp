@@ -4,24 +4,20 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
 
+#include "platform/CleanupTable.h"
 #include "platform/SignalCleanup.h"
 
 namespace marrowix {
 namespace {
 
-constexpr int kSlots = 256;
-constexpr std::size_t kPathChars = 1024;
+using Table = platform::CleanupTable<wchar_t, 1024>;
 
-struct Slot {
-    std::atomic<int> state{0};  // 0 free, 1 being filled, 2 to remove
-    wchar_t path[kPathChars] = {};
-};
+// Constant-initialized: ready before any handler can run.
+constinit Table g_files;
 
-Slot* Slots() {
-    static Slot table[kSlots];
-    return table;
+Table& Files() {
+    return g_files;
 }
 
 std::atomic<int> g_holding{0};
@@ -33,12 +29,7 @@ BOOL WINAPI RemoveAll(DWORD event) {
     while (g_holding.load() > 0) {
         Sleep(1);
     }
-    Slot* table = Slots();
-    for (int i = 0; i < kSlots; ++i) {
-        if (table[i].state.load() == 2) {
-            DeleteFileW(table[i].path);
-        }
-    }
+    Files().RemoveAll([](void*, const wchar_t* path) { DeleteFileW(path); });
     return FALSE;  // the default handler ends the process
 }
 
@@ -50,25 +41,11 @@ void RemoveTemporariesOnSignals() {
 
 int RemoveOnSignals(const platform::Folder& folder, const std::string& name) {
     const std::wstring path = folder.Child(name);
-    if (path.size() >= kPathChars) {
-        return -1;
-    }
-    Slot* table = Slots();
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = 0;
-        if (table[i].state.compare_exchange_strong(expected, 1)) {
-            std::wmemcpy(table[i].path, path.c_str(), path.size() + 1);
-            table[i].state.store(2);
-            return i;
-        }
-    }
-    return -1;
+    return Files().Claim(nullptr, path.c_str(), path.size());
 }
 
 void ForgetOnSignals(int slot) {
-    if (slot >= 0) {
-        Slots()[slot].state.store(0);
-    }
+    Files().Free(slot);
 }
 
 SignalsHeld::SignalsHeld() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building Marrowix for Windows and testing it under wine takes,
-# from Debian's packages (as root). Packages already present are left alone.
+# from Debian's packages (as root).
 set -euo pipefail
 
 packages=(
@@ -10,18 +10,7 @@ packages=(
     wine wine64 xvfb xauth xdotool x11-apps netpbm python3 nsis zip unzip
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/../apt-install.sh" "${packages[@]}"
 
 # Source packages come from the same archive and suites as the binary ones.
 sources=/etc/apt/sources.list.d/marrowix-deb-src.sources
