@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <random>
@@ -343,15 +344,18 @@ TEST(Compare, BothEncodingsFromOneReadingOfTheListing) {
     EXPECT_EQ(etc.GetMode(), kModeEtc);
     EXPECT_EQ(etc.GetCategoryCount(), 2u);
 
+#ifdef _WIN32
+    // A listing being read cannot be renamed over there: no such race.
+    std::printf("not on Windows: a listing replaced while it is read\n");
+#else
     WriteText(dir / "short.txt", shortListing);
     WriteText(dir / "long.txt", longListing);
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         for (int k = 0; !stop; ++k) {
-            WriteBytes(dir / "next.txt", ReadBytes(dir / (k % 2 ? "short.txt" : "long.txt")));
-            // On Windows a listing being read cannot be replaced: then not.
-            std::error_code ec;
-            std::filesystem::rename(dir / "next.txt", dir / "world.txt", ec);
+            std::filesystem::copy_file(dir / (k % 2 ? "short.txt" : "long.txt"), dir / "next.txt",
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::rename(dir / "next.txt", dir / "world.txt");
         }
     });
     for (int run = 0; run < 40; ++run) {
@@ -360,6 +364,7 @@ TEST(Compare, BothEncodingsFromOneReadingOfTheListing) {
     }
     stop = true;
     writer.join();
+#endif
 }
 
 // Data that was there when the set was opened and is gone when it is read:
