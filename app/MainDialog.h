@@ -186,6 +186,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // A file dropped on the dialog, taken once the drop has ended.
+    void OpenDropped(const QString& path);
     void ConnectMessageMap();
     void CreatePreview();
     void CreateGrid();

@@ -216,6 +216,13 @@ void CMarrowix::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
+    // What the drop leads to (a question, a warning, a load) comes once the
+    // drop has ended: the program the file came from waits until it returns.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenDropped(path); }, Qt::QueuedConnection);
+}
+
+void CMarrowix::OpenDropped(const QString& path) {
     // An image dropped while a texture shows replaces it in a new set.
     const QString suffix = QFileInfo(path).suffix().toLower();
     if ((suffix == QLatin1String("png") || suffix == QLatin1String("dds")) && m_selected) {

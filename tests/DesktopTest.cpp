@@ -52,11 +52,15 @@ public:
     }
 };
 
-void Drop(CMarrowix& d, QMimeData* data) {
+void Drop(ScriptedDialog& d, QMimeData* data) {
+    const qsizetype before = d.questions + d.warnings.size();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&d, &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&d, &drop);
+    // What a drop leads to comes after it, as the next thing the loop does.
+    QCOMPARE(d.questions + d.warnings.size(), before);
+    QCoreApplication::sendPostedEvents();
 }
 
 }  // namespace
