@@ -2,6 +2,7 @@
 // they reach the file system as the bytes Qt would use for them.
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <string>
@@ -20,8 +21,10 @@ inline QString QtOfNative(const std::string& path) {
     return platform::kUtf8Paths ? QString::fromUtf8(bytes) : QFile::decodeName(bytes);
 }
 
+// Qt's dialogs and drops give '/' on Windows too: the set's paths, shown
+// and named in messages, are in the system's own separators.
 inline std::u16string PathToU16(const QString& path) {
-    return FromNativePath(NativeOfQt(path));
+    return FromNativePath(NativeOfQt(QDir::toNativeSeparators(path)));
 }
 
 // For showing: bytes that are not UTF-8 become replacement characters.
