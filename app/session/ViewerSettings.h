@@ -1,5 +1,6 @@
 // What the viewer remembers between runs, in the user's configuration folder
-// (QSettings: ~/.config/Marrowix/marrowix.conf on Linux): the window's
+// (an INI file through QSettings: ~/.config/Marrowix/marrowix.ini on Linux,
+// %APPDATA%\Marrowix\marrowix.ini on Windows, not the registry): the window's
 // geometry and splitter, the precision, the view mode, the grid's cell size, and the last
 // ten listings with the encoding last chosen for each. A setting that cannot
 // be read or written is ignored with one line on stderr.

@@ -8,6 +8,7 @@ packages=(
     binutils-mingw-w64-x86-64 libz-mingw-w64-dev
     qt6-base-dev-tools ninja-build cmake make dpkg-dev xz-utils
     wine wine64 xvfb xauth xdotool x11-apps netpbm python3 nsis zip unzip
+    g++ libx11-dev
 )
 
 bash "$(dirname "$0")/../apt-install.sh" "${packages[@]}"
