@@ -92,7 +92,7 @@ void DecodeBlock(const std::uint8_t* block, std::uint32_t x, std::uint32_t y, st
 // blocks. Blocks that `blocks` does not hold in full decode as if their
 // missing bytes were 0. Returns false, writing nothing, when `out` holds
 // fewer than width x height texels. The layout 0x4444 takes the fastest
-// path the processor has (see DecodePaths.h); every path gives the same
+// path the processor has (see BlockKernels.h); every path gives the same
 // texels.
 bool DecodeBlockImage(std::uint32_t width, std::uint32_t height,
                       std::span<const std::uint8_t> blocks, std::span<std::uint16_t> out,

@@ -35,7 +35,6 @@ public:
     // a folder is refused. Empty on success, else the whole message.
     std::string MakeSubfolder(const std::string& name, OutputFolder* folder) const;
 
-    bool IsOpen() const { return m_folder.IsOpen(); }
     const platform::Folder& Handle() const { return m_folder; }
     // The folder as messages name it: the path it was opened by.
     const std::string& Path() const { return m_path; }

@@ -27,9 +27,6 @@ struct ModeFiles {
     std::uint64_t dataEnd = 0;  // where appended data goes
 };
 
-// The pending files of a new set: the listing and each encoding's table
-// and data file, all beside the new listing, renamed into place together.
-//
 // What lies at the new set's names already (a set written before, or an
 // encoding's files alone) is refused unless `overwrite` is set; then it is
 // replaced whole, files of an encoding not written included, so that no

@@ -345,7 +345,7 @@ TEST(BadFiles, DirectoryAndUnreadableListing) {
     EXPECT_NE(locked->ListingError().find("ermission"), std::string::npos);
 }
 
-// Reads the listing with 512 MiB of address space and exits 0 when the set
+// Reads the listing with 128 MiB of address space and exits 0 when the set
 // holds some but not all of its `lines` textures and says why.
 #ifndef _WIN32
 [[noreturn, maybe_unused]] void ReadWithLimitedMemory(const std::filesystem::path& listing,

@@ -92,7 +92,6 @@ public:
     // The tooltip of the cell at position `position`.
     QString CellToolTip(std::size_t position) const;
 
-protected:
 private:
     struct Key {
         std::uint64_t set = 0;

@@ -49,7 +49,6 @@ public:
     std::optional<TextureStats> Figures() const { return m_figures; }
     QString Text() const;
     const QLabel* FiguresLabel() const { return m_figuresText; }
-    HistogramView* Histogram() const { return m_histogram; }
 
     Levels GetLevels() const;
     void SetLevels(const Levels& levels);

@@ -84,10 +84,4 @@ bool TextureReplacement::Start(const std::u16string& source, TextureMode mode,
     return true;
 }
 
-void TextureReplacement::Wait() {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
-
 }  // namespace marrowix

@@ -29,8 +29,6 @@ public:
     bool Start(const std::u16string& listing, TextureMode mode, const std::string& newListing,
                std::size_t index, const std::string& image);
     bool Running() const { return m_running; }
-    // Waits for the write under way, if any (its `finished` is still sent).
-    void Wait();
 
     // What the write that finished last did, from which set shown in which
     // encoding, where, for which entry.
