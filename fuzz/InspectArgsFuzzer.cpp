@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         using inspect::Command;
         MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
         MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
-        const bool repack = o.command == Command::kReplace ||
-                            o.command == Command::kReplaceFrom || o.command == Command::kPack;
+        const bool repack = o.command == Command::kReplace || o.command == Command::kReplaceFrom ||
+                            o.command == Command::kPack;
         MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
                             o.command == Command::kCheck || o.command == Command::kCompare ||
                             o.command == Command::kCompareWith || repack);
