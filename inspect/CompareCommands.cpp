@@ -11,7 +11,6 @@
 namespace marrowix::inspect {
 namespace {
 
-constexpr const char* kProgram = "marrowix-inspect";
 constexpr const char* kChannelNames[4] = {"r", "g", "b", "a"};
 
 std::string JsonDecibels(double db) {

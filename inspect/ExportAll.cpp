@@ -18,8 +18,6 @@
 namespace marrowix::inspect {
 namespace {
 
-constexpr const char* kProgram = "marrowix-inspect";
-
 bool IsUnsafe(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == U'/' || c == U'\\' || c == U':' ||
            c == U'*' || c == U'?' || c == U'"' || c == U'<' || c == U'>' || c == U'|' ||

@@ -14,10 +14,6 @@
 namespace marrowix::inspect {
 namespace {
 
-constexpr const char* kProgram = "marrowix-inspect";
-
-// "#INDEX name  Dimensions: W x H  Offset: 0xOFFSET": the index is what
-// --export and --texel take.
 // One texture of the tree: "#INDEX NAME", the index padded to `digits`
 // (those of the largest index) so that the names and the columns after them
 // line up whatever the indexes' widths.

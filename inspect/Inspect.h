@@ -13,8 +13,11 @@
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
+
+// The name messages begin with.
+inline constexpr const char* kProgram = "marrowix-inspect";
 struct Measures;
-}
+}  // namespace marrowix
 
 namespace marrowix::inspect {
 

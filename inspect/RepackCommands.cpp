@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kProgram = "marrowix-inspect";
 // The categories a set's tree can show.
 constexpr std::size_t kMaxCategories = 64;
 
@@ -185,7 +184,7 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
 }
 
 std::string WrittenLine(const std::string& what, const WrittenTexture& w) {
-    return what + " (" + (w.mode == kModeDxt ? "dxt" : "etc") +
+    return what + " (" + ModeWord(w.mode) +
            (w.blocksTaken ? ", its DXT5 blocks taken as they are" : "") +
            "): " + DescribeMeasures(w.measures);
 }
@@ -300,7 +299,7 @@ int Repack(const Options& o, std::ostream& out, std::ostream& err, bool errIsTer
         const WrittenTexture& w = result.written[k];
         if (o.json) {
             text += std::string(k > 0 ? "," : "") + "{\"index\":" + std::to_string(w.index) +
-                    ",\"mode\":\"" + (w.mode == kModeDxt ? "dxt" : "etc") +
+                    ",\"mode\":\"" + ModeWord(w.mode) +
                     "\",\"source\":" + JsonString(FromNativePath(w.source)) +
                     ",\"blocksTaken\":" + (w.blocksTaken ? "true" : "false") + "," +
                     MeasuresJson(w.measures) + "}";

@@ -99,7 +99,7 @@ std::string StatsJson(const CTextureSet& set, std::size_t index, bool dxt,
 int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std::ostream& err) {
     const std::size_t count = set.Entries().size();
     if (o.indexGiven && o.index >= count) {
-        err << "marrowix-inspect: " << CheckEntry(set, o.index) << '\n';
+        err << kProgram << ": " << CheckEntry(set, o.index) << '\n';
         return 1;
     }
     const std::size_t first = o.indexGiven ? o.index : 0;

@@ -101,10 +101,6 @@ std::string Le32(std::uint32_t v) {
 
 }  // namespace
 
-const char* ModeWord(TextureMode mode) {
-    return mode == kModeDxt ? "dxt" : "etc";
-}
-
 bool WriteAt(const platform::File& file, std::uint64_t at, const std::uint8_t* data, std::size_t n,
              int* error) {
     *error = file.WriteAt(at, data, n);
@@ -153,7 +149,7 @@ std::string NewSet::Make(const std::string& newListing, const std::vector<Textur
     for (TextureMode mode : which) {
         ModeFiles files;
         files.mode = mode;
-        const std::u16string word = FromUtf8(ModeWord(mode));
+        const std::u16string word = ModeWordU16(mode);
         for (auto [suffix, out] : {std::pair{u".toc", &files.table}, {u".dat", &files.data}}) {
             if (std::string error = make(FileNameOf(DeriveSetPath(path, word, suffix)), out);
                 !error.empty()) {

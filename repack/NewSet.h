@@ -76,9 +76,6 @@ private:
     bool m_committed = false;
 };
 
-// "dxt" or "etc".
-const char* ModeWord(TextureMode mode);
-
 // Writes n bytes at `at`; false, with the reason in *error, on failure.
 bool WriteAt(const platform::File& file, std::uint64_t at, const std::uint8_t* data, std::size_t n,
              int* error);

@@ -28,6 +28,14 @@ enum TextureMode : std::int32_t {
     kModeDxt = 1,  // 16-byte DXT5 blocks
 };
 
+// The encoding's word, as file names, messages and JSON give it: "dxt" or "etc".
+constexpr const char* ModeWord(TextureMode mode) {
+    return mode == kModeDxt ? "dxt" : "etc";
+}
+constexpr const char16_t* ModeWordU16(TextureMode mode) {
+    return mode == kModeDxt ? u"dxt" : u"etc";
+}
+
 constexpr std::size_t kNameUnits = 64;  // name buffer, including the terminating zero
 constexpr std::size_t kMaxNameLength = kNameUnits - 1;
 // The most characters a listing line holds and is still read whole.

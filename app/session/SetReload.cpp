@@ -34,7 +34,7 @@ void SetReload::Watch(const std::u16string& listing, TextureMode mode,
 
 std::vector<std::u16string> SetReload::Files() const {
     std::vector<std::u16string> files;
-    const std::u16string word = m_mode == kModeDxt ? u"dxt" : u"etc";
+    const std::u16string word = ModeWordU16(m_mode);
     // The set's listing, table and data file; then those of the other
     // version, or the other encoding's table and data file.
     for (const std::u16string& listing : {m_listing, m_other}) {
@@ -133,7 +133,7 @@ void SetReload::ReloadNow() {
         } counter;
         auto set = std::make_unique<CTextureSet>();
         try {
-            OpenTextureSet(*set, listing, mode == kModeDxt ? u"dxt" : u"etc", &counter);
+            OpenTextureSet(*set, listing, ModeWordU16(mode), &counter);
         } catch (const std::bad_alloc&) {
             set.reset();
         }
