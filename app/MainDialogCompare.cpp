@@ -13,6 +13,7 @@
 #include "app/preview/PreviewView.h"
 #include "compare/Compare.h"
 #include "compare/DifferenceImage.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/SetCheck.h"
 
 namespace marrowix {

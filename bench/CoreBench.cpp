@@ -11,6 +11,7 @@
 #include "BenchSets.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/SetCheck.h"
 #include "textureset/TextureSet.h"
 

@@ -21,6 +21,7 @@
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
 #include "platform/ProcessMemory.h"
+#include "textureset/PreviewImage.h"
 #include "tools/DxtEncoder.h"
 
 namespace {

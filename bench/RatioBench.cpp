@@ -23,6 +23,7 @@
 #include "Machine.h"
 #include "decode/Decode.h"
 #include "platform/ProcessMemory.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
 
 namespace {

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "textureset/TextureSet.h"
-
 namespace marrowix {
 
 // Texel layout codes; the hexadecimal digits give the channel widths.
@@ -164,21 +162,8 @@ void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height);
 // Reads the header at the start of a block made by BuildPreviewDib.
 BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib);
 
-// The preview image of entry `index`: a 40-byte header, then width x height
-// pixels of 4 bytes (blue, green, red, alpha), bottom row first. Refused,
-// with the reason, for an index out of range or an entry of unusable size.
-Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index);
-
 // How exactly an image holds a texture's channels: the RGBA4444 nibbles, or
 // for "dxt" the full precision of its blocks (for "etc" the same nibbles).
 enum class Precision { kNibbles, kFull };
-
-// The image of entry `index` at 8 bits a channel, in the preview block's
-// form (the same header, then bottom-up pixels blue, green, red, alpha):
-// at kNibbles each nibble widened exactly (n x 17), at kFull the texels as
-// ReadTexelRows gives them at 8 bits. What PNG files, copied images and the
-// 8-bit view hold; refused as BuildPreviewDib refuses.
-Result<Buffer<std::uint8_t>> BuildImageDib(const CTextureSet& set, std::size_t index,
-                                           Precision precision);
 
 }  // namespace marrowix

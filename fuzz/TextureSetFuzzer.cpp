@@ -7,6 +7,7 @@
 #include "FuzzSupport.h"
 #include "compare/Compare.h"
 #include "decode/Decode.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
 #include "textureset/TextureSet.h"

@@ -12,6 +12,7 @@
 #include "decode/Decode.h"
 #include "imagefiles/EntryPixels.h"
 #include "imagefiles/PngEncoder.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

@@ -12,6 +12,7 @@
 
 #include "decode/Decode.h"
 #include "imagefiles/OutputFolder.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

@@ -12,6 +12,7 @@
 #include "inspect/Inspect.h"
 #include "platform/Files.h"
 #include "repack/SetWriter.h"
+#include "textureset/PreviewImage.h"
 
 namespace marrowix::inspect {
 namespace {

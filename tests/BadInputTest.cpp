@@ -13,6 +13,7 @@
 
 #include "TestFiles.h"
 #include "decode/Decode.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/SetTree.h"
 #include "textureset/TextureSet.h"
 

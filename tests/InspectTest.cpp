@@ -12,6 +12,7 @@
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
 #include "textureset/DisplayText.h"
+#include "textureset/PreviewImage.h"
 
 namespace marrowix::test {
 namespace {

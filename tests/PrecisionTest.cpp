@@ -11,6 +11,7 @@
 #include "TestFiles.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
+#include "textureset/PreviewImage.h"
 
 namespace marrowix::test {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "TestFiles.h"
 #include "decode/Decode.h"
+#include "textureset/PreviewImage.h"
 
 namespace marrowix::test {
 namespace {

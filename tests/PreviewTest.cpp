@@ -17,6 +17,7 @@
 #include "app/resources/Resource.h"
 #include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
+#include "textureset/PreviewImage.h"
 
 using namespace marrowix;
 using namespace marrowix::test;

@@ -16,6 +16,7 @@
 
 #include "RunInspect.h"
 #include "TestFiles.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/SetCheck.h"
 #include "thumbnails/ContactSheet.h"
 #include "thumbnails/LruCache.h"

@@ -11,6 +11,7 @@
 #include "compare/Compare.h"
 #include "decode/Decode.h"
 #include "imagefiles/ImageFiles.h"
+#include "textureset/PreviewImage.h"
 #include "thumbnails/Thumbnail.h"
 
 namespace marrowix::test {

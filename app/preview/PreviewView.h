@@ -15,6 +15,7 @@
 #include "app/preview/Levels.h"
 #include "app/preview/PreviewMips.h"
 #include "decode/Decode.h"
+#include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
 #include "thumbnails/Checker.h"
 

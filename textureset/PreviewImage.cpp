@@ -1,26 +1,13 @@
 // The 32-bit bottom-up preview image of one texture.
+#include "textureset/PreviewImage.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
 
-#include "decode/Decode.h"
-
 namespace marrowix {
 namespace {
-
-void PutLe16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    PutLe16(p, v);
-    PutLe16(p + 2, v >> 16);
-}
-std::uint32_t GetLe32(const std::uint8_t* p) {
-    return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
-}
 
 // Texels read and decoded at a time: a strip that stays in the cache.
 constexpr std::size_t kStripTexels = 64 * 1024;
@@ -34,7 +21,9 @@ void StoreRow(const Texel* src, std::uint8_t* dst, std::size_t n, Pixel pixel) {
         if constexpr (std::endian::native == std::endian::little) {
             std::memcpy(dst + j * 4, &value, 4);
         } else {
-            PutLe32(dst + j * 4, value);
+            for (int k = 0; k < 4; ++k) {
+                dst[j * 4 + k] = static_cast<std::uint8_t>(value >> (8 * k));
+            }
         }
     }
 }
@@ -92,40 +81,6 @@ Result<Buffer<std::uint8_t>> BuildDib(const CTextureSet& set, std::size_t index,
 }
 
 }  // namespace
-
-void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
-    PutLe32(p + 0, kDibHeaderSize);                      // biSize
-    PutLe32(p + 4, static_cast<std::uint32_t>(width));   // biWidth
-    PutLe32(p + 8, static_cast<std::uint32_t>(height));  // biHeight: positive, bottom-up
-    PutLe16(p + 12, 1);                                  // biPlanes
-    PutLe16(p + 14, 32);                                 // biBitCount
-    PutLe32(p + 16, 0);                                  // biCompression: BI_RGB
-    PutLe32(p + 20, static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4);
-    PutLe32(p + 24, 0);  // biXPelsPerMeter
-    PutLe32(p + 28, 0);  // biYPelsPerMeter
-    PutLe32(p + 32, 0);  // biClrUsed
-    PutLe32(p + 36, 0);  // biClrImportant
-}
-
-BITMAPINFOHEADER ReadDibHeader(std::span<const std::uint8_t> dib) {
-    BITMAPINFOHEADER h{};
-    if (dib.size() < kDibHeaderSize) {
-        return h;
-    }
-    const std::uint8_t* p = dib.data();
-    h.biSize = GetLe32(p);
-    h.biWidth = static_cast<std::int32_t>(GetLe32(p + 4));
-    h.biHeight = static_cast<std::int32_t>(GetLe32(p + 8));
-    h.biPlanes = static_cast<std::uint16_t>(p[12] | (p[13] << 8));
-    h.biBitCount = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
-    h.biCompression = GetLe32(p + 16);
-    h.biSizeImage = GetLe32(p + 20);
-    h.biXPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 24));
-    h.biYPelsPerMeter = static_cast<std::int32_t>(GetLe32(p + 28));
-    h.biClrUsed = GetLe32(p + 32);
-    h.biClrImportant = GetLe32(p + 36);
-    return h;
-}
 
 Result<Buffer<std::uint8_t>> BuildPreviewDib(const CTextureSet& set, std::size_t index) {
     return BuildDib<std::uint16_t>(set, index, [](std::uint16_t t) { return PreviewPixelOf(t); });
