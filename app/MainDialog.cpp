@@ -17,6 +17,7 @@
 #include "app/DialogBuilder.h"
 #include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
+#include "app/features/Comparison.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
@@ -39,21 +40,11 @@ CMarrowix::CMarrowix(QWidget* parent) : QDialog(parent) {
     OnInitDialog();
 }
 
-CMarrowix::~CMarrowix() {
-    ForgetDifferenceImages();
-    // The tree and the grid's workers let go of the set before the set goes.
-    if (m_pGrid != nullptr) {
-        m_pGrid->ForgetSet();
-    }
-    if (m_pStats != nullptr) {
-        m_pStats->Forget();
-    }
-    if (m_pModel != nullptr) {
-        m_pModel->SetTextureSet(nullptr);
-    }
-}
+// Each part holds the sets it reads: they go with the last of them.
+CMarrowix::~CMarrowix() = default;
 
 bool CMarrowix::OnInitDialog() {
+    m_pDocument = new SetDocument(this);
     m_pTree = qobject_cast<QTreeView*>(GetDlgItem(IDC_TREE));
     m_pModel = new TextureTreeModel(this);
     m_pTree->setModel(m_pModel);
@@ -67,6 +58,7 @@ bool CMarrowix::OnInitDialog() {
     });
     CreatePreview();
     CreateFind();
+    ConnectDocument();
     setAcceptDrops(true);
     // Never smaller than the template: every control keeps its room.
     setMinimumSize(size());
@@ -97,6 +89,7 @@ void CMarrowix::CreatePreview() {
     m_pReadout->ShowText(m_pPreview->ReadoutText());
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &ReadoutLabel::ShowText);
     m_pPreview->SetFootCover(m_pReadout);
+    m_pComparison = new Comparison(*m_pDocument, *m_pPreview, this);
     AddPreviewActions();
     CreateGrid();
     CreatePanels();
@@ -229,37 +222,26 @@ int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureM
 int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<TextureMode> mode) {
     // Discard the previous set and every node; selection changes sent while
     // the tree empties find no set.
-    ForgetOther();
     if (m_pTextureSet) {
-        // The grid's and the panel's workers let go of the set before it goes.
-        m_pGrid->ForgetSet();
-        m_pStats->Forget();
-        m_shownSource = nullptr;
-        m_gridGroup.clear();
-        std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);
-        m_pModel->SetTextureSet(nullptr);
+        m_pDocument->SetCurrent(nullptr);
     }
-
-    m_pPreview->ForgetSet();
-    m_selected.reset();
-    m_pending.reset();  // a preview still to come was of the old set
-    m_lastChoice.reset();
     const bool dxt = mode ? *mode == kModeDxt : AskLoadDxt();
-    const QString modeWord = dxt ? QStringLiteral("dxt") : QStringLiteral("etc");
+    SharedSet set;
     try {
-        auto set = std::make_unique<CTextureSet>();
-        OpenTextureSet(*set, listingPath, modeWord.toStdU16String());
-        m_pTextureSet = std::move(set);
+        auto opened = std::make_shared<CTextureSet>();
+        OpenTextureSet(*opened, listingPath, ModeWordU16(dxt ? kModeDxt : kModeEtc));
+        set = std::move(opened);
     } catch (const std::bad_alloc&) {
-        m_pTextureSet.reset();
+        set.reset();
     }
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
-    if (!m_pTextureSet) {
+    if (!set) {
         ShowWarning(QStringLiteral("not enough memory to load the texture set"));
         return 0;
     }
+    m_pDocument->SetCurrent(std::move(set));
     const std::size_t count = m_pTextureSet->GetEntryCount();
-    const std::size_t shown = FillTree();
+    const std::size_t shown = m_pModel->ShownTextures();
     WarnOfMissingFiles(shown < count
                            ? QStringLiteral("not enough memory to show all %1 textures; showing "
                                             "the first %2")
@@ -272,12 +254,43 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
     return static_cast<int>(count);
 }
 
+// The parts let go of the set before, and take the new one: the tree its
+// nodes, the grid its thumbnails (those of unchanged entries kept across a
+// reload), the panel and the preview what they showed of it.
+void CMarrowix::ConnectDocument() {
+    connect(m_pDocument, &SetDocument::currentChanged, this, &CMarrowix::OnSetChanged);
+    connect(m_pDocument, &SetDocument::otherForgotten, this, [this](bool wasShown) {
+        if (wasShown) {
+            m_pStats->Forget();
+        }
+    });
+}
+
+void CMarrowix::OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex) {
+    m_pStats->Forget();
+    if (newIndex.empty()) {
+        m_pGrid->ForgetSet();
+    } else {
+        m_pGrid->ReplaceSet(m_pDocument->Current(), newIndex);
+    }
+    m_gridGroup.clear();
+    m_pTextureSet = m_pDocument->Current();
+    m_pPreview->ForgetSet();
+    m_pending.reset();  // a preview still to come was of the old set
+    m_lastChoice.reset();
+    if (m_pTextureSet) {
+        FillTree();
+    } else {
+        m_pModel->SetTextureSet(nullptr);
+    }
+}
+
 std::size_t CMarrowix::FillTree() {
     // The tree shows what memory allows: fewer textures, never a crash.
     std::size_t shown = ShowableTextures(m_pTextureSet->GetEntryCount());
     for (;;) {
         try {
-            m_pModel->SetTextureSet(m_pTextureSet.get(), shown);
+            m_pModel->SetTextureSet(m_pTextureSet, shown);
             break;
         } catch (const std::bad_alloc&) {
             if (shown == 0) {
@@ -300,8 +313,8 @@ void CMarrowix::SetPrecision(Precision precision) {
     m_pGrid->SetPrecision(precision);
     m_pPrecision->setChecked(precision == Precision::kFull);
     // The texture shown, again at the new precision.
-    if (m_selected && !m_pending) {
-        m_pending = m_selected;
+    if (m_pDocument->Selected() && !m_pending) {
+        m_pending = m_pDocument->Selected();
         if (!m_previewQueued) {
             m_previewQueued = true;
             QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
@@ -395,16 +408,14 @@ void CMarrowix::ShowPendingPreview() {
     m_pPreview->ReleaseImageMemory();
     // At 4-bit precision the preview block itself; at 8-bit the full one;
     // from the other set when flipped, or the difference of the two.
-    const CTextureSet* source = nullptr;
-    std::size_t sourceIndex = 0;
-    Result<Buffer<std::uint8_t>> dib = PreviewImageOf(index, &source, &sourceIndex);
+    SetDocument::Source source;
+    Result<Buffer<std::uint8_t>> dib = m_pComparison->ImageOf(index, &source);
     // A refused entry, or one of width or height 0, shows an empty preview.
-    m_selected = index;
-    m_shownSource = source;
-    m_shownSourceIndex = sourceIndex;
-    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(), source,
-                           sourceIndex);
-    UpdateSplit(index);
+    m_pDocument->SetSelected(index);
+    m_pDocument->SetShown(source);
+    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
+                           std::move(source.set), source.index);
+    m_pComparison->UpdateSplit(index);
     emit previewShown(index);
     if (dib.error.rfind("not enough memory", 0) == 0) {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")

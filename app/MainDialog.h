@@ -5,9 +5,9 @@
 #include <QDialog>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "app/document/SetDocument.h"
 #include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
@@ -20,6 +20,7 @@ class QTreeView;
 
 namespace marrowix {
 
+class Comparison;
 class PreviewView;
 class ReadoutLabel;
 class TextureTreeModel;
@@ -86,20 +87,20 @@ public:
     // x16). The labels keep the loaded set's values.
     void SetCompareWith(const std::u16string& otherListing);
     void FlipSource();
-    bool ShowingOther() const { return m_showingOther; }
+    bool ShowingOther() const;
     void SetViewMode(ViewMode mode);
     void StepDifferenceScale();
     // The split view (S): what E shows now left of a divider the user drags,
     // the other encoding or version right of it; S again ends it.
     void ToggleSplit();
-    bool Splitting() const { return m_split; }
+    bool Splitting() const;
 
     // The difference view's second mode (T): texels whose largest channel
     // difference exceeds a threshold, in red over the texture dimmed; D then
     // steps the threshold through 1, 2, 4, 8, 16, 32.
     void ToggleDifferenceThreshold();
-    int DifferenceThreshold() const { return m_difference.threshold; }
-    int DifferenceScale() const { return m_difference.scale; }
+    int DifferenceThreshold() const;
+    int DifferenceScale() const;
 
     // Replace texture... (the preview's context menu, or an image file
     // dropped on the preview): writes a new set in which the selected
@@ -148,8 +149,12 @@ public:
     void HideFind();
     void SelectNextMatch();
 
-    // The set loaded by the last Browse; none until the first.
-    std::unique_ptr<CTextureSet> m_pTextureSet;
+    // What the dialog shows: the loaded set, the other one, the selection.
+    SetDocument* Document() const { return m_pDocument; }
+
+    // The set loaded by the last Browse; none until the first. The
+    // document's, held here as every part holds it.
+    SharedSet m_pTextureSet;
     QTreeView* m_pTree = nullptr;
 
 signals:
@@ -192,20 +197,13 @@ private:
     void CreatePreview();
     void CreateGrid();
     void CreatePanels();
-    // The split view's other image for entry `index`, when S has it on.
-    void UpdateSplit(std::size_t index);
+    // The parts follow the document: a set swapped in, the other one gone.
+    void ConnectDocument();
+    void OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex);
     // The statistics of what the preview shows, when the panel is open.
     void MeasureShown();
-    // The other set (encoding or version), opened when first wanted; false,
-    // with the reason, when there is none.
-    bool EnsureOther(QString* why);
-    void ForgetOther();
-    // Entry `index`'s counterpart in the other set.
-    std::optional<std::size_t> OtherIndex(std::size_t index) const;
-    // The image the preview is to show of entry `index` at its precision:
-    // from the loaded set, the other one, or their difference.
-    Result<Buffer<std::uint8_t>> PreviewImageOf(std::size_t index, const CTextureSet** source,
-                                                std::size_t* sourceIndex);
+    // The texture shown made again (another source, mode or precision),
+    // keeping the pin and the region.
     void QueuePreview();
     // The grid's textures again, after the selection or the filter changed.
     void UpdateGrid();
@@ -236,11 +234,12 @@ private:
     // `more` to say as well.
     void WarnOfMissingFiles(const QString& more = {});
 
+    SetDocument* m_pDocument = nullptr;
     TextureTreeModel* m_pModel = nullptr;
     PreviewView* m_pPreview = nullptr;
     ReadoutLabel* m_pReadout = nullptr;
-    std::optional<std::size_t> m_selected;  // the entry the preview shows
-    std::optional<std::size_t> m_pending;   // the entry the preview is to show
+    Comparison* m_pComparison = nullptr;
+    std::optional<std::size_t> m_pending;  // the entry the preview is to show
     bool m_previewQueued = false;
     bool m_restoringSelection = false;  // the tree is being refilled
     // The node the user chose last: an entry, or a category (its index in
@@ -256,44 +255,13 @@ private:
     QAction* m_pGridAction = nullptr;  // checked while the grid shows
     QString m_gridGroup;               // which textures the grid holds; empty: none yet
     bool m_choosingInGrid = false;     // a choice made in the grid keeps its group
-    std::u16string m_compareWith;      // the other version's listing; empty: the other encoding
-    std::unique_ptr<CTextureSet> m_pOther;
-    std::vector<std::ptrdiff_t> m_otherIndex;  // versions: each entry's counterpart, -1: none
-    bool m_showingOther = false;
     QAction* m_pDifferenceAction = nullptr;
-    ViewMode m_plainMode = ViewMode::kRgb;  // the mode before the difference view
-    // The difference view's two images and what the view tells of them.
-    Buffer<std::uint8_t> m_first;
-    Buffer<std::uint8_t> m_second;
-    // What m_first and m_second are the images of, so that D and T reuse
-    // them; and their measures, made on a worker thread ("" until then).
-    struct DifferencePair {
-        const CTextureSet* first;
-        std::size_t firstIndex;
-        const CTextureSet* second;
-        std::size_t secondIndex;
-        bool operator==(const DifferencePair&) const = default;
-    };
-    std::optional<DifferencePair> m_differencePair;
-    QString m_differenceMeasures;
-    QString m_differenceThreshold;  // "; N texels differ by more than T", or ""
-    std::thread m_measureWorker;
-    std::uint64_t m_measureGeneration = 0;
-    // Lets go of the two images, the worker measuring them first.
-    void ForgetDifferenceImages();
-    PreviewDifference m_difference;
-    int m_lastThreshold = 4;  // what T turns the threshold on at
-    bool m_split = false;
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;
     StatsPanel* m_pStats = nullptr;
     QAction* m_pStatsAction = nullptr;
     QAction* m_pAsShown = nullptr;
-    // The set and entry the preview's image came from (the other set's while
-    // E shows it).
-    const CTextureSet* m_shownSource = nullptr;
-    std::size_t m_shownSourceIndex = 0;
     TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };

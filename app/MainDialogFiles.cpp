@@ -16,6 +16,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/features/Comparison.h"
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutLabel.h"
 #include "decode/Decode.h"
@@ -60,28 +61,23 @@ QImage CMarrowix::DifferenceImage() const {
 }
 
 void CMarrowix::SaveImage() {
-    if (!m_pTextureSet || !m_selected) {
+    if (!m_pTextureSet || !m_pDocument->Selected()) {
         return;
     }
-    const std::size_t index = *m_selected;
+    const std::size_t index = *m_pDocument->Selected();
     // What is on screen: the difference view's image, the other encoding
     // (or version) while E shows it, or the loaded set's texture.
-    const bool difference =
-        m_pPreview->Mode() == ViewMode::kDifference && m_difference.first != nullptr;
+    const bool difference = m_pComparison->ShowsDifference();
     const CTextureSet* source = m_pTextureSet.get();
     std::size_t sourceIndex = index;
     QString which;
     const bool leveled = !difference && AsShownWithLevels();
     if (difference) {
-        which = m_difference.threshold > 0
-                    ? QStringLiteral("-diff-over-%1").arg(m_difference.threshold)
-                    : QStringLiteral("-diff-x%1").arg(m_difference.scale);
-    } else if (const auto other = m_showingOther && m_pOther ? OtherIndex(index) : std::nullopt) {
-        source = m_pOther.get();
+        which = m_pComparison->DifferenceSuffix();
+    } else if (const auto other = ShowingOther() ? m_pDocument->OtherIndex(index) : std::nullopt) {
+        source = m_pDocument->Other().get();
         sourceIndex = *other;
-        which = m_compareWith.empty() ? (m_pOther->GetMode() == kModeDxt ? QStringLiteral("-dxt")
-                                                                         : QStringLiteral("-etc"))
-                                      : QStringLiteral("-other");
+        which = QLatin1Char('-') + m_pDocument->NameOf(*source);
     }
     if (leveled) {
         which += QStringLiteral("-levels");
@@ -130,7 +126,7 @@ void CMarrowix::CopyImage() {
     if (!m_pPreview->HasImage()) {
         return;
     }
-    if (m_pPreview->Mode() == ViewMode::kDifference && m_difference.first != nullptr) {
+    if (m_pComparison->ShowsDifference()) {
         // Differences are values as they are, not nibbles to widen.
         if (QImage image = DifferenceImage(); !image.isNull()) {
             QGuiApplication::clipboard()->setImage(image);
@@ -225,7 +221,8 @@ void CMarrowix::dropEvent(QDropEvent* event) {
 void CMarrowix::OpenDropped(const QString& path) {
     // An image dropped while a texture shows replaces it in a new set.
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if ((suffix == QLatin1String("png") || suffix == QLatin1String("dds")) && m_selected) {
+    if ((suffix == QLatin1String("png") || suffix == QLatin1String("dds")) &&
+        m_pDocument->Selected()) {
         ReplaceTexture(path);
         return;
     }

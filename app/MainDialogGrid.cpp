@@ -61,7 +61,7 @@ void CMarrowix::ShowGrid(bool on) {
         UpdateGrid();
         m_pGrid->setFocus();
     } else {
-        m_pGrid->SetTextures(m_pTextureSet.get(), {});  // no work while hidden
+        m_pGrid->SetTextures(m_pTextureSet, {});  // no work while hidden
         m_gridGroup.clear();
     }
 }
@@ -97,11 +97,11 @@ void CMarrowix::UpdateGrid() {
     }
     if (group != m_gridGroup) {
         try {
-            m_pGrid->SetTextures(m_pTextureSet.get(),
+            m_pGrid->SetTextures(m_pTextureSet,
                                  all ? m_pModel->AllTextures() : m_pModel->TexturesOf(category));
             m_gridGroup = group;
         } catch (const std::bad_alloc&) {
-            m_pGrid->SetTextures(m_pTextureSet.get(), {});
+            m_pGrid->SetTextures(m_pTextureSet, {});
             m_gridGroup.clear();
             ShowWarning(QStringLiteral("not enough memory to show this group's thumbnails"));
         }

@@ -47,16 +47,18 @@ void CMarrowix::MeasureShown() {
     if (!m_pStats->isVisible()) {
         return;
     }
-    const bool shown = m_selected && m_pPreview->HasImage() && m_shownSource != nullptr;
-    m_pStats->Measure(shown ? m_shownSource : nullptr, m_shownSourceIndex,
-                      m_pPreview->GetPrecision(), m_pPreview->Region());
+    const SetDocument::Source& source = m_pDocument->Shown();
+    const bool shown = m_pDocument->Selected() && m_pPreview->HasImage() && source.set;
+    m_pStats->Measure(shown ? source.set : nullptr, source.index, m_pPreview->GetPrecision(),
+                      m_pPreview->Region());
 }
 
 // Black and white from the lowest and highest values of the channels the
 // view shows (or the levels' one channel) among the texels in view, or in
 // the region.
 void CMarrowix::FitLevels() {
-    if (!m_selected || !m_pPreview->HasImage() || m_shownSource == nullptr) {
+    const SetDocument::Source& source = m_pDocument->Shown();
+    if (!m_pDocument->Selected() || !m_pPreview->HasImage() || !source.set) {
         return;
     }
     const QRect r = m_pPreview->Region() ? *m_pPreview->Region() : m_pPreview->VisibleTexels();
@@ -64,7 +66,7 @@ void CMarrowix::FitLevels() {
                          static_cast<std::uint32_t>(r.width()),
                          static_cast<std::uint32_t>(r.height())};
     const Result<TextureStats> stats =
-        ComputeStats(*m_shownSource, m_shownSourceIndex, m_pPreview->GetPrecision(), &rect);
+        ComputeStats(*source.set, source.index, m_pPreview->GetPrecision(), &rect);
     if (!stats.ok() || stats.value.texels == 0) {
         return;
     }

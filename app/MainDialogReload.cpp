@@ -10,6 +10,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/features/Comparison.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
 #include "app/resources/Resource.h"
@@ -54,7 +55,8 @@ void CMarrowix::WatchForChanges() {
         connect(AddWindowAction(QStringLiteral("Reload"), {QKeySequence(Qt::Key_F5)}),
                 &QAction::triggered, this, &CMarrowix::Reload);
     }
-    m_pReload->Watch(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(), m_compareWith);
+    m_pReload->Watch(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(),
+                     m_pDocument->CompareWith());
 }
 
 void CMarrowix::Reload() {
@@ -64,7 +66,7 @@ void CMarrowix::Reload() {
 }
 
 void CMarrowix::OnReloaded() {
-    std::unique_ptr<CTextureSet> set = m_pReload->TakeSet();
+    SharedSet set = m_pReload->TakeSet();
     if (!m_pTextureSet) {
         return;
     }
@@ -86,20 +88,20 @@ void CMarrowix::OnReloaded() {
     }
     // The texture shown, found again by category and name, as every other
     // entry is for the grid's thumbnails.
+    const std::optional<std::size_t> selected = m_pDocument->Selected();
     std::optional<std::size_t> again;
     std::vector<std::ptrdiff_t> newIndex(m_pTextureSet->Entries().size(), -1);
     for (const auto& [first, second] : PairEntries(*m_pTextureSet, *set).pairs) {
         newIndex[first] = static_cast<std::ptrdiff_t>(second);
-        if (m_selected && first == *m_selected) {
+        if (selected && first == *selected) {
             again = second;
         }
     }
     const bool gridShown = ShowingGrid();
     const int gridTop = m_pGrid->verticalScrollBar()->value();
-    const bool flipped = m_showingOther;
+    const bool flipped = ShowingOther();
     const QString shownName =
-        m_selected ? QString::fromStdU16String(m_pTextureSet->GetEntryName(*m_selected))
-                   : QString();
+        selected ? QString::fromStdU16String(m_pTextureSet->GetEntryName(*selected)) : QString();
     // The categories open, by name, to open again.
     std::set<std::u16string> open;
     for (std::size_t c = 0; c < m_pTextureSet->GetCategoryCount(); ++c) {
@@ -108,36 +110,14 @@ void CMarrowix::OnReloaded() {
             open.insert(m_pTextureSet->GetCategoryName(c));
         }
     }
-    // The other encoding or version, kept when none of its files changed.
-    std::unique_ptr<CTextureSet> other;
-    std::vector<std::ptrdiff_t> otherIndex;
-    if (!m_pReload->OtherChanged()) {
-        other = std::move(m_pOther);
-        otherIndex = std::move(m_otherIndex);
-    }
-    ForgetOther();
-    m_pOther = std::move(other);
-    m_otherIndex = std::move(otherIndex);
-    m_pGrid->ReplaceSet(set.get(), newIndex);
-    m_pStats->Forget();
-    m_shownSource = nullptr;
-    m_gridGroup.clear();
-    m_pModel->SetTextureSet(nullptr);
-    const std::unique_ptr<CTextureSet> previous = std::move(m_pTextureSet);
-    m_pTextureSet = std::move(set);
-    m_pPreview->ForgetSet();
-    m_selected.reset();
-    m_pending.reset();
-    m_lastChoice.reset();
-    FillTree();
+    // The other encoding or version kept when none of its files changed.
+    m_pDocument->SetCurrent(std::move(set), std::move(newIndex), !m_pReload->OtherChanged());
     for (std::size_t c = 0; c < m_pTextureSet->GetCategoryCount(); ++c) {
         if (open.count(m_pTextureSet->GetCategoryName(c)) != 0) {
             m_pTree->expand(m_pModel->IndexOfCategory(c));
         }
     }
-    // The flip stays, where there is still something to flip to.
-    QString why;
-    m_showingOther = flipped && EnsureOther(&why);
+    m_pComparison->KeepFlip(flipped);
     QString note = QStringLiteral("reloaded %1").arg(time);
     if (const QString incomplete = Incomplete(*m_pTextureSet, m_pReload->TableBytesNeeded());
         !incomplete.isEmpty()) {

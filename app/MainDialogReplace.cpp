@@ -29,7 +29,7 @@ QString CMarrowix::PromptNewSetPath(const QString& suggested) {
 }
 
 void CMarrowix::ReplaceTexture(const QString& imagePath) {
-    if (!m_pTextureSet || !m_selected) {
+    if (!m_pTextureSet || !m_pDocument->Selected()) {
         ShowWarning(QStringLiteral("Select the texture to replace first."));
         return;
     }
@@ -79,7 +79,7 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
         return;
     }
     m_pReplacement->Start(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(),
-                          NativeOfQt(target), *m_selected, NativeOfQt(image));
+                          NativeOfQt(target), *m_pDocument->Selected(), NativeOfQt(image));
 }
 
 void CMarrowix::OnReplaced() {

@@ -7,6 +7,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/features/Comparison.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/session/ViewerSettings.h"
 #include "app/tree/TreeSplitter.h"
@@ -72,7 +73,8 @@ void CMarrowix::done(int result) {
         view.geometry = saveGeometry();
         view.fullPrecision = m_pPreview->GetPrecision() == Precision::kFull;
         const ViewMode mode = m_pPreview->Mode();
-        view.viewMode = static_cast<int>(mode == ViewMode::kDifference ? m_plainMode : mode);
+        view.viewMode =
+            static_cast<int>(mode == ViewMode::kDifference ? m_pComparison->PlainMode() : mode);
         view.gridCell = m_pGrid->CellSize();
         view.treeExtra = m_pSplitter->Extra();
         m_settings->SaveView(view);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -98,8 +99,8 @@ struct Grid {
 
 void ToggleFigure(const fs::path& dir, std::uint32_t side, std::size_t distinct) {
     const fs::path listing = WriteSet(dir, "s" + std::to_string(side), 1000, side, distinct);
-    CTextureSet set;
-    OpenTextureSet(set, FromNativePath(listing.string()), u"dxt");
+    const auto set = std::make_shared<CTextureSet>();
+    OpenTextureSet(*set, FromNativePath(listing.string()), u"dxt");
     std::vector<double> times;
     double bytesPer = 0;
     for (int run = 0; run < 5; ++run) {
@@ -108,7 +109,7 @@ void ToggleFigure(const fs::path& dir, std::uint32_t side, std::size_t distinct)
         QObject::connect(&grid.view, &ThumbnailGrid::thumbnailArrived, [&] { ++arrived; });
         QElapsedTimer timer;
         timer.start();
-        grid.view.SetTextures(&set, AllEntries(set));
+        grid.view.SetTextures(set, AllEntries(*set));
         times.push_back(UntilPainted(grid.view, timer));
         QApplication::processEvents();
         bytesPer = arrived > 0 ? double(grid.view.BytesRead()) / arrived : 0;
@@ -123,12 +124,12 @@ void ToggleFigure(const fs::path& dir, std::uint32_t side, std::size_t distinct)
 
 void ScrollFigure(const fs::path& dir) {
     const fs::path listing = WriteSet(dir, "many", 100000, 64, 64);
-    CTextureSet set;
-    OpenTextureSet(set, FromNativePath(listing.string()), u"dxt");
+    const auto set = std::make_shared<CTextureSet>();
+    OpenTextureSet(*set, FromNativePath(listing.string()), u"dxt");
     Grid grid;
     QElapsedTimer first;
     first.start();
-    grid.view.SetTextures(&set, AllEntries(set));
+    grid.view.SetTextures(set, AllEntries(*set));
     UntilPainted(grid.view, first);
     std::vector<double> placeholders;
     std::vector<double> thumbnails;
@@ -150,16 +151,16 @@ void ScrollFigure(const fs::path& dir) {
 
 void MemoryFigure(const fs::path& dir) {
     const fs::path listing = WriteSet(dir, "million", 1000000, 16, 64);
-    CTextureSet set;
-    OpenTextureSet(set, FromNativePath(listing.string()), u"dxt");
+    const auto set = std::make_shared<CTextureSet>();
+    OpenTextureSet(*set, FromNativePath(listing.string()), u"dxt");
     Grid grid;
     grid.view.SetCellSize(48);
     QApplication::processEvents();
-    std::vector<std::size_t> entries = AllEntries(set);  // the tree's, given to the grid
+    std::vector<std::size_t> entries = AllEntries(*set);  // the tree's, given to the grid
     const long before = StatusKiB("VmRSS:");
     QElapsedTimer timer;
     timer.start();
-    grid.view.SetTextures(&set, std::move(entries));
+    grid.view.SetTextures(set, std::move(entries));
     UntilPainted(grid.view, timer);
     long peak = StatusKiB("VmRSS:");
     for (int screen = 0; screen < 200; ++screen) {

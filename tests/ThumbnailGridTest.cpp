@@ -289,7 +289,7 @@ private slots:
     // its budget.
     void CacheStaysWithinItsBudget() {
         TempDir dir;
-        const auto set = OpenSet(GridSet(dir, 2000, 0xF00F), "etc");
+        const SharedSet set = OpenSet(GridSet(dir, 2000, 0xF00F), "etc");
         ThumbnailGrid grid(nullptr, 2 << 20);
         grid.resize(400, 300);
         grid.SetCellSize(48);
@@ -299,7 +299,7 @@ private slots:
         for (std::size_t i = 0; i < entries.size(); ++i) {
             entries[i] = i + 1;
         }
-        grid.SetTextures(set.get(), entries);
+        grid.SetTextures(set, entries);
         QTRY_VERIFY(grid.VisibleMade());
         const std::size_t heap = mallinfo2().uordblks;
         for (int step = 0; step < 60; ++step) {

@@ -205,6 +205,10 @@ private:
     std::string m_dataError;
 };
 
+// A set shared by whoever shows or reads it: the last holder lets it go, so
+// that no view, worker or panel can outlive the set it reads.
+using SharedSet = std::shared_ptr<const CTextureSet>;
+
 // Derives the offset-table or data path of a listing: the listing's final
 // ".txt" (any case) becomes "." + modeWord + suffix, where suffix is ".toc" or
 // ".dat"; a listing without that extension gets it appended.

@@ -60,10 +60,10 @@ std::size_t ThumbnailGrid::CellBytes(const Cell& cell) {
            cell.error.capacity();
 }
 
-void ThumbnailGrid::SetTextures(const CTextureSet* set, std::vector<std::size_t> entries) {
+void ThumbnailGrid::SetTextures(SharedSet set, std::vector<std::size_t> entries) {
     if (set != m_set) {
         ForgetSet();
-        m_set = set;
+        m_set = std::move(set);
         m_setId = NextSetId();
     }
     const std::optional<std::size_t> current = Current();
@@ -268,7 +268,7 @@ void ThumbnailGrid::RequestThumbnails() {
         const Key key{m_setId, m_entries[p], side, m_precision};
         // A peek that does not count as shown: only cells painted do.
         if (m_cache.Peek(key) == nullptr) {
-            ThumbnailJob job{m_set, m_setId, m_entries[p], side, m_precision};
+            ThumbnailJob job{m_set.get(), m_setId, m_entries[p], side, m_precision};
             if (const auto kept = m_kept.find(key); kept != m_kept.end()) {
                 job.verify = true;
                 job.digest = kept->second.thumbnail.digest;

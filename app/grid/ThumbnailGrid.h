@@ -30,9 +30,9 @@ public:
     explicit ThumbnailGrid(QWidget* parent = nullptr, std::size_t cacheBudget = kDefaultBudget);
     ~ThumbnailGrid() override;
 
-    // Shows the textures `entries` of `set` (not owned), in that order. A
-    // different set drops every thumbnail of the one before.
-    void SetTextures(const CTextureSet* set, std::vector<std::size_t> entries);
+    // Shows the textures `entries` of `set`, in that order. A different set
+    // drops every thumbnail of the one before.
+    void SetTextures(SharedSet set, std::vector<std::size_t> entries);
     // The set is going: work on it ends before this returns, and nothing of
     // it is shown any more.
     void ForgetSet();
@@ -40,7 +40,7 @@ public:
     // The thumbnails made of entries still there are kept aside, each shown
     // again once the new data is found to give the same thumbnail (read,
     // not decoded); only those of changed entries are made again.
-    void ReplaceSet(const CTextureSet* set, const std::vector<std::ptrdiff_t>& newIndex);
+    void ReplaceSet(SharedSet set, const std::vector<std::ptrdiff_t>& newIndex);
     // Thumbnails made (not found unchanged) since the grid was created.
     std::size_t ThumbnailsMade() const { return m_made; }
     const std::vector<std::size_t>& Entries() const { return m_entries; }
@@ -137,7 +137,7 @@ private:
     void PaintCell(QPainter& painter, std::size_t position, const QRect& rect);
     const QImage& ShownImage(Cell& cell);
 
-    const CTextureSet* m_set = nullptr;
+    SharedSet m_set;
     std::uint64_t m_setId = 0;
     std::vector<std::size_t> m_entries;
     std::optional<std::size_t> m_current;  // a position in m_entries

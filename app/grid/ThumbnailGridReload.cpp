@@ -6,8 +6,7 @@
 
 namespace marrowix {
 
-void ThumbnailGrid::ReplaceSet(const CTextureSet* set,
-                               const std::vector<std::ptrdiff_t>& newIndex) {
+void ThumbnailGrid::ReplaceSet(SharedSet set, const std::vector<std::ptrdiff_t>& newIndex) {
     m_workers.CancelAll();
     const std::uint64_t id = NextSetId();
     std::unordered_map<Key, Cell, KeyHash> kept;
@@ -24,7 +23,7 @@ void ThumbnailGrid::ReplaceSet(const CTextureSet* set,
         kept.clear();  // all made again
     }
     ForgetSet();
-    m_set = set;
+    m_set = std::move(set);
     m_setId = id;
     m_kept = std::move(kept);
 }

@@ -127,25 +127,15 @@ StatsPanel::StatsPanel(QWidget* parent) : QFrame(parent) {
     });
 }
 
-StatsPanel::~StatsPanel() {
-    Join();
-}
-
-void StatsPanel::Join() {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
+StatsPanel::~StatsPanel() = default;
 
 void StatsPanel::Forget() {
-    ++m_generation;
-    Join();
+    m_worker.Cancel();
 }
 
-void StatsPanel::Measure(const CTextureSet* set, std::size_t index, Precision precision,
+void StatsPanel::Measure(SharedSet set, std::size_t index, Precision precision,
                          std::optional<QRect> region) {
-    const std::uint64_t generation = ++m_generation;
-    Join();
+    m_worker.Cancel();
     m_figures.reset();
     if (set == nullptr || index >= set->Entries().size()) {
         m_title->setText(QStringLiteral("Statistics: no texture"));
@@ -180,18 +170,9 @@ void StatsPanel::Measure(const CTextureSet* set, std::size_t index, Precision pr
     }
     m_figuresText->setText(QStringLiteral("measuring..."));
     m_histogram->Clear();
-    m_worker = std::thread([this, set, index, precision, region, rect, dxt, generation] {
-        auto result = std::make_shared<Result<TextureStats>>(
-            ComputeStats(*set, index, precision, region ? &rect : nullptr));
-        QMetaObject::invokeMethod(
-            this,
-            [this, result, dxt, generation] {
-                if (generation == m_generation) {
-                    Show(*result, dxt);
-                }
-            },
-            Qt::QueuedConnection);
-    });
+    m_worker.Run([set = std::move(set), index, precision, region,
+                  rect] { return ComputeStats(*set, index, precision, region ? &rect : nullptr); },
+                 [this, dxt](const Result<TextureStats>& result) { Show(result, dxt); });
 }
 
 void StatsPanel::Show(const Result<TextureStats>& result, bool dxt) {

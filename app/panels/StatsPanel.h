@@ -10,11 +10,10 @@
 
 #include <QFrame>
 #include <QRect>
-#include <atomic>
 #include <cstddef>
 #include <optional>
-#include <thread>
 
+#include "app/document/BackgroundWork.h"
 #include "app/preview/Levels.h"
 #include "decode/Decode.h"
 #include "stats/TextureStats.h"
@@ -41,9 +40,9 @@ public:
 
     // Measures entry `index` of `set` (null: nothing) at `precision`, of the
     // region's texels or all.
-    void Measure(const CTextureSet* set, std::size_t index, Precision precision,
+    void Measure(SharedSet set, std::size_t index, Precision precision,
                  std::optional<QRect> region);
-    // The set measured is going: work on it ends first.
+    // Figures still being made are no longer wanted.
     void Forget();
     // The figures shown; empty until they arrive.
     std::optional<TextureStats> Figures() const { return m_figures; }
@@ -61,7 +60,6 @@ signals:
 
 private:
     void Show(const Result<TextureStats>& result, bool dxt);
-    void Join();
 
     QLabel* m_title = nullptr;
     HistogramView* m_histogram = nullptr;
@@ -74,8 +72,7 @@ private:
     bool m_settingLevels = false;
 
     std::optional<TextureStats> m_figures;
-    std::thread m_worker;
-    std::uint64_t m_generation = 0;  // of the measure wanted last
+    BackgroundWork m_worker{this};
 };
 
 }  // namespace marrowix

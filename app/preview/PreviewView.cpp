@@ -38,7 +38,7 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index) {
+void PreviewView::SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_t index) {
     const BITMAPINFOHEADER h = ReadDibHeader(dib);
     const bool usable =
         h.biBitCount == 32 && h.biWidth > 0 && h.biHeight > 0 &&
@@ -55,7 +55,7 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, s
     if (set != nullptr) {
         m_encoding = set->GetMode() == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc");
     }
-    m_set = set;
+    m_set = std::move(set);
     m_index = index;
     if (!same || !usable || (m_pinned && (m_pinned->x() >= m_width || m_pinned->y() >= m_height))) {
         m_pinned.reset();

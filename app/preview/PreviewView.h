@@ -73,7 +73,7 @@ public:
     // painting straight from it; an empty or malformed block shows nothing.
     // Mode and zoom stay; the fit mode fits the new image; the pin stays
     // when it is the same texture again.
-    void SetTexture(Buffer<std::uint8_t> dib, const CTextureSet* set, std::size_t index);
+    void SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_t index);
     // The set the image came from is going: the image stays, its source goes.
     void ForgetSet();
     // The next SetTexture shows the same texture from another source (the
@@ -196,7 +196,7 @@ private:
     PreviewMips m_mips;  // made when the view zooms out
     int m_width = 0;
     int m_height = 0;
-    const CTextureSet* m_set = nullptr;
+    SharedSet m_set;
     std::size_t m_index = 0;
     QString m_encoding;  // "dxt" or "etc": of the set the image came from
 

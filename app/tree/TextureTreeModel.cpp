@@ -61,14 +61,14 @@ int RowIn(std::span<const std::size_t> list, std::size_t entry) {
 
 TextureTreeModel::TextureTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void TextureTreeModel::SetTextureSet(const CTextureSet* set, std::size_t shown) {
+void TextureTreeModel::SetTextureSet(SharedSet set, std::size_t shown) {
     beginResetModel();
     Clear();
     try {
         if (set != nullptr) {
             m_tree = SetTree(*set, shown);
-            m_set = set;
             m_shown = std::min(shown, set->GetEntryCount());
+            m_set = std::move(set);
         }
         Rebuild(false);
     } catch (const std::bad_alloc&) {

@@ -29,7 +29,7 @@ public:
     // only the first `shown`. Every node of the previous set is gone when
     // this returns. A filter in force stays. Throws std::bad_alloc when
     // memory runs out, leaving the tree empty.
-    void SetTextureSet(const CTextureSet* set, std::size_t shown = SIZE_MAX);
+    void SetTextureSet(SharedSet set, std::size_t shown = SIZE_MAX);
     // How many of the set's textures the tree shows.
     std::size_t ShownTextures() const { return m_shown; }
 
@@ -85,7 +85,7 @@ private:
     std::span<const std::size_t> ChildrenOf(std::size_t category) const;
     std::span<const std::size_t> RootTextures() const;
 
-    const CTextureSet* m_set = nullptr;
+    SharedSet m_set;
     std::size_t m_shown = 0;  // the first entries of the set that are shown
     SetTree m_tree;
     std::u16string m_filter;                     // lower case; empty: no filter
