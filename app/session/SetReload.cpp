@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
+#include <new>
 
 #include "app/NativePaths.h"
 #include "platform/Files.h"
@@ -17,11 +18,7 @@ SetReload::SetReload(QObject* parent) : QObject(parent) {
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &SetReload::Changed);
 }
 
-SetReload::~SetReload() {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
+SetReload::~SetReload() = default;
 
 void SetReload::Watch(const std::u16string& listing, TextureMode mode,
                       const std::u16string& other) {
@@ -103,14 +100,10 @@ void SetReload::ReloadNow() {
     if (m_listing.empty()) {
         return;
     }
-    if (m_reading) {
+    if (m_worker.Running()) {
         m_again = true;
         return;
     }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-    m_reading = true;
     std::vector<std::string> stamp = Stamp();
     // The other set is built from the listing and its own files (from the
     // fourth on).
@@ -119,46 +112,44 @@ void SetReload::ReloadNow() {
         !std::equal(stamp.begin() + std::min<std::ptrdiff_t>(3, std::ssize(stamp)), stamp.end(),
                     m_stamp.begin() + std::min<std::ptrdiff_t>(3, std::ssize(m_stamp)));
     m_stamp = std::move(stamp);
-    m_worker = std::thread([this, listing = m_listing, mode = m_mode] {
-        // The offset table's bytes the texture lines need: four for each
-        // read up to the last texture line's. Other lines' entries are never
-        // read, nor is the empty read that meets the end of the file.
-        struct TableNeed : ListingObserver {
-            std::uint64_t bytes = 0;
-            void OnRead(const ListingRead& read) override {
-                if (read.isTexture) {
-                    bytes = 4 * (read.line + 1);
+    struct Read {
+        SharedSet set;
+        std::uint64_t tableBytes = 0;
+    };
+    m_worker.Run(
+        [listing = m_listing, mode = m_mode] {
+            // The offset table's bytes the texture lines need: four for each
+            // read up to the last texture line's. Other lines' entries are
+            // never read, nor is the empty read that meets the end of the
+            // file.
+            struct TableNeed : ListingObserver {
+                std::uint64_t bytes = 0;
+                void OnRead(const ListingRead& read) override {
+                    if (read.isTexture) {
+                        bytes = 4 * (read.line + 1);
+                    }
                 }
+            } counter;
+            Read read;
+            try {
+                auto set = std::make_shared<CTextureSet>();
+                OpenTextureSet(*set, listing, ModeWordU16(mode), &counter);
+                read.set = std::move(set);
+            } catch (const std::bad_alloc&) {
+                read.set.reset();
             }
-        } counter;
-        auto set = std::make_unique<CTextureSet>();
-        try {
-            OpenTextureSet(*set, listing, ModeWordU16(mode), &counter);
-        } catch (const std::bad_alloc&) {
-            set.reset();
-        }
-        {
-            const std::lock_guard lock(m_handOver);
-            m_done = std::move(set);
-            m_doneReads = counter.bytes;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                {
-                    const std::lock_guard lock(m_handOver);
-                    m_read = std::move(m_done);
-                    m_reads = m_doneReads;
-                }
-                m_reading = false;
-                emit reloaded();
-                if (m_again) {
-                    m_again = false;
-                    ReloadNow();
-                }
-            },
-            Qt::QueuedConnection);
-    });
+            read.tableBytes = counter.bytes;
+            return read;
+        },
+        [this](Read read) {
+            m_read = std::move(read.set);
+            m_reads = read.tableBytes;
+            emit reloaded();
+            if (m_again) {
+                m_again = false;
+                ReloadNow();
+            }
+        });
 }
 
 }  // namespace marrowix

@@ -8,13 +8,11 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/document/BackgroundWork.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -37,7 +35,7 @@ public:
 
     // The set read last, taken by the dialog; and how many bytes of the
     // offset table its texture lines need.
-    std::unique_ptr<CTextureSet> TakeSet() { return std::move(m_read); }
+    SharedSet TakeSet() { return std::move(m_read); }
     std::uint64_t TableBytesNeeded() const { return m_reads; }
     // Whether the reading found a file the other encoding or version is
     // read from changed (its listing, table or data file, or the set's
@@ -65,16 +63,12 @@ private:
     std::u16string m_listing;
     std::u16string m_other;
     TextureMode m_mode = kModeDxt;
-    std::thread m_worker;
-    std::atomic<bool> m_reading{false};
     bool m_again = false;  // changed while reading: read once more
-    std::unique_ptr<CTextureSet> m_read;
+    SharedSet m_read;
     std::uint64_t m_reads = 0;
     std::vector<std::string> m_stamp;  // of the files when they were read last
     bool m_otherChanged = true;
-    std::mutex m_handOver;  // the worker's result until the dialog's thread takes it
-    std::unique_ptr<CTextureSet> m_done;
-    std::uint64_t m_doneReads = 0;
+    BackgroundWork m_worker{this};  // last: the reading ends before the rest goes
 };
 
 }  // namespace marrowix

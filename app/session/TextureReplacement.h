@@ -7,8 +7,8 @@
 #include <QObject>
 #include <atomic>
 #include <string>
-#include <thread>
 
+#include "app/document/BackgroundWork.h"
 #include "repack/SetWriter.h"
 
 class QProgressDialog;
@@ -20,7 +20,7 @@ class TextureReplacement : public QObject {
     Q_OBJECT
 public:
     explicit TextureReplacement(QWidget* window);
-    // Waits for a write under way: the set it reads must outlive it.
+    // Waits for a write under way.
     ~TextureReplacement() override;
 
     // Starts writing at `newListing` the set of `listing` with entry
@@ -28,7 +28,7 @@ public:
     // write is under way.
     bool Start(const std::u16string& listing, TextureMode mode, const std::string& newListing,
                std::size_t index, const std::string& image);
-    bool Running() const { return m_running; }
+    bool Running() const { return m_worker.Running(); }
 
     // What the write that finished last did, from which set shown in which
     // encoding, where, for which entry.
@@ -45,14 +45,13 @@ signals:
 private:
     QWidget* m_window;
     QProgressDialog* m_progress = nullptr;
-    std::thread m_worker;
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_cancel{false};  // the progress dialog's Cancel
+    std::atomic<bool> m_cancel{false};  // the progress dialog's Cancel, read by the write
     RepackResult m_result;
     std::u16string m_source;
     TextureMode m_mode = kModeDxt;
     std::string m_newListing;
     std::size_t m_index = 0;
+    BackgroundWork m_worker{this};  // last: the write ends before the rest goes
 };
 
 }  // namespace marrowix
