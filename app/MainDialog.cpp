@@ -18,6 +18,7 @@
 #include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
 #include "app/features/Comparison.h"
+#include "app/features/Statistics.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
@@ -155,10 +156,10 @@ void CMarrowix::LayoutPreview() {
         corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + lines, bottom - 1)));
     // The statistics panel, when open, takes a column on the right.
     int panel = 0;
-    if (m_pStats != nullptr && m_pStats->isVisible()) {
+    if (m_pStatistics != nullptr && m_pStatistics->Showing()) {
         panel = std::min(units.X(150), area.width() / 2);
-        m_pStats->setGeometry(area.right() + 1 - panel, area.top(), panel,
-                              std::max(1, area.height() - lines));
+        Stats()->setGeometry(area.right() + 1 - panel, area.top(), panel,
+                             std::max(1, area.height() - lines));
         panel += units.X(3);
     }
     m_pReadout->SetRoom(QRect(area.left(), area.bottom() + 1 - lines, area.width(), lines));
@@ -259,15 +260,9 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
 // reload), the panel and the preview what they showed of it.
 void CMarrowix::ConnectDocument() {
     connect(m_pDocument, &SetDocument::currentChanged, this, &CMarrowix::OnSetChanged);
-    connect(m_pDocument, &SetDocument::otherForgotten, this, [this](bool wasShown) {
-        if (wasShown) {
-            m_pStats->Forget();
-        }
-    });
 }
 
 void CMarrowix::OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex) {
-    m_pStats->Forget();
     if (newIndex.empty()) {
         m_pGrid->ForgetSet();
     } else {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/document/SetDocument.h"
+#include "app/features/ViewerParts.h"
 #include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
 #include "textureset/TextureSet.h"
@@ -21,6 +22,7 @@ class QTreeView;
 namespace marrowix {
 
 class Comparison;
+class Statistics;
 class PreviewView;
 class ReadoutLabel;
 class TextureTreeModel;
@@ -115,7 +117,7 @@ public:
     // figures of the texture shown, or of the region chosen by Shift+drag
     // (Escape clears it); and the display's levels, fitted to the texels in
     // view or the region by L, reset by Shift+L.
-    StatsPanel* Stats() const { return m_pStats; }
+    StatsPanel* Stats() const;
     void ShowStats(bool on);
     void FitLevels();
     void ResetLevels();
@@ -197,11 +199,11 @@ private:
     void CreatePreview();
     void CreateGrid();
     void CreatePanels();
+    // What the features get to work with.
+    ViewerParts Parts();
     // The parts follow the document: a set swapped in, the other one gone.
     void ConnectDocument();
     void OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex);
-    // The statistics of what the preview shows, when the panel is open.
-    void MeasureShown();
     // The texture shown made again (another source, mode or precision),
     // keeping the pin and the region.
     void QueuePreview();
@@ -259,9 +261,7 @@ private:
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     SetReload* m_pReload = nullptr;
-    StatsPanel* m_pStats = nullptr;
-    QAction* m_pStatsAction = nullptr;
-    QAction* m_pAsShown = nullptr;
+    Statistics* m_pStatistics = nullptr;
     TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };

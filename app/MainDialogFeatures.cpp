@@ -1,0 +1,51 @@
+// The features installed into the window, and the dialog's commands that
+// they carry out.
+#include "app/MainDialog.h"
+#include "app/features/Statistics.h"
+#include "app/preview/PreviewView.h"
+
+namespace marrowix {
+
+ViewerParts CMarrowix::Parts() {
+    return {this,
+            m_pDocument,
+            m_pTree,
+            m_pModel,
+            m_pPreview,
+            m_pReadout,
+            [this](const QString& text, const QList<QKeySequence>& keys) {
+                return AddWindowAction(text, keys);
+            }};
+}
+
+void CMarrowix::CreatePanels() {
+    m_pStatistics = new Statistics(Parts(), this);
+    connect(m_pStatistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
+    connect(this, &CMarrowix::previewShown, m_pStatistics, &Statistics::MeasureShown);
+}
+
+StatsPanel* CMarrowix::Stats() const {
+    return m_pStatistics->Panel();
+}
+
+void CMarrowix::ShowStats(bool on) {
+    m_pStatistics->Show(on);
+}
+
+void CMarrowix::FitLevels() {
+    m_pStatistics->FitLevels();
+}
+
+void CMarrowix::ResetLevels() {
+    m_pStatistics->ResetLevels();
+}
+
+void CMarrowix::SetAsShown(bool on) {
+    m_pStatistics->SetAsShown(on);
+}
+
+bool CMarrowix::AsShownWithLevels() const {
+    return m_pStatistics->AsShownWithLevels();
+}
+
+}  // namespace marrowix
