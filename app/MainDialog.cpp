@@ -19,6 +19,7 @@
 #include "app/NativePaths.h"
 #include "app/features/Comparison.h"
 #include "app/features/Statistics.h"
+#include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
 #include "app/preview/PreviewView.h"
@@ -165,8 +166,8 @@ void CMarrowix::LayoutPreview() {
     m_pReadout->SetRoom(QRect(area.left(), area.bottom() + 1 - lines, area.width(), lines));
     m_pPreview->setGeometry(area.left(), area.top(), std::max(1, area.width() - panel),
                             std::max(1, area.height() - lines));
-    if (m_pGrid != nullptr) {
-        m_pGrid->setGeometry(m_pPreview->geometry());
+    if (m_pSurvey != nullptr) {
+        Grid()->setGeometry(m_pPreview->geometry());
     }
 }
 
@@ -249,7 +250,7 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
                                  .arg(count)
                                  .arg(shown)
                            : QString());
-    UpdateGrid();
+    m_pSurvey->Update();
     RememberSet(listingPath, dxt ? kModeDxt : kModeEtc);
     WatchForChanges();
     return static_cast<int>(count);
@@ -262,17 +263,10 @@ void CMarrowix::ConnectDocument() {
     connect(m_pDocument, &SetDocument::currentChanged, this, &CMarrowix::OnSetChanged);
 }
 
-void CMarrowix::OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex) {
-    if (newIndex.empty()) {
-        m_pGrid->ForgetSet();
-    } else {
-        m_pGrid->ReplaceSet(m_pDocument->Current(), newIndex);
-    }
-    m_gridGroup.clear();
+void CMarrowix::OnSetChanged() {
     m_pTextureSet = m_pDocument->Current();
     m_pPreview->ForgetSet();
     m_pending.reset();  // a preview still to come was of the old set
-    m_lastChoice.reset();
     if (m_pTextureSet) {
         FillTree();
     } else {
@@ -305,7 +299,7 @@ void CMarrowix::SetPrecision(Precision precision) {
         return;
     }
     m_pPreview->SetPrecision(precision);
-    m_pGrid->SetPrecision(precision);
+    Grid()->SetPrecision(precision);
     m_pPrecision->setChecked(precision == Precision::kFull);
     // The texture shown, again at the new precision.
     if (m_pDocument->Selected() && !m_pending) {
@@ -366,13 +360,13 @@ void CMarrowix::OnTreeSelChanged() {
     const qlonglong value = selected.data(TextureTreeModel::ItemValueRole).toLongLong();
     if (value < 0) {
         if (const auto category = m_pModel->CategoryOf(selected)) {
-            m_lastChoice = Choice{true, *category};
+            m_pDocument->SetLastChoice(SetDocument::Choice{true, *category});
         }
-        UpdateGrid();
+        m_pSurvey->Update();
         return;  // a category: labels and preview stay
     }
-    m_lastChoice = Choice{false, static_cast<std::size_t>(value)};
-    UpdateGrid();
+    m_pDocument->SetLastChoice(SetDocument::Choice{false, static_cast<std::size_t>(value)});
+    m_pSurvey->Update();
     const auto index = static_cast<std::size_t>(value);
     const TextureEntry entry = m_pTextureSet->GetEntry(index);
 

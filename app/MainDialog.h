@@ -23,6 +23,7 @@ namespace marrowix {
 
 class Comparison;
 class Statistics;
+class Survey;
 class PreviewView;
 class ReadoutLabel;
 class TextureTreeModel;
@@ -77,7 +78,7 @@ public:
     // The grid of thumbnails in the preview's place (G, and the context
     // menu): the textures of the selected category, of the selected
     // texture's category, or every match while the find field filters.
-    ThumbnailGrid* Grid() const { return m_pGrid; }
+    ThumbnailGrid* Grid() const;
     bool ShowingGrid() const;
     void ShowGrid(bool on);
 
@@ -203,12 +204,10 @@ private:
     ViewerParts Parts();
     // The parts follow the document: a set swapped in, the other one gone.
     void ConnectDocument();
-    void OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex);
+    void OnSetChanged();
     // The texture shown made again (another source, mode or precision),
     // keeping the pin and the region.
     void QueuePreview();
-    // The grid's textures again, after the selection or the filter changed.
-    void UpdateGrid();
     void AddPreviewActions();
     // A command on `keys` anywhere in the window, also in the preview's
     // context menu; the caller connects it.
@@ -244,19 +243,9 @@ private:
     std::optional<std::size_t> m_pending;  // the entry the preview is to show
     bool m_previewQueued = false;
     bool m_restoringSelection = false;  // the tree is being refilled
-    // The node the user chose last: an entry, or a category (its index in
-    // `category`); found again whenever the filter lets it show.
-    struct Choice {
-        bool isCategory = false;
-        std::size_t index = 0;
-    };
-    std::optional<Choice> m_lastChoice;
     QLineEdit* m_pFind = nullptr;
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
-    ThumbnailGrid* m_pGrid = nullptr;
-    QAction* m_pGridAction = nullptr;  // checked while the grid shows
-    QString m_gridGroup;               // which textures the grid holds; empty: none yet
-    bool m_choosingInGrid = false;     // a choice made in the grid keeps its group
+    Survey* m_pSurvey = nullptr;
     QAction* m_pDifferenceAction = nullptr;
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;

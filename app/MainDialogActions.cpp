@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include "app/MainDialog.h"
+#include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutLabel.h"
@@ -64,9 +65,9 @@ void CMarrowix::AddPreviewActions() {
     m_pPreview->addAction(separator);
     add(QStringLiteral("Zoom in"),
         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-        [this] { ShowingGrid() ? m_pGrid->Larger() : m_pPreview->ZoomIn(); });
+        [this] { ShowingGrid() ? Grid()->Larger() : m_pPreview->ZoomIn(); });
     add(QStringLiteral("Zoom out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-        [this] { ShowingGrid() ? m_pGrid->Smaller() : m_pPreview->ZoomOut(); });
+        [this] { ShowingGrid() ? Grid()->Smaller() : m_pPreview->ZoomOut(); });
     add(QStringLiteral("Real size"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
         [this] { m_pPreview->RealSize(); });
     add(QStringLiteral("Fit"), {QKeySequence(Qt::Key_F)}, [this] { m_pPreview->Fit(); });

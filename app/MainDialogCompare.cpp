@@ -4,6 +4,7 @@
 
 #include "app/MainDialog.h"
 #include "app/features/Comparison.h"
+#include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
 
@@ -58,14 +59,14 @@ void CMarrowix::SetViewMode(ViewMode mode) {
         // The mode's check mark goes back to the mode shown.
         for (QAction* action : m_pPreview->actions()) {
             if (action->isCheckable() && action->data().toInt() == static_cast<int>(before) &&
-                action != m_pPrecision && action != m_pGridAction) {
+                action != m_pPrecision && action != m_pSurvey->Action()) {
                 action->setChecked(true);
             }
         }
         return;
     }
     m_pPreview->SetMode(mode);
-    m_pGrid->SetMode(mode == ViewMode::kDifference ? m_pComparison->PlainMode() : mode);
+    Grid()->SetMode(mode == ViewMode::kDifference ? m_pComparison->PlainMode() : mode);
     if ((mode == ViewMode::kDifference) != (before == ViewMode::kDifference)) {
         QueuePreview();
     }

@@ -2,6 +2,8 @@
 // they carry out.
 #include "app/MainDialog.h"
 #include "app/features/Statistics.h"
+#include "app/features/Survey.h"
+#include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
 
 namespace marrowix {
@@ -15,13 +17,30 @@ ViewerParts CMarrowix::Parts() {
             m_pReadout,
             [this](const QString& text, const QList<QKeySequence>& keys) {
                 return AddWindowAction(text, keys);
-            }};
+            },
+            [this](const QString& text) { ShowWarning(text); }};
 }
 
 void CMarrowix::CreatePanels() {
     m_pStatistics = new Statistics(Parts(), this);
     connect(m_pStatistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
     connect(this, &CMarrowix::previewShown, m_pStatistics, &Statistics::MeasureShown);
+}
+
+void CMarrowix::CreateGrid() {
+    m_pSurvey = new Survey(Parts(), this);
+}
+
+ThumbnailGrid* CMarrowix::Grid() const {
+    return m_pSurvey->Grid();
+}
+
+bool CMarrowix::ShowingGrid() const {
+    return m_pSurvey != nullptr && m_pSurvey->Showing();
+}
+
+void CMarrowix::ShowGrid(bool on) {
+    m_pSurvey->Show(on);
 }
 
 StatsPanel* CMarrowix::Stats() const {

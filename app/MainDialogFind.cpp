@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/MainDialog.h"
+#include "app/features/Survey.h"
 #include "app/tree/TextureTreeModel.h"
 
 namespace marrowix {
@@ -57,16 +58,16 @@ void CMarrowix::ApplyFilter(const QString& text) {
         m_pTree->expandAll();
     }
     QModelIndex again;
-    if (m_lastChoice) {
-        again = m_lastChoice->isCategory ? m_pModel->IndexOfCategory(m_lastChoice->index)
-                                         : m_pModel->IndexOfEntry(m_lastChoice->index);
+    if (const auto choice = m_pDocument->LastChoice()) {
+        again = choice->isCategory ? m_pModel->IndexOfCategory(choice->index)
+                                   : m_pModel->IndexOfEntry(choice->index);
     }
     if (again.isValid()) {
         m_pTree->setCurrentIndex(again);
         m_pTree->scrollTo(again);
     }
     m_restoringSelection = false;
-    UpdateGrid();
+    m_pSurvey->Update();
 }
 
 void CMarrowix::SelectNextMatch() {

@@ -11,6 +11,7 @@
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/features/Comparison.h"
+#include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/panels/StatsPanel.h"
 #include "app/resources/Resource.h"
@@ -98,7 +99,7 @@ void CMarrowix::OnReloaded() {
         }
     }
     const bool gridShown = ShowingGrid();
-    const int gridTop = m_pGrid->verticalScrollBar()->value();
+    const int gridTop = Grid()->verticalScrollBar()->value();
     const bool flipped = ShowingOther();
     const QString shownName =
         selected ? QString::fromStdU16String(m_pTextureSet->GetEntryName(*selected)) : QString();
@@ -145,8 +146,8 @@ void CMarrowix::OnReloaded() {
         m_pPreview->SetSourceNote(note);
     }
     if (gridShown) {
-        UpdateGrid();
-        m_pGrid->verticalScrollBar()->setValue(gridTop);
+        m_pSurvey->Update();
+        Grid()->verticalScrollBar()->setValue(gridTop);
     }
     WatchForChanges();
 }

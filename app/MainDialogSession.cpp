@@ -8,6 +8,7 @@
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
 #include "app/features/Comparison.h"
+#include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/session/ViewerSettings.h"
 #include "app/tree/TreeSplitter.h"
@@ -24,12 +25,12 @@ void CMarrowix::UseSettings(std::unique_ptr<ViewerSettings> settings) {
         const auto mode = static_cast<ViewMode>(view->viewMode);
         SetViewMode(mode);
         for (QAction* action : m_pPreview->actions()) {
-            if (action->isCheckable() && action != m_pPrecision && action != m_pGridAction &&
+            if (action->isCheckable() && action != m_pPrecision && action != m_pSurvey->Action() &&
                 action->data().toInt() == view->viewMode) {
                 action->setChecked(true);
             }
         }
-        m_pGrid->SetCellSize(view->gridCell);
+        Grid()->SetCellSize(view->gridCell);
         m_pSplitter->SetExtra(view->treeExtra);
     }
     // Open recent (Ctrl+R, and in the context menus): the last ten sets,
@@ -58,7 +59,7 @@ void CMarrowix::UseSettings(std::unique_ptr<ViewerSettings> settings) {
     connect(action, &QAction::triggered, this, [this] { m_pRecentMenu->popup(QCursor::pos()); });
     addAction(action);
     m_pPreview->addAction(action);
-    m_pGrid->addAction(action);
+    Grid()->addAction(action);
 }
 
 void CMarrowix::RememberSet(const std::u16string& listing, TextureMode mode) {
@@ -75,7 +76,7 @@ void CMarrowix::done(int result) {
         const ViewMode mode = m_pPreview->Mode();
         view.viewMode =
             static_cast<int>(mode == ViewMode::kDifference ? m_pComparison->PlainMode() : mode);
-        view.gridCell = m_pGrid->CellSize();
+        view.gridCell = Grid()->CellSize();
         view.treeExtra = m_pSplitter->Extra();
         m_settings->SaveView(view);
     }

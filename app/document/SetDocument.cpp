@@ -26,6 +26,7 @@ void SetDocument::SetCurrent(SharedSet set, std::vector<std::ptrdiff_t> newIndex
     m_current = std::move(set);
     m_selected.reset();
     m_shown = {};
+    m_lastChoice.reset();
     emit currentChanged(newIndex);
 }
 

@@ -24,7 +24,8 @@ public:
 
     // The loaded set; null until the first is loaded.
     const SharedSet& Current() const { return m_current; }
-    // Replaces the loaded set, and forgets the selection and what was shown.
+    // Replaces the loaded set, and forgets the selection, the choice and
+    // what was shown.
     // `newIndex` when it is the same set read again: entry i of the set
     // before is entry newIndex[i] of this one (-1: gone); the other set is
     // kept when `keepOther` says its files did not change, else it goes.
@@ -61,6 +62,15 @@ public:
     };
     const Source& Shown() const { return m_shown; }
     void SetShown(Source shown) { m_shown = std::move(shown); }
+    // The node the user chose last in the tree or the grid: an entry, or a
+    // category (its index in the set's categories); found again whenever
+    // the filter lets it show.
+    struct Choice {
+        bool isCategory = false;
+        std::size_t index = 0;
+    };
+    std::optional<Choice> LastChoice() const { return m_lastChoice; }
+    void SetLastChoice(std::optional<Choice> choice) { m_lastChoice = choice; }
 
 signals:
     // The loaded set is now Current(); `newIndex` as SetCurrent got it.
@@ -75,6 +85,7 @@ private:
     std::vector<std::ptrdiff_t> m_otherIndex;  // versions: each entry's counterpart, -1: none
     std::optional<std::size_t> m_selected;
     Source m_shown;
+    std::optional<Choice> m_lastChoice;
 };
 
 // The encoding's word of a set: "dxt" or "etc".

@@ -28,6 +28,8 @@ struct ViewerParts {
     // A command on `keys` anywhere in the window, also in the preview's
     // context menu.
     std::function<QAction*(const QString& text, const QList<QKeySequence>& keys)> addAction;
+    // A warning in a message box of the window.
+    std::function<void(const QString& text)> warn;
 };
 
 }  // namespace marrowix

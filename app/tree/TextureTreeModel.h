@@ -39,6 +39,7 @@ public:
     // std::bad_alloc when memory runs out, leaving no filter in force.
     void SetFilter(const std::u16string& text);
     bool Filtering() const { return !m_filter.empty(); }
+    const std::u16string& Filter() const { return m_filter; }
 
     // Where an entry or a category is shown; invalid where it is not.
     QModelIndex IndexOfEntry(std::size_t entry) const;
