@@ -261,6 +261,7 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
 // reload), the panel and the preview what they showed of it.
 void CMarrowix::ConnectDocument() {
     connect(m_pDocument, &SetDocument::currentChanged, this, &CMarrowix::OnSetChanged);
+    connect(m_pDocument, &SetDocument::imageShown, this, &CMarrowix::previewShown);
 }
 
 void CMarrowix::OnSetChanged() {
@@ -405,7 +406,7 @@ void CMarrowix::ShowPendingPreview() {
     m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
                            std::move(source.set), source.index);
     m_pComparison->UpdateSplit(index);
-    emit previewShown(index);
+    m_pDocument->NotifyShown(index);
     if (dib.error.rfind("not enough memory", 0) == 0) {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")
                         .arg(QString::fromStdString(dib.error)));

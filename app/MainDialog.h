@@ -22,6 +22,7 @@ class QTreeView;
 namespace marrowix {
 
 class Comparison;
+class Reloading;
 class Statistics;
 class Survey;
 class PreviewView;
@@ -135,7 +136,7 @@ public:
     // readout says "reloaded HH:MM:SS", and which file is incomplete when
     // the set was caught mid-write. No message box is raised.
     void Reload();
-    SetReload* Reloader() const { return m_pReload; }
+    SetReload* Reloader() const;
 
     // What the viewer remembers between runs: restored now (window,
     // precision, view mode, grid cell size), saved when the dialog closes,
@@ -229,8 +230,6 @@ private:
     std::size_t FillTree();
     // Watches the loaded set's files (and the other version's) for changes.
     void WatchForChanges();
-    // Swaps in the set read again, keeping what the user was looking at.
-    void OnReloaded();
     // One warning of the files that could not be opened or read, with
     // `more` to say as well.
     void WarnOfMissingFiles(const QString& more = {});
@@ -249,7 +248,7 @@ private:
     QAction* m_pDifferenceAction = nullptr;
     TextureReplacement* m_pReplacement = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
-    SetReload* m_pReload = nullptr;
+    Reloading* m_pReloading = nullptr;
     Statistics* m_pStatistics = nullptr;
     TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;

@@ -1,6 +1,7 @@
 // The features installed into the window, and the dialog's commands that
 // they carry out.
 #include "app/MainDialog.h"
+#include "app/features/Reloading.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
@@ -24,11 +25,23 @@ ViewerParts CMarrowix::Parts() {
 void CMarrowix::CreatePanels() {
     m_pStatistics = new Statistics(Parts(), this);
     connect(m_pStatistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
-    connect(this, &CMarrowix::previewShown, m_pStatistics, &Statistics::MeasureShown);
 }
 
 void CMarrowix::CreateGrid() {
     m_pSurvey = new Survey(Parts(), this);
+    m_pReloading = new Reloading(Parts(), *m_pComparison, *m_pSurvey, this);
+}
+
+SetReload* CMarrowix::Reloader() const {
+    return m_pReloading->Reloader();
+}
+
+void CMarrowix::WatchForChanges() {
+    m_pReloading->Watch();
+}
+
+void CMarrowix::Reload() {
+    m_pReloading->Reload();
 }
 
 ThumbnailGrid* CMarrowix::Grid() const {

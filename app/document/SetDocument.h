@@ -62,6 +62,8 @@ public:
     };
     const Source& Shown() const { return m_shown; }
     void SetShown(Source shown) { m_shown = std::move(shown); }
+    // The window shows the image of entry `index` now: imageShown.
+    void NotifyShown(std::size_t index) { emit imageShown(index); }
     // The node the user chose last in the tree or the grid: an entry, or a
     // category (its index in the set's categories); found again whenever
     // the filter lets it show.
@@ -77,6 +79,8 @@ signals:
     void currentChanged(const std::vector<std::ptrdiff_t>& newIndex);
     // The other set went; `wasShown` when the preview's image came from it.
     void otherForgotten(bool wasShown);
+    // The preview now shows entry `index` (sent by the window once it does).
+    void imageShown(std::size_t index);
 
 private:
     SharedSet m_current;

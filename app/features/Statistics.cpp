@@ -25,6 +25,7 @@ Statistics::Statistics(const ViewerParts& parts, QObject* parent)
     m_pAsShown = new QAction(QStringLiteral("Save and copy as shown (with the levels)"), this);
     m_pAsShown->setCheckable(true);
     m_parts.preview->addAction(m_pAsShown);
+    connect(m_parts.document, &SetDocument::imageShown, this, &Statistics::MeasureShown);
     connect(m_parts.preview, &PreviewView::regionChanged, this, &Statistics::MeasureShown);
     connect(m_pPanel, &StatsPanel::levelsChanged, m_parts.preview, &PreviewView::SetLevels);
     connect(m_pPanel, &StatsPanel::fitRequested, this, &Statistics::FitLevels);
