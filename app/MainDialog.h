@@ -23,6 +23,7 @@ namespace marrowix {
 
 class Comparison;
 class Reloading;
+class SaveAndCopy;
 class Statistics;
 class Survey;
 class PreviewView;
@@ -219,8 +220,6 @@ private:
     void LayoutFind();
     void ApplyFilter(const QString& text);
     void ShowPendingPreview();
-    // The difference view's image as saved and copied: opaque.
-    QImage DifferenceImage() const;
     // Opens the set a replacement wrote, or says why there is none.
     void OnReplaced();
     // A set loaded: first among the recent ones.
@@ -250,6 +249,7 @@ private:
     std::unique_ptr<ViewerSettings> m_settings;
     Reloading* m_pReloading = nullptr;
     Statistics* m_pStatistics = nullptr;
+    SaveAndCopy* m_pSaveAndCopy = nullptr;
     TreeSplitter* m_pSplitter = nullptr;
     QMenu* m_pRecentMenu = nullptr;
 };

@@ -2,6 +2,7 @@
 // they carry out.
 #include "app/MainDialog.h"
 #include "app/features/Reloading.h"
+#include "app/features/SaveAndCopy.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
@@ -25,6 +26,9 @@ ViewerParts CMarrowix::Parts() {
 void CMarrowix::CreatePanels() {
     m_pStatistics = new Statistics(Parts(), this);
     connect(m_pStatistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
+    m_pSaveAndCopy = new SaveAndCopy(
+        Parts(), *m_pComparison, *m_pStatistics,
+        [this](const QString& suggested) { return PromptSavePath(suggested); }, this);
 }
 
 void CMarrowix::CreateGrid() {
@@ -54,6 +58,14 @@ bool CMarrowix::ShowingGrid() const {
 
 void CMarrowix::ShowGrid(bool on) {
     m_pSurvey->Show(on);
+}
+
+void CMarrowix::SaveImage() {
+    m_pSaveAndCopy->SaveImage();
+}
+
+void CMarrowix::CopyImage() {
+    m_pSaveAndCopy->CopyImage();
 }
 
 StatsPanel* CMarrowix::Stats() const {
