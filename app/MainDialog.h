@@ -23,6 +23,7 @@ namespace marrowix {
 
 class Comparison;
 class Reloading;
+class Replacing;
 class SaveAndCopy;
 class Statistics;
 class Survey;
@@ -114,7 +115,7 @@ public:
     // opens it at the same texture with the old set as the other version (E,
     // 7), the readout telling what the replacement measured.
     void ReplaceTexture(const QString& imagePath = {});
-    TextureReplacement* Replacement() const { return m_pReplacement; }
+    TextureReplacement* Replacement() const;
 
     // The statistics panel beside the preview (H, and the context menu): the
     // figures of the texture shown, or of the region chosen by Shift+drag
@@ -220,8 +221,6 @@ private:
     void LayoutFind();
     void ApplyFilter(const QString& text);
     void ShowPendingPreview();
-    // Opens the set a replacement wrote, or says why there is none.
-    void OnReplaced();
     // A set loaded: first among the recent ones.
     void RememberSet(const std::u16string& listing, TextureMode mode);
     // Fills the tree with the loaded set, as many textures as memory allows;
@@ -245,7 +244,7 @@ private:
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
     Survey* m_pSurvey = nullptr;
     QAction* m_pDifferenceAction = nullptr;
-    TextureReplacement* m_pReplacement = nullptr;
+    Replacing* m_pReplacing = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     Reloading* m_pReloading = nullptr;
     Statistics* m_pStatistics = nullptr;

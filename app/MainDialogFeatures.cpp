@@ -2,6 +2,7 @@
 // they carry out.
 #include "app/MainDialog.h"
 #include "app/features/Reloading.h"
+#include "app/features/Replacing.h"
 #include "app/features/SaveAndCopy.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
@@ -29,6 +30,15 @@ void CMarrowix::CreatePanels() {
     m_pSaveAndCopy = new SaveAndCopy(
         Parts(), *m_pComparison, *m_pStatistics,
         [this](const QString& suggested) { return PromptSavePath(suggested); }, this);
+    Replacing::Window window;
+    window.promptImagePath = [this] { return PromptImagePath(); };
+    window.promptNewSetPath = [this](const QString& s) { return PromptNewSetPath(s); };
+    window.openNewSet = [this](const std::u16string& listing, TextureMode mode,
+                               const std::u16string& before) {
+        LoadTextureSet(listing, mode);
+        SetCompareWith(before);
+    };
+    m_pReplacing = new Replacing(Parts(), std::move(window), this);
 }
 
 void CMarrowix::CreateGrid() {
@@ -58,6 +68,14 @@ bool CMarrowix::ShowingGrid() const {
 
 void CMarrowix::ShowGrid(bool on) {
     m_pSurvey->Show(on);
+}
+
+void CMarrowix::ReplaceTexture(const QString& imagePath) {
+    m_pReplacing->ReplaceTexture(imagePath);
+}
+
+TextureReplacement* CMarrowix::Replacement() const {
+    return m_pReplacing->Replacement();
 }
 
 void CMarrowix::SaveImage() {

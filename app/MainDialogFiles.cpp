@@ -14,6 +14,16 @@
 
 namespace marrowix {
 
+QString CMarrowix::PromptImagePath() {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Replace texture with"), QString(),
+                                        QStringLiteral("Images (*.png *.dds);;All files (*)"));
+}
+
+QString CMarrowix::PromptNewSetPath(const QString& suggested) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Write the new set as"), suggested,
+                                        QStringLiteral("Texture listings (*.txt)"));
+}
+
 QString CMarrowix::PromptSavePath(const QString& suggestedName) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
                                         QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));

@@ -1,15 +1,11 @@
-// The main dialog's replacement of a texture: what to replace it with and
-// where the new set goes are asked here; the writing is the
-// TextureReplacement's; the new set is then opened as Browse would.
+#include "app/features/Replacing.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTreeView>
 
-#include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/document/SetDocument.h"
 #include "app/preview/ReadoutLabel.h"
 #include "app/session/TextureReplacement.h"
 #include "app/tree/TextureTreeModel.h"
@@ -18,30 +14,24 @@
 
 namespace marrowix {
 
-QString CMarrowix::PromptImagePath() {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Replace texture with"), QString(),
-                                        QStringLiteral("Images (*.png *.dds);;All files (*)"));
-}
+Replacing::Replacing(const ViewerParts& parts, Window window, QObject* parent)
+    : QObject(parent), m_parts(parts), m_window(std::move(window)) {}
 
-QString CMarrowix::PromptNewSetPath(const QString& suggested) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Write the new set as"), suggested,
-                                        QStringLiteral("Texture listings (*.txt)"));
-}
-
-void CMarrowix::ReplaceTexture(const QString& imagePath) {
-    if (!m_pTextureSet || !m_pDocument->Selected()) {
-        ShowWarning(QStringLiteral("Select the texture to replace first."));
+void Replacing::ReplaceTexture(const QString& imagePath) {
+    const SharedSet& set = m_parts.document->Current();
+    if (!set || !m_parts.document->Selected()) {
+        m_parts.warn(QStringLiteral("Select the texture to replace first."));
         return;
     }
     if (!m_pReplacement) {
-        m_pReplacement = new TextureReplacement(this);
+        m_pReplacement = new TextureReplacement(m_parts.window);
         connect(m_pReplacement, &TextureReplacement::finished, this, [this] { OnReplaced(); });
     }
     if (m_pReplacement->Running()) {
-        ShowWarning(QStringLiteral("A new set is being written; wait for it to finish."));
+        m_parts.warn(QStringLiteral("A new set is being written; wait for it to finish."));
         return;
     }
-    const QString image = imagePath.isEmpty() ? PromptImagePath() : imagePath;
+    const QString image = imagePath.isEmpty() ? m_window.promptImagePath() : imagePath;
     if (image.isEmpty()) {
         return;
     }
@@ -49,16 +39,16 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
     // "sets/world-edited/world.txt". It is made for the file dialog to open
     // in (a dialog given a missing folder opens somewhere else), and taken
     // away again unless the new set goes into it.
-    const QFileInfo listing(QtOfNative(ToNativePath(m_pTextureSet->ListingPath())));
+    const QFileInfo listing(QtOfNative(ToNativePath(set->ListingPath())));
     QDir parent = listing.absoluteDir();
     const QString folderName = parent.dirName() + QStringLiteral("-edited");
     parent.cdUp();
     const QString folder = parent.filePath(folderName);
     const bool made = !QFileInfo::exists(folder) && parent.mkdir(folderName);
-    const QString source = QtOfNative(ToNativePath(m_pTextureSet->ListingPath()));
+    const QString source = QtOfNative(ToNativePath(set->ListingPath()));
     QString target;
     for (QString suggested = QDir(folder).filePath(listing.fileName());;) {
-        target = PromptNewSetPath(suggested);
+        target = m_window.promptNewSetPath(suggested);
         if (target.isEmpty()) {
             break;
         }
@@ -68,7 +58,7 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
         if (refusal.empty()) {
             break;
         }
-        ShowWarning(
+        m_parts.warn(
             QStringLiteral("The new set cannot go there: %1").arg(QString::fromStdString(refusal)));
         suggested = target;
     }
@@ -78,18 +68,18 @@ void CMarrowix::ReplaceTexture(const QString& imagePath) {
     if (target.isEmpty()) {
         return;
     }
-    m_pReplacement->Start(m_pTextureSet->ListingPath(), m_pTextureSet->GetMode(),
-                          NativeOfQt(target), *m_pDocument->Selected(), NativeOfQt(image));
+    m_pReplacement->Start(set->ListingPath(), set->GetMode(), NativeOfQt(target),
+                          *m_parts.document->Selected(), NativeOfQt(image));
 }
 
-void CMarrowix::OnReplaced() {
+void Replacing::OnReplaced() {
     const RepackResult& result = m_pReplacement->Outcome();
     if (result.error == kCancelled) {
         return;  // the user's own choice: nothing to warn of
     }
     if (!result.error.empty()) {
-        ShowWarning(QStringLiteral("Cannot replace the texture: %1")
-                        .arg(QString::fromStdString(result.error)));
+        m_parts.warn(QStringLiteral("Cannot replace the texture: %1")
+                         .arg(QString::fromStdString(result.error)));
         return;
     }
     // The new set in the encoding shown then, the old one as the other
@@ -103,9 +93,8 @@ void CMarrowix::OnReplaced() {
             measured = QString::fromStdString(DescribeMeasures(w.measures));
         }
     }
-    LoadTextureSet(FromNativePath(m_pReplacement->NewListing()), mode);
-    SetCompareWith(old);
-    const QModelIndex node = m_pModel->IndexOfEntry(index);
+    m_window.openNewSet(FromNativePath(m_pReplacement->NewListing()), mode, old);
+    const QModelIndex node = m_parts.model->IndexOfEntry(index);
     if (!node.isValid()) {
         return;
     }
@@ -114,12 +103,12 @@ void CMarrowix::OnReplaced() {
         QStringLiteral("replaced (%1): %2; E: before")
             .arg(mode == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc"), measured);
     auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(this, &CMarrowix::previewShown, this, [this, once, note] {
+    *once = connect(m_parts.document, &SetDocument::imageShown, this, [this, once, note] {
         QObject::disconnect(*once);
-        m_pReadout->ShowText(note);
+        m_parts.readout->ShowText(note);
     });
-    m_pTree->setCurrentIndex(node);
-    m_pTree->scrollTo(node);
+    m_parts.tree->setCurrentIndex(node);
+    m_parts.tree->scrollTo(node);
 }
 
 }  // namespace marrowix
