@@ -243,7 +243,6 @@ private:
     QLineEdit* m_pFind = nullptr;
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
     Survey* m_pSurvey = nullptr;
-    QAction* m_pDifferenceAction = nullptr;
     Replacing* m_pReplacing = nullptr;
     std::unique_ptr<ViewerSettings> m_settings;
     Reloading* m_pReloading = nullptr;

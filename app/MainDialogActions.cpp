@@ -46,9 +46,6 @@ void CMarrowix::AddPreviewActions() {
                               [this, m = mode] { SetViewMode(m); });
         action->setCheckable(true);
         action->setData(static_cast<int>(mode));
-        if (mode == ViewMode::kDifference) {
-            m_pDifferenceAction = action;
-        }
         action->setChecked(mode == ViewMode::kRgb);
         modes->addAction(action);
     }
