@@ -407,7 +407,7 @@ void CMarrowix::ShowPendingPreview() {
                            std::move(source.set), source.index);
     m_pComparison->UpdateSplit(index);
     m_pDocument->NotifyShown(index);
-    if (dib.error.rfind("not enough memory", 0) == 0) {
+    if (dib.outOfMemory) {
         ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")
                         .arg(QString::fromStdString(dib.error)));
     }

@@ -44,6 +44,7 @@ Result<Buffer<std::uint8_t>> BuildDib(const CTextureSet& set, std::size_t index,
 
     auto outOfMemory = [&] {
         result.value = Buffer<std::uint8_t>();
+        result.outOfMemory = true;
         result.error = "not enough memory for the " + std::to_string(w) + " x " +
                        std::to_string(h) + " preview";
     };

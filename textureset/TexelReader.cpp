@@ -160,6 +160,7 @@ Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEn
         ReadTexelRows(set, entry, 0, height, result.value.data());
     } catch (const std::bad_alloc&) {
         result.value.clear();
+        result.outOfMemory = true;
         result.error = "not enough memory for " + std::to_string(width) + " x " +
                        std::to_string(height) + " texels";
     }

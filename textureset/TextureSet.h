@@ -106,6 +106,9 @@ template <class T>
 struct Result {
     T value{};
     std::string error;
+    // The error is that memory ran out (the same input may succeed later,
+    // or with more memory): said apart from refusals of the input.
+    bool outOfMemory = false;
     bool ok() const { return error.empty(); }
 };
 

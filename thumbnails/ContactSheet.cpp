@@ -164,7 +164,8 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
         sheet.rgba.resize(static_cast<std::size_t>(width * height) * 4);
         Canvas canvas(sheet, style);
         canvas.FillBackground();
-        std::vector<std::string> failures(entries.size());
+        // Cells whose thumbnail ran out of memory: then the sheet does.
+        std::vector<char> outOfMemory(entries.size(), 0);
         // Each cell is its own region of the sheet: workers write their own.
         ThumbnailWorkers workers([&](const ThumbnailJob& job, Result<Thumbnail> thumbnail) {
             const std::size_t position = job.tag;
@@ -177,7 +178,7 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
                 if (thumbnail.ok()) {
                     Place(canvas, thumbnail.value, left, top, layout.size);
                 } else {
-                    failures[position] = thumbnail.error;
+                    outOfMemory[position] = thumbnail.outOfMemory ? 1 : 0;
                     canvas.Fill(left + layout.size / 4, top + layout.size / 4, layout.size / 2,
                                 layout.size / 2, 0xE0E0E0FFu);
                 }
@@ -200,7 +201,7 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
                 }
 
             } catch (const std::bad_alloc&) {
-                failures[position] = "not enough memory";
+                outOfMemory[position] = 1;
             }
         });
         std::vector<ThumbnailJob> jobs;
@@ -211,10 +212,8 @@ Result<ContactSheet> MakeContactSheet(const CTextureSet& set,
         }
         workers.Want(std::move(jobs));
         workers.Finish();
-        for (const std::string& failure : failures) {
-            if (failure.rfind("not enough memory", 0) == 0) {
-                throw std::bad_alloc();
-            }
+        if (std::find(outOfMemory.begin(), outOfMemory.end(), 1) != outOfMemory.end()) {
+            throw std::bad_alloc();
         }
     } catch (const std::bad_alloc&) {
         result.value = ContactSheet{};

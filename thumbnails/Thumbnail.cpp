@@ -327,6 +327,7 @@ Result<Thumbnail> Made(const CTextureSet& set, std::size_t index, std::uint32_t 
         ThumbnailMaker(set, entry, precision, result.value, digestOnly).Make();
     } catch (const std::bad_alloc&) {
         result.value = Thumbnail{};
+        result.outOfMemory = true;
         result.error = "not enough memory for a thumbnail";
     }
     return result;
@@ -344,6 +345,7 @@ Result<std::uint64_t> ThumbnailDigest(const CTextureSet& set, std::size_t index,
     Result<Thumbnail> made = Made(set, index, side, precision, true);
     Result<std::uint64_t> result;
     result.error = std::move(made.error);
+    result.outOfMemory = made.outOfMemory;
     result.value = made.value.digest;
     return result;
 }
