@@ -20,29 +20,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const inspect::ParsedArguments parsed = inspect::ParseArguments(args);
     if (!parsed.help && !parsed.version && parsed.error.empty()) {
-        const inspect::Options& o = parsed.options;
-        using inspect::Command;
-        MARROWIX_FUZZ_CHECK(o.mode == "dxt" || o.mode == "etc");
-        MARROWIX_FUZZ_CHECK(o.format == "png" || o.format == "bmp");
-        const bool repack = o.command == Command::kReplace || o.command == Command::kReplaceFrom ||
-                            o.command == Command::kPack;
-        MARROWIX_FUZZ_CHECK(!o.json || o.command == Command::kList ||
-                            o.command == Command::kCheck || o.command == Command::kCompare ||
-                            o.command == Command::kCompareWith || repack);
-        MARROWIX_FUZZ_CHECK(repack == !o.outputSet.empty());
-        MARROWIX_FUZZ_CHECK((o.command == Command::kReplace) == !o.replacements.empty());
-        MARROWIX_FUZZ_CHECK(o.command != Command::kPack || o.listing.empty());
-        MARROWIX_FUZZ_CHECK(o.quality == "fast" || o.quality == "normal" || o.quality == "best");
-        MARROWIX_FUZZ_CHECK(o.labels == "name" || o.labels == "name,size" || o.labels == "none");
-        MARROWIX_FUZZ_CHECK(o.background == "checker" || o.background == "white" ||
-                            o.background == "black" ||
-                            (o.background.size() == 7 && o.background[0] == '#'));
-        MARROWIX_FUZZ_CHECK((o.command == Command::kExport ||
-                             o.command == Command::kContactSheet) == !o.output.empty());
-        MARROWIX_FUZZ_CHECK(!o.all || o.command == Command::kCompareWith);
-        MARROWIX_FUZZ_CHECK(!o.failBelow || o.command == Command::kCompare || repack);
-        MARROWIX_FUZZ_CHECK(o.size >= 1 && o.size <= 1024 && o.columns >= 1 && o.columns <= 10000);
-        MARROWIX_FUZZ_CHECK((o.command == Command::kExportAll) == !o.directory.empty());
+        // What the parser hands on holds what its command needs.
+        using namespace inspect;
+        const Command& command = parsed.command;
+        if (const auto* one = std::get_if<ExportCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(EndsWithNoCase(one->output, ".png") ||
+                                EndsWithNoCase(one->output, ".bmp"));
+            MARROWIX_FUZZ_CHECK(one->precision == Precision::kNibbles ||
+                                one->format == ImageFormat::kPng);
+        } else if (const auto* sheet = std::get_if<ContactSheetCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(EndsWithNoCase(sheet->output, ".png"));
+            MARROWIX_FUZZ_CHECK(sheet->size >= 1 && sheet->size <= 1024);
+            MARROWIX_FUZZ_CHECK(sheet->columns >= 1 && sheet->columns <= 10000);
+            MARROWIX_FUZZ_CHECK(sheet->style.background <= 0xFFFFFF);
+        } else if (const auto* every = std::get_if<ExportAllCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(!every->directory.empty());
+            MARROWIX_FUZZ_CHECK(every->precision == Precision::kNibbles ||
+                                every->format == ImageFormat::kPng);
+        } else if (const auto* replace = std::get_if<ReplaceCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(!replace->replacements.empty() &&
+                                !replace->repack.outputSet.empty());
+        } else if (const auto* from = std::get_if<ReplaceFromCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(!from->repack.outputSet.empty());
+        } else if (const auto* pack = std::get_if<PackCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(!pack->repack.outputSet.empty());
+        } else if (const auto* compare = std::get_if<CompareCommand>(&command)) {
+            MARROWIX_FUZZ_CHECK(!compare->failBelow ||
+                                (*compare->failBelow >= 0 && *compare->failBelow <= 1000));
+        }
     }
 
     // Names as UTF-16 units: the JSON string has no raw control character

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "inspect/Inspect.h"
-#include "inspect/OutputBuffer.h"
+#include "inspect/output/OutputBuffer.h"
 #include "platform/Console.h"
 #include "platform/FileSizeLimit.h"
 #include "platform/ProcessMemory.h"

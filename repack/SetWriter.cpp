@@ -96,7 +96,7 @@ RepackResult ReplaceTextures(SourceSet& sourceSet, const std::string& newListing
     std::vector<TextureMode> which;
     for (const CTextureSet* mode : {&dxt, &etc}) {
         const bool has = mode->HasOffsetTableFile() && mode->HasDataFile();
-        const bool wanted = options.mode.empty() ? has : options.mode == ModeWord(mode->GetMode());
+        const bool wanted = options.mode ? *options.mode == mode->GetMode() : has;
         if (wanted && !has) {
             const bool table = !mode->HasOffsetTableFile();
             return Failed(
@@ -299,10 +299,10 @@ RepackResult PackTextures(const std::vector<std::string>& categories,
                           const RepackOptions& options) {
     RepackResult result;
     std::vector<TextureMode> which;
-    if (options.mode != "etc") {
+    if (options.mode != kModeEtc) {
         which.push_back(kModeDxt);
     }
-    if (options.mode != "dxt") {
+    if (options.mode != kModeDxt) {
         which.push_back(kModeEtc);
     }
     NewSet out;

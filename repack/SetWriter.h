@@ -23,9 +23,9 @@ struct RepackOptions {
     bool dither = false;
     // Refuse to write the set when a texture's RGB or alpha PSNR is below.
     std::optional<double> failBelow;
-    // The encodings to write: "dxt", "etc", or "" for those the source set
-    // has beside its listing (for a pack, both).
-    std::string mode;
+    // The one encoding to write, or none for those the source set has
+    // beside its listing (for a pack, both).
+    std::optional<TextureMode> mode;
     // Replace what lies at the new set's names already (refused otherwise).
     bool overwrite = false;
     // Asked after each texture and before the commit: true ends the write

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "inspect/Inspect.h"
+#include "inspect/commands/CommandSupport.h"
+#include "inspect/output/JsonWriter.h"
 #include "platform/EveryCore.h"
 #include "stats/TextureStats.h"
 
@@ -60,50 +61,57 @@ std::string StatsLine(const CTextureSet& set, std::size_t index, bool dxt,
 std::string StatsJson(const CTextureSet& set, std::size_t index, bool dxt,
                       const Result<TextureStats>& r) {
     const TextureEntry e = set.GetEntry(index);
-    std::string json =
-        "{\"index\":" + std::to_string(index) + ",\"name\":" + JsonString(set.GetEntryName(index)) +
-        ",\"width\":" + std::to_string(e.width) + ",\"height\":" + std::to_string(e.height);
+    std::string text;
+    JsonWriter json(text);
+    json.Object().Key("index").Number(index).Key("name").String(set.GetEntryName(index));
+    json.Key("width").Signed(e.width).Key("height").Signed(e.height);
     if (!r.ok()) {
-        return json + ",\"skipped\":" + JsonString(FromUtf8(r.error)) + "}";
+        json.Key("skipped").Utf8(r.error).End();
+        return text;
     }
     const TextureStats& s = r.value;
-    json += ",\"texels\":" + std::to_string(s.texels) + ",\"channels\":{";
+    json.Key("texels").Number(s.texels).Key("channels").Object();
     for (int c = 0; c < 4; ++c) {
         const ChannelStats& ch = s.channels[c];
-        json += std::string(c == 0 ? "" : ",") + "\"" + kJsonChannels[c] +
-                "\":{\"min\":" + std::to_string(ch.min) + ",\"max\":" + std::to_string(ch.max) +
-                ",\"mean\":" + Fixed(ch.mean) + ",\"stddev\":" + Fixed(ch.stddev) +
-                ",\"histogram\":[";
+        json.Key(kJsonChannels[c]).Object().Key("min").Number(ch.min).Key("max").Number(ch.max);
+        json.Key("mean").Formatted(Fixed(ch.mean)).Key("stddev").Formatted(Fixed(ch.stddev));
+        json.Key("histogram").Array();
         for (int v = 0; v < 256; ++v) {
-            json += (v == 0 ? "" : ",") + std::to_string(ch.histogram[v]);
+            json.Number(ch.histogram[v]);
         }
-        json += "]}";
+        json.End().End();
     }
-    json += "},\"alpha\":{\"transparent\":" + std::to_string(s.transparent) +
-            ",\"opaque\":" + std::to_string(s.opaque) +
-            ",\"between\":" + std::to_string(s.translucent) + "}";
+    json.End().Key("alpha").Object().Key("transparent").Number(s.transparent);
+    json.Key("opaque").Number(s.opaque).Key("between").Number(s.translucent).End();
     if (dxt) {
-        json += ",\"blocks\":{\"count\":" + std::to_string(s.blocks) +
-                ",\"alphaEightValues\":" + std::to_string(s.alphaEight) +
-                ",\"alphaSixValues\":" + std::to_string(s.alphaSix) +
-                ",\"colourEndPointsAscending\":" + std::to_string(s.threeColourOrder) +
-                ",\"oneColour\":" + std::to_string(s.oneColour) + "}";
+        json.Key("blocks").Object().Key("count").Number(s.blocks);
+        json.Key("alphaEightValues").Number(s.alphaEight).Key("alphaSixValues").Number(s.alphaSix);
+        json.Key("colourEndPointsAscending").Number(s.threeColourOrder);
+        json.Key("oneColour").Number(s.oneColour).End();
     } else {
-        json += ",\"distinctTexels\":" + std::to_string(s.distinct);
+        json.Key("distinctTexels").Number(s.distinct);
     }
-    return json + ",\"incomplete\":" + (s.incomplete ? "true" : "false") + "}";
+    json.Key("incomplete").Bool(s.incomplete).End();
+    return text;
 }
 
 }  // namespace
 
-int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std::ostream& err) {
-    const std::size_t count = set.Entries().size();
-    if (o.indexGiven && o.index >= count) {
-        err << kProgram << ": " << CheckEntry(set, o.index) << '\n';
+int Execute(const StatsCommand& c, Io& io) {
+    CTextureSet set;
+    bool partial = false;
+    if (!OpenForCommand(set, c.set, io, &partial)) {
         return 1;
     }
-    const std::size_t first = o.indexGiven ? o.index : 0;
-    const std::size_t end = o.indexGiven ? o.index + 1 : count;
+    io.doing = "compute the statistics";
+    std::ostream& out = io.out;
+    const std::size_t count = set.Entries().size();
+    if (c.index && *c.index >= count) {
+        io.err << kProgram << ": " << CheckEntry(set, *c.index) << '\n';
+        return WholeSetCode(1, partial, io.err);
+    }
+    const std::size_t first = c.index.value_or(0);
+    const std::size_t end = c.index ? *c.index + 1 : count;
     const bool dxt = set.GetMode() == kModeDxt;
     int code = 0;
     std::vector<Result<TextureStats>> batch;
@@ -113,11 +121,11 @@ int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std:
         std::atomic<std::size_t> next{0};
         RunOnEveryCore(n, [&] {
             for (std::size_t k; (k = next++) < n;) {
-                batch[k] = ComputeStats(set, from + k, o.precision);
+                batch[k] = ComputeStats(set, from + k, c.precision);
             }
         });
         for (std::size_t k = 0; k < n; ++k) {
-            out << (o.json ? StatsJson(set, from + k, dxt, batch[k])
+            out << (c.json ? StatsJson(set, from + k, dxt, batch[k])
                            : StatsLine(set, from + k, dxt, batch[k]))
                 << '\n';
             // Not measured for want of memory: the command fails.
@@ -126,7 +134,7 @@ int PrintStats(const CTextureSet& set, const Options& o, std::ostream& out, std:
             }
         }
     }
-    return code;
+    return WholeSetCode(code, partial, io.err);
 }
 
 }  // namespace marrowix::inspect

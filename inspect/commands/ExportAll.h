@@ -22,10 +22,10 @@ std::string SafeFileName(std::u16string_view name);
 // are not exported (refused or empty sizes).
 std::vector<std::string> ExportPaths(const CTextureSet& set, const std::string& extension);
 
-// Writes every texture's image into `directory` (made if missing) as "png"
-// (at `precision`) or "bmp" (the preview block). Returns the exit code: 0
+// Writes every texture's image into `directory` (made if missing) as PNG
+// (at `precision`) or BMP (the preview block). Returns the exit code: 0
 // done, 1 when anything failed.
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
-              const std::string& format, Precision precision, std::ostream& err, bool progress);
+              ImageFormat format, Precision precision, std::ostream& err, bool progress);
 
 }  // namespace marrowix::inspect

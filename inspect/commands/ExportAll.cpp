@@ -1,4 +1,4 @@
-#include "inspect/ExportAll.h"
+#include "inspect/commands/ExportAll.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "decode/Decode.h"
-#include "inspect/Inspect.h"
+#include "inspect/commands/CommandSupport.h"
 
 namespace marrowix::inspect {
 namespace {
@@ -205,8 +205,9 @@ private:
 }  // namespace
 
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
-              const std::string& format, Precision precision, std::ostream& err, bool progress) {
-    const std::vector<std::string> paths = ExportPaths(set, "." + format);
+              ImageFormat format, Precision precision, std::ostream& err, bool progress) {
+    const std::vector<std::string> paths =
+        ExportPaths(set, format == ImageFormat::kPng ? ".png" : ".bmp");
     // The folder given is taken as it is, links and all: the user chose it.
     OutputFolder top;
     if (std::string error = OutputFolder::Make(directory, &top); !error.empty()) {
@@ -241,10 +242,10 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
     std::size_t failed = 0;
     std::size_t done = 0;
     std::atomic<std::size_t> next{0};
-    const ImageFormat kind = format == "png" ? ImageFormat::kPng : ImageFormat::kBmp;
     auto exportOne = [&](const ExportJob& job) -> std::string {
         try {
-            return ExportEntryImage(*job.folder, job.name, set, job.entry, kind, precision, guard);
+            return ExportEntryImage(*job.folder, job.name, set, job.entry, format, precision,
+                                    guard);
         } catch (const std::bad_alloc&) {
             return "not enough memory to export it";
         }
@@ -325,6 +326,18 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
         return 1;
     }
     return 0;
+}
+
+int Execute(const ExportAllCommand& c, Io& io) {
+    CTextureSet set;
+    bool partial = false;
+    if (!OpenForCommand(set, c.set, io, &partial)) {
+        return 1;
+    }
+    io.doing = "export the set";
+    const int code = ExportAll(set, SetFileGuard(set), c.directory, c.format, c.precision, io.err,
+                               io.errIsTerminal);
+    return WholeSetCode(code, partial, io.err);
 }
 
 }  // namespace marrowix::inspect

@@ -1,4 +1,4 @@
-#include "inspect/OutputBuffer.h"
+#include "inspect/output/OutputBuffer.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,136 @@
+// --replace-from: a new set in which every image of a folder (as
+// --export-all wrote it) whose pixels changed replaces its entry.
+#include <filesystem>
+#include <map>
+
+#include "inspect/commands/CommandSupport.h"
+#include "inspect/commands/ExportAll.h"
+#include "inspect/commands/Repack.h"
+#include "platform/Files.h"
+#include "textureset/DisplayText.h"
+#include "textureset/PreviewImage.h"
+
+namespace marrowix::inspect {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether an image holds the entry's image exactly, at either depth
+// --export-all writes (8-bit, or each nibble widened n x 17): "" when it
+// does, "differs" when it does not, else why they could not be compared.
+std::string SameAsEntry(const CTextureSet& set, std::size_t index, const InputImage& image) {
+    const StoredEntry& e = set.Entries()[index];
+    if (std::uint64_t(e.width) != image.width || std::uint64_t(e.height) != image.height) {
+        return "differs";
+    }
+    for (const Precision precision : {Precision::kFull, Precision::kNibbles}) {
+        const Result<Buffer<std::uint8_t>> dib = BuildImageDib(set, index, precision);
+        if (!dib.ok()) {
+            return "cannot compare it with the entry's texels: " + dib.error;
+        }
+        const std::uint8_t* pixels = dib.value.data() + kDibHeaderSize;  // bottom-up BGRA
+        bool same = true;
+        for (std::uint32_t y = 0; same && y < image.height; ++y) {
+            const std::uint8_t* from = pixels + std::size_t{image.height - 1 - y} * image.width * 4;
+            const std::uint8_t* to = image.rgba.data() + std::size_t{y} * image.width * 4;
+            for (std::uint32_t x = 0; same && x < image.width * 4; x += 4) {
+                same = from[x] == to[x + 2] && from[x + 1] == to[x + 1] && from[x + 2] == to[x] &&
+                       from[x + 3] == to[x + 3];
+            }
+        }
+        if (same) {
+            return {};
+        }
+    }
+    return "differs";
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+// Each folder's names by their lower-case spelling, listed once.
+using FoldedNames = std::map<std::string, std::map<std::string, std::string>>;
+
+// Why nothing of `path` can be found: "" when it is there; otherwise what
+// the report says of it (a dangling link, a name that differs in case only,
+// or nothing there).
+std::string WhyNotFound(const fs::path& path, FoldedNames& folders) {
+    std::error_code ec;
+    const fs::file_status link = fs::symlink_status(path, ec);
+    if (fs::is_symlink(link)) {
+        return fs::exists(path, ec) ? ""
+                                    : "'" + DisplayPath(platform::NativeOf(path)) +
+                                          "' is a symbolic link to nothing";
+    }
+    if (fs::exists(link)) {
+        return {};
+    }
+    const auto [it, fresh] = folders.try_emplace(platform::NativeOf(path.parent_path()));
+    if (fresh) {
+        for (auto e = fs::directory_iterator(path.parent_path(), ec);
+             !ec && e != fs::directory_iterator(); e.increment(ec)) {
+            it->second.emplace(LowerAscii(platform::NativeOf(e->path().filename())),
+                               platform::NativeOf(e->path().filename()));
+        }
+    }
+    if (const auto found = it->second.find(LowerAscii(platform::NativeOf(path.filename())));
+        found != it->second.end()) {
+        return "'" +
+               DisplayPath(
+                   platform::NativeOf((path.parent_path() / platform::FsPath(found->second)))) +
+               "' differs from '" + platform::NativeOf(path.filename()) + "' only in case";
+    }
+    return "no '" + DisplayPath(platform::NativeOf(path)) + "'";
+}
+
+}  // namespace
+
+int Execute(const ReplaceFromCommand& c, Io& io) {
+    io.doing = "write the new set";
+    const RepackOptions options = OptionsFor(c.repack, WrittenMode(c.set), io);
+    SourceSet source;
+    if (!OpenSource(c.set, &source, io)) {
+        return 1;
+    }
+    const CTextureSet& set = source.InMode(c.set.mode);
+    std::error_code ec;
+    if (!fs::is_directory(platform::FsPath(c.folder), ec)) {
+        io.err << kProgram << ": the new set was not written: cannot read the folder '"
+               << DisplayPath(c.folder)
+               << "': " << (ec ? ec.message() : std::string("not a folder")) << '\n';
+        return 1;
+    }
+    std::vector<Replacement> replacements;
+    std::vector<NotWritten> notWritten;
+    const std::vector<std::string> paths = ExportPaths(set, ".png");
+    FoldedNames folded;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string path = c.folder + "/" + paths[i];
+        if (paths[i].empty()) {
+            continue;
+        }
+        if (std::string why = WhyNotFound(platform::FsPath(path), folded); !why.empty()) {
+            notWritten.push_back({i, path, {}, why});
+            continue;
+        }
+        Result<InputImage> image = ReadInputImage(path);
+        std::string same = image.ok() ? SameAsEntry(set, i, image.value) : image.error;
+        if (same == "differs") {
+            // Read again when its turn comes: one image in memory at a time.
+            replacements.push_back({i, path, image.value.width, image.value.height, InputImage{}});
+        } else {
+            notWritten.push_back({i, path, std::move(same), {}});
+        }
+    }
+    const RepackResult result =
+        ReplaceTextures(source, c.repack.outputSet, std::move(replacements), options);
+    return Report(
+        result, notWritten, "replaced ", [&](std::size_t index) { return EntryTitle(set, index); },
+        c.repack.json, io);
+}
+
+}  // namespace marrowix::inspect
