@@ -19,6 +19,7 @@
 #include "platform/EveryCore.h"
 #include "textureset/DisplayText.h"
 #include "textureset/SetCheck.h"
+#include "textureset/TexelAccess.h"
 
 namespace marrowix {
 namespace {

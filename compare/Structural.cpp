@@ -1,6 +1,7 @@
 #include "compare/Structural.h"
 
 #include "compare/MeasureKernels.h"
+#include "textureset/TexelAccess.h"
 
 #include <algorithm>
 #include <cmath>

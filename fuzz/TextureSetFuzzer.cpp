@@ -10,6 +10,7 @@
 #include "textureset/PreviewImage.h"
 #include "textureset/SetCheck.h"
 #include "textureset/SetTree.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 #include "thumbnails/Thumbnail.h"
 

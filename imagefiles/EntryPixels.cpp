@@ -1,4 +1,5 @@
 #include "imagefiles/EntryPixels.h"
+#include "textureset/TexelAccess.h"
 
 #include <algorithm>
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "textureset/ListingObserver.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

@@ -15,6 +15,7 @@
 #include "decode/Decode.h"
 #include "textureset/PreviewImage.h"
 #include "textureset/SetTree.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix::test {

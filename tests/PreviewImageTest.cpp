@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "decode/Decode.h"
 #include "textureset/PreviewImage.h"
+#include "textureset/TexelAccess.h"
 
 namespace marrowix::test {
 namespace {

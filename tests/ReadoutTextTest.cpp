@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "app/preview/ReadoutText.h"
+#include "textureset/TexelAccess.h"
 
 using namespace marrowix;
 

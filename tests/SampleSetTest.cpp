@@ -5,6 +5,7 @@
 #include "RunInspect.h"
 #include "TestFiles.h"
 #include "decode/Decode.h"
+#include "textureset/TexelAccess.h"
 #include "tools/SampleSet.h"
 
 namespace marrowix::test {

@@ -10,6 +10,7 @@
 #include "RunInspect.h"
 #include "TestFiles.h"
 #include "stats/TextureStats.h"
+#include "textureset/TexelAccess.h"
 
 namespace marrowix::test {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "TestFiles.h"
 #include "decode/Decode.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix::test {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "textureset/ListingObserver.h"
 #include "textureset/TextureSet.h"
 #include "textureset/WideScan.h"
 

@@ -1,5 +1,6 @@
 // The 32-bit bottom-up preview image of one texture.
 #include "textureset/PreviewImage.h"
+#include "textureset/TexelAccess.h"
 
 #include <algorithm>
 #include <bit>

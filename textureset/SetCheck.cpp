@@ -1,4 +1,5 @@
 #include "textureset/SetCheck.h"
+#include "textureset/ListingObserver.h"
 
 #include <algorithm>
 #include <functional>

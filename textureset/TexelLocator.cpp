@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "decode/Decode.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "decode/Decode.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

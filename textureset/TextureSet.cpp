@@ -1,4 +1,5 @@
 #include "textureset/TextureSet.h"
+#include "textureset/ListingObserver.h"
 
 #include <string>
 

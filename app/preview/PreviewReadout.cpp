@@ -5,6 +5,7 @@
 
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutText.h"
+#include "textureset/TexelAccess.h"
 
 namespace marrowix {
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/preview/PreviewView.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {

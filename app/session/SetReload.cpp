@@ -7,6 +7,7 @@
 
 #include "app/NativePaths.h"
 #include "platform/Files.h"
+#include "textureset/ListingObserver.h"
 
 namespace marrowix {
 

@@ -1,6 +1,7 @@
 // --texel: where one texel of an entry comes from, as one JSON object.
 #include "inspect/commands/CommandSupport.h"
 #include "inspect/output/JsonWriter.h"
+#include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix::inspect {
