@@ -1,4 +1,5 @@
 #include "app/MainDialog.h"
+#include "app/features/Finding.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -54,12 +55,11 @@ bool CMarrowix::OnInitDialog() {
     connect(m_pSplitter, &TreeSplitter::moved, this, [this] {
         LayoutControls();
         LayoutPreview();
-        if (m_pFind->isVisible()) {
-            LayoutFind();
+        if (m_pFinding->Showing()) {
+            m_pFinding->Layout();
         }
     });
     CreatePreview();
-    CreateFind();
     ConnectDocument();
     setAcceptDrops(true);
     // Never smaller than the template: every control keeps its room.
@@ -175,8 +175,8 @@ void CMarrowix::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayoutControls();
     LayoutPreview();
-    if (m_pFind != nullptr && m_pFind->isVisible()) {
-        LayoutFind();
+    if (m_pFinding != nullptr && m_pFinding->Showing()) {
+        m_pFinding->Layout();
     }
 }
 
@@ -351,7 +351,8 @@ void CMarrowix::WarnOfMissingFiles(const QString& more) {
 }
 
 void CMarrowix::OnTreeSelChanged() {
-    if (!m_pTextureSet || m_pModel->rowCount() == 0 || m_restoringSelection) {
+    if (!m_pTextureSet || m_pModel->rowCount() == 0 || m_restoringSelection ||
+        m_pFinding->Refiltering()) {
         return;
     }
     const QModelIndex selected = m_pTree->selectionModel()->currentIndex();

@@ -22,6 +22,7 @@ class QTreeView;
 namespace marrowix {
 
 class Comparison;
+class Finding;
 class Reloading;
 class Replacing;
 class SaveAndCopy;
@@ -150,7 +151,7 @@ public:
 
     // The find field over the bottom of the tree: shown by Ctrl+F, it
     // filters the tree as it is typed in; Enter goes to the next match.
-    QLineEdit* FindField() const { return m_pFind; }
+    QLineEdit* FindField() const;
     void ShowFind();
     void HideFind();
     void SelectNextMatch();
@@ -217,9 +218,6 @@ private:
     QAction* AddWindowAction(const QString& text, const QList<QKeySequence>& keys);
     void LayoutControls();
     void LayoutPreview();
-    void CreateFind();
-    void LayoutFind();
-    void ApplyFilter(const QString& text);
     void ShowPendingPreview();
     // A set loaded: first among the recent ones.
     void RememberSet(const std::u16string& listing, TextureMode mode);
@@ -240,7 +238,7 @@ private:
     std::optional<std::size_t> m_pending;  // the entry the preview is to show
     bool m_previewQueued = false;
     bool m_restoringSelection = false;  // the tree is being refilled
-    QLineEdit* m_pFind = nullptr;
+    Finding* m_pFinding = nullptr;
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
     Survey* m_pSurvey = nullptr;
     Replacing* m_pReplacing = nullptr;

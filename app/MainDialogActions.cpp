@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include "app/MainDialog.h"
+#include "app/features/Finding.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
@@ -87,7 +88,7 @@ void CMarrowix::AddPreviewActions() {
 void CMarrowix::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            if (focusWidget() != m_pFind) {  // Enter there goes to the next match
+            if (focusWidget() != m_pFinding->Field()) {  // Enter there goes to the next match
                 accept();
             }
             return;
@@ -95,8 +96,8 @@ void CMarrowix::keyPressEvent(QKeyEvent* event) {
         if (event->key() == Qt::Key_Escape) {
             // The find field, then a region, then a pinned readout, let go
             // first.
-            if (m_pFind->isVisible()) {
-                HideFind();
+            if (m_pFinding->Showing()) {
+                m_pFinding->Hide();
             } else if (m_pPreview->Region()) {
                 m_pPreview->SetRegion(std::nullopt);
             } else if (m_pPreview->Pinned()) {

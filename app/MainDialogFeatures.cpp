@@ -1,6 +1,7 @@
 // The features installed into the window, and the dialog's commands that
 // they carry out.
 #include "app/MainDialog.h"
+#include "app/features/Finding.h"
 #include "app/features/Reloading.h"
 #include "app/features/Replacing.h"
 #include "app/features/SaveAndCopy.h"
@@ -44,6 +45,23 @@ void CMarrowix::CreatePanels() {
 void CMarrowix::CreateGrid() {
     m_pSurvey = new Survey(Parts(), this);
     m_pReloading = new Reloading(Parts(), *m_pComparison, *m_pSurvey, this);
+    m_pFinding = new Finding(Parts(), *m_pSurvey, this);
+}
+
+QLineEdit* CMarrowix::FindField() const {
+    return m_pFinding->Field();
+}
+
+void CMarrowix::ShowFind() {
+    m_pFinding->Show();
+}
+
+void CMarrowix::HideFind() {
+    m_pFinding->Hide();
+}
+
+void CMarrowix::SelectNextMatch() {
+    m_pFinding->SelectNextMatch();
 }
 
 SetReload* CMarrowix::Reloader() const {
