@@ -1,5 +1,6 @@
 #include "app/MainDialog.h"
 #include "app/features/Finding.h"
+#include "app/features/Session.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -95,6 +96,7 @@ void CMarrowix::CreatePreview() {
     AddPreviewActions();
     CreateGrid();
     CreatePanels();
+    CreateSession();
     LayoutPreview();
 }
 
@@ -251,7 +253,7 @@ int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<T
                                  .arg(shown)
                            : QString());
     m_pSurvey->Update();
-    RememberSet(listingPath, dxt ? kModeDxt : kModeEtc);
+    m_pSession->Remember(listingPath, dxt ? kModeDxt : kModeEtc);
     WatchForChanges();
     return static_cast<int>(count);
 }

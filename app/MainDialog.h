@@ -23,6 +23,7 @@ namespace marrowix {
 
 class Comparison;
 class Finding;
+class Session;
 class Reloading;
 class Replacing;
 class SaveAndCopy;
@@ -146,7 +147,7 @@ public:
     // and the sets loaded, for Open recent (Ctrl+R). Without settings (as in
     // tests) nothing is remembered.
     void UseSettings(std::unique_ptr<ViewerSettings> settings);
-    QMenu* RecentMenu() const { return m_pRecentMenu; }
+    QMenu* RecentMenu() const;
     void done(int result) override;
 
     // The find field over the bottom of the tree: shown by Ctrl+F, it
@@ -219,8 +220,9 @@ private:
     void LayoutControls();
     void LayoutPreview();
     void ShowPendingPreview();
-    // A set loaded: first among the recent ones.
-    void RememberSet(const std::u16string& listing, TextureMode mode);
+    void CreateSession();
+    // The check mark of the view mode's command in the preview's menu.
+    void CheckViewModeAction(ViewMode mode);
     // Fills the tree with the loaded set, as many textures as memory allows;
     // returns how many it shows.
     std::size_t FillTree();
@@ -242,12 +244,11 @@ private:
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
     Survey* m_pSurvey = nullptr;
     Replacing* m_pReplacing = nullptr;
-    std::unique_ptr<ViewerSettings> m_settings;
+    Session* m_pSession = nullptr;
     Reloading* m_pReloading = nullptr;
     Statistics* m_pStatistics = nullptr;
     SaveAndCopy* m_pSaveAndCopy = nullptr;
     TreeSplitter* m_pSplitter = nullptr;
-    QMenu* m_pRecentMenu = nullptr;
 };
 
 // Whether a file dropped or named on the command line can be a texture

@@ -57,12 +57,7 @@ void CMarrowix::SetViewMode(ViewMode mode) {
     const ViewMode before = m_pPreview->Mode();
     if (mode == ViewMode::kDifference && !m_pComparison->EnterDifference(before)) {
         // The mode's check mark goes back to the mode shown.
-        for (QAction* action : m_pPreview->actions()) {
-            if (action->isCheckable() && action->data().toInt() == static_cast<int>(before) &&
-                action != m_pPrecision && action != m_pSurvey->Action()) {
-                action->setChecked(true);
-            }
-        }
+        CheckViewModeAction(before);
         return;
     }
     m_pPreview->SetMode(mode);
