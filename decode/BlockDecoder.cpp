@@ -29,16 +29,13 @@ template <std::uint32_t Layout>
 inline void MakeTables(const std::uint8_t* b, BlockTables& t, std::uint32_t layout) {
     const std::uint32_t pack = Layout != 0 ? Layout : layout;
 
-    const std::uint32_t a0 = b[0];
-    const std::uint32_t a1 = b[1];
-    // Bytes 2-7: a 16-bit part followed by a 32-bit part, 3 bits a texel.
-    t.alphaIndices = std::uint64_t{b[2]} | (std::uint64_t{b[3]} << 8) |
-                     (std::uint64_t{b[4]} << 16) | (std::uint64_t{b[5]} << 24) |
-                     (std::uint64_t{b[6]} << 32) | (std::uint64_t{b[7]} << 40);
-    const std::uint32_t c0 = b[8] | (std::uint32_t{b[9]} << 8);
-    const std::uint32_t c1 = b[10] | (std::uint32_t{b[11]} << 8);
-    t.colourIndices = b[12] | (std::uint32_t{b[13]} << 8) | (std::uint32_t{b[14]} << 16) |
-                      (std::uint32_t{b[15]} << 24);
+    const Dxt5Block block = Dxt5Block::Read(b);
+    const std::uint32_t a0 = block.alpha0;
+    const std::uint32_t a1 = block.alpha1;
+    t.alphaIndices = block.alphaIndices;
+    const std::uint32_t c0 = block.colour0;
+    const std::uint32_t c1 = block.colour1;
+    t.colourIndices = block.colourIndices;
 
     const std::uint32_t r0 = Expand5(c0 >> 11);
     const std::uint32_t g0 = Expand6((c0 >> 5) & 0x3F);

@@ -18,6 +18,39 @@ constexpr std::uint32_t kLayoutArgb8888 = 0x8888;
 
 constexpr std::size_t kBlockBytes = 16;
 
+// A DXT5 block's 16 bytes as their fields: the two alpha end points and 48
+// bits of alpha indices (3 a texel), the two 5:6:5 colour end points and 32
+// bits of colour indices (2 a texel), texel k of the 4 x 4 square (rows top
+// first) at bit 3k and 2k. The vector kernels read the same fields in
+// their registers.
+struct Dxt5Block {
+    std::uint8_t alpha0 = 0;
+    std::uint8_t alpha1 = 0;
+    std::uint64_t alphaIndices = 0;
+    std::uint16_t colour0 = 0;
+    std::uint16_t colour1 = 0;
+    std::uint32_t colourIndices = 0;
+
+    // Written as one expression a field, which compilers make single loads.
+    static constexpr Dxt5Block Read(const std::uint8_t* b) {
+        Dxt5Block block;
+        block.alpha0 = b[0];
+        block.alpha1 = b[1];
+        block.alphaIndices = std::uint64_t{b[2]} | std::uint64_t{b[3]} << 8 |
+                             std::uint64_t{b[4]} << 16 | std::uint64_t{b[5]} << 24 |
+                             std::uint64_t{b[6]} << 32 | std::uint64_t{b[7]} << 40;
+        block.colour0 = static_cast<std::uint16_t>(b[8] | b[9] << 8);
+        block.colour1 = static_cast<std::uint16_t>(b[10] | b[11] << 8);
+        block.colourIndices = std::uint32_t{b[12]} | std::uint32_t{b[13]} << 8 |
+                              std::uint32_t{b[14]} << 16 | std::uint32_t{b[15]} << 24;
+        return block;
+    }
+    constexpr unsigned AlphaIndex(unsigned k) const {
+        return static_cast<unsigned>(alphaIndices >> (3 * k)) & 7;
+    }
+    constexpr unsigned ColourIndex(unsigned k) const { return (colourIndices >> (2 * k)) & 3; }
+};
+
 // Widen a 5-bit or 6-bit channel to 8 bits. The formulas define the result
 // (Expand5(20) is 164, Expand6(53) is 214), not rounding.
 constexpr std::uint32_t Expand5(std::uint32_t v) {

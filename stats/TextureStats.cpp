@@ -191,15 +191,13 @@ private:
         std::uint64_t threeColourOrder = 0;
         std::uint64_t oneColour = 0;
         for (std::uint32_t b = 0; b < blocks; ++b) {
-            const std::uint8_t* block = bytes + std::size_t{b} * kBlockBytes;
-            const std::uint32_t a0 = block[0];
-            const std::uint32_t a1 = block[1];
-            const std::uint32_t c0 = block[8] | std::uint32_t{block[9]} << 8;
-            const std::uint32_t c1 = block[10] | std::uint32_t{block[11]} << 8;
-            std::uint64_t alphaIndices = 0;
-            std::memcpy(&alphaIndices, block + 2, 6);
-            std::uint32_t colourIndices = 0;
-            std::memcpy(&colourIndices, block + 12, 4);
+            const Dxt5Block block = Dxt5Block::Read(bytes + std::size_t{b} * kBlockBytes);
+            const std::uint32_t a0 = block.alpha0;
+            const std::uint32_t a1 = block.alpha1;
+            const std::uint32_t c0 = block.colour0;
+            const std::uint32_t c1 = block.colour1;
+            const std::uint64_t alphaIndices = block.alphaIndices;
+            const std::uint32_t colourIndices = block.colourIndices;
             alphaEight += a0 > a1 ? 1 : 0;
             threeColourOrder += c0 <= c1 ? 1 : 0;
 

@@ -57,21 +57,14 @@ Result<TexelLocation> LocateTexel(const CTextureSet& set, std::size_t index, std
         return result;
     }
     where.hasBlock = true;
-    where.alpha0 = stretch[0];
-    where.alpha1 = stretch[1];
-    where.colour0 = static_cast<std::uint16_t>(stretch[8] | (stretch[9] << 8));
-    where.colour1 = static_cast<std::uint16_t>(stretch[10] | (stretch[11] << 8));
+    const Dxt5Block block = Dxt5Block::Read(stretch);
+    where.alpha0 = block.alpha0;
+    where.alpha1 = block.alpha1;
+    where.colour0 = block.colour0;
+    where.colour1 = block.colour1;
     const unsigned k = (y % 4) * 4 + x % 4;
-    std::uint64_t alphaIndices = 0;
-    for (int b = 7; b >= 2; --b) {
-        alphaIndices = (alphaIndices << 8) | stretch[b];
-    }
-    std::uint32_t colourIndices = 0;
-    for (int b = 15; b >= 12; --b) {
-        colourIndices = (colourIndices << 8) | stretch[b];
-    }
-    where.alphaIndex = static_cast<std::uint8_t>((alphaIndices >> (3 * k)) & 7);
-    where.colourIndex = static_cast<std::uint8_t>((colourIndices >> (2 * k)) & 3);
+    where.alphaIndex = static_cast<std::uint8_t>(block.AlphaIndex(k));
+    where.colourIndex = static_cast<std::uint8_t>(block.ColourIndex(k));
     std::uint16_t square[16] = {};
     DecodeBlock(stretch, 0, 0, 4, 4, square, kLayoutRgba4444);
     where.texel = square[k];
