@@ -44,14 +44,8 @@ std::size_t ReadWord(Cursor& k, std::initializer_list<std::string_view> words, s
         }
         ++i;
     }
-    *error = k.name + " must be ";
-    i = 0;
-    for (std::string_view w : words) {
-        *error += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
-        *error += w;
-        ++i;
-    }
-    *error += ", not '" + v + "'";
+    *error = k.name + " must be " + JoinWords({words.begin(), words.size()}, " or ") + ", not '" +
+             v + "'";
     return words.size();
 }
 

@@ -204,6 +204,15 @@ std::span<const OptionSpec> OptionTable() {
     return kOptions;
 }
 
+std::string JoinWords(std::span<const std::string_view> words, std::string_view last) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == words.size() ? last : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
 bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
     if (text.size() < suffix.size()) {
         return false;

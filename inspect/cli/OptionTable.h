@@ -84,6 +84,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 std::string UsageText();
 std::string HelpText();
 
+// "a", "a and b", "a, b and c" (or "or" before the last).
+std::string JoinWords(std::span<const std::string_view> words, std::string_view last = " and ");
+
 // Whether `text` ends in `suffix` (lower case), ASCII letters in either case.
 bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 

@@ -24,16 +24,6 @@ bool Seen(const Collected& c, std::string_view name) {
     return (c.seen >> RowOf(name)) & 1;
 }
 
-// "a", "a and b", "a, b and c" (or "or" for the last).
-std::string Join(const std::vector<std::string_view>& words) {
-    std::string text;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        text += i == 0 ? "" : i + 1 == words.size() ? " and " : ", ";
-        text += words[i];
-    }
-    return text;
-}
-
 // The options of the actions in `actions`, in the table's order.
 std::vector<std::string_view> OptionsOf(Actions actions) {
     std::vector<std::string_view> names;
@@ -55,9 +45,9 @@ std::string GoesOnlyWith(const Collected& c, Action action,
     if (!given || (first.goesWith & Of(action)) != 0) {
         return {};
     }
-    const std::string with = first.goesWithText.empty() ? Join(OptionsOf(first.goesWith))
+    const std::string with = first.goesWithText.empty() ? JoinWords(OptionsOf(first.goesWith))
                                                         : std::string(first.goesWithText);
-    return Join(std::vector<std::string_view>(group)) + (group.size() == 1 ? " goes" : " go") +
+    return JoinWords({group.begin(), group.size()}) + (group.size() == 1 ? " goes" : " go") +
            " only with " + with;
 }
 
@@ -75,11 +65,11 @@ std::string CheckCombination(const Collected& collected) {
             return !c.haveListing && a != Action::kPack ? "no listing given" : "";
         },
         [](const Collected& c, Action, bool, bool) -> std::string {
-            return c.actions > 1 ? Join(OptionsOf(~Actions{0})) + " cannot be combined" : "";
+            return c.actions > 1 ? JoinWords(OptionsOf(~Actions{0})) + " cannot be combined" : "";
         },
         [](const Collected& c, Action, bool repack, bool) -> std::string {
             return repack != !c.outputSet.empty()
-                       ? Join(OptionsOf(kRepackActions)) + " go with --output-set"
+                       ? JoinWords(OptionsOf(kRepackActions)) + " go with --output-set"
                        : "";
         },
         [](const Collected& c, Action a, bool, bool) {

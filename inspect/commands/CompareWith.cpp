@@ -17,6 +17,42 @@ bool OpenForComparison(CTextureSet& set, const std::string& listing, TextureMode
     return CheckComparable(set, listing, err);
 }
 
+// The changes found: lines, or the objects of one JSON array, each its
+// kind and the fields a function writes.
+class Changes {
+public:
+    explicit Changes(bool json) : m_isJson(json), m_json(m_text) {
+        if (m_isJson) {
+            m_json.Object().Key("compareWith").Array();
+        }
+    }
+    JsonWriter& Json() { return m_json; }
+    void Add(const char* change, const std::string& line, const std::function<void()>& fields) {
+        m_any = true;
+        if (m_isJson) {
+            m_json.Object().Key("change").Word(change);
+            fields();
+            m_json.End();
+        } else {
+            m_text += line + "\n";
+        }
+    }
+    // The output, or `none` as a line when there was no change to list.
+    std::string Finish(const std::string& none) {
+        if (m_isJson) {
+            m_json.End().End();
+            return m_text + '\n';
+        }
+        return m_any ? m_text : none + "\n";
+    }
+
+private:
+    bool m_isJson;
+    std::string m_text;
+    JsonWriter m_json;
+    bool m_any = false;
+};
+
 }  // namespace
 
 int Execute(const CompareWithCommand& c, Io& io) {
@@ -40,24 +76,8 @@ int Execute(const CompareWithCommand& c, Io& io) {
     std::size_t next = 0;  // into `measured`, which follows the pairs' order
     bool differs = !pairing.onlyInFirst.empty() || !pairing.onlyInSecond.empty();
 
-    std::string text;
-    JsonWriter json(text);
-    if (c.json) {
-        json.Object().Key("compareWith").Array();
-    }
-    bool any = false;
-    // One change: a line, or an object of its kind and `fields`.
-    auto add = [&](const char* change, const std::string& line,
-                   const std::function<void()>& fields) {
-        any = true;
-        if (c.json) {
-            json.Object().Key("change").Word(change);
-            fields();
-            json.End();
-        } else {
-            text += line + "\n";
-        }
-    };
+    Changes changes(c.json);
+    JsonWriter& json = changes.Json();
     // This set's entries in listing order, then those only in the other.
     std::vector<std::ptrdiff_t> pairOf(here.GetEntryCount(), -1);
     for (std::size_t p = 0; p < pairing.pairs.size(); ++p) {
@@ -69,7 +89,7 @@ int Execute(const CompareWithCommand& c, Io& io) {
             WriteEntry(json, here, i);
         };
         if (pairOf[i] < 0) {
-            add("only-here", "only here: " + ComparisonTitle(here, i), entry);
+            changes.Add("only-here", "only here: " + ComparisonTitle(here, i), entry);
             continue;
         }
         const std::size_t j = pairing.pairs[static_cast<std::size_t>(pairOf[i])].second;
@@ -81,7 +101,8 @@ int Execute(const CompareWithCommand& c, Io& io) {
         const StoredEntry& b = other.Entries()[j];
         if (a.width != b.width || a.height != b.height) {
             differs = true;
-            add("size-changed",
+            changes.Add(
+                "size-changed",
                 "size changed: " + ComparisonTitle(here, i) + ", in the other set #" +
                     std::to_string(j) + " " + SizeText(b),
                 [&] {
@@ -97,36 +118,32 @@ int Execute(const CompareWithCommand& c, Io& io) {
             if (r.failed || EntryDataProblem(here, a) != EntryDataProblem(other, b)) {
                 differs = true;
             }
-            add("not-measured",
-                "not measured: " + ComparisonTitle(here, i) + " (" + r.skipped + ")", [&] {
-                    paired();
-                    json.Key("skipped").Utf8(r.skipped);
-                });
+            changes.Add("not-measured",
+                        "not measured: " + ComparisonTitle(here, i) + " (" + r.skipped + ")", [&] {
+                            paired();
+                            json.Key("skipped").Utf8(r.skipped);
+                        });
         } else if (r.measures.differing > 0) {
             differs = true;
-            add("pixels-differ",
+            changes.Add(
+                "pixels-differ",
                 "pixels differ: " + ComparisonTitle(here, i) + ": " + DescribeMeasures(r.measures),
                 [&] {
                     paired();
                     WriteMeasures(json, r.measures);
                 });
         } else if (c.all) {
-            add("unchanged", "unchanged: " + ComparisonTitle(here, i), paired);
+            changes.Add("unchanged", "unchanged: " + ComparisonTitle(here, i), paired);
         }
     }
     for (std::size_t j : pairing.onlyInSecond) {
-        add("only-in-other", "only in the other set: " + ComparisonTitle(other, j), [&] {
+        changes.Add("only-in-other", "only in the other set: " + ComparisonTitle(other, j), [&] {
             json.Key("otherIndex").Number(j);
             WriteEntry(json, other, j);
         });
     }
-    if (c.json) {
-        json.End().End();
-        text += '\n';
-    } else if (!any) {
-        text = DisplayPath(c.set.listing) + ": no differences from " + DisplayPath(c.other) + "\n";
-    }
-    io.out << text;
+    io.out << changes.Finish(DisplayPath(c.set.listing) + ": no differences from " +
+                             DisplayPath(c.other));
     if (const std::string failed = FailedMeasures(measured); !failed.empty()) {
         io.err << kProgram << ": " << failed << '\n';
     }
