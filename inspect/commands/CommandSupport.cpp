@@ -21,6 +21,15 @@ void WriteDecibels(JsonWriter& json, double db) {
 
 }  // namespace
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 std::string EntryTitle(const CTextureSet& set, std::size_t index) {
     return "entry " + std::to_string(index) + " " + JsonString(set.GetEntryName(index));
 }

@@ -23,6 +23,10 @@ inline constexpr const char* kProgram = "marrowix-inspect";
 // "entry 3 \"road\"": an entry as messages name it.
 std::string EntryTitle(const CTextureSet& set, std::size_t index);
 
+// `text` with its ASCII capitals made small, as names are compared where
+// the common desktops ignore case.
+std::string LowerAscii(std::string text);
+
 // Opens the set a command reads, warning on `io.err` of a listing read only
 // in part (`*partial` then true) and of a missing offset table or data
 // file; false, said on `io.err`, when the listing cannot be opened.

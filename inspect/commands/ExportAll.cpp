@@ -24,15 +24,6 @@ bool IsUnsafe(char32_t c) {
            (c >= 0xD800 && c <= 0xDFFF);
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 bool IsReservedName(const std::string& name) {
     const std::string stem = LowerAscii(name.substr(0, name.find('.')));
     static const std::set<std::string> kReserved = {

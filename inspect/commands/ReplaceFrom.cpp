@@ -45,13 +45,6 @@ std::string SameAsEntry(const CTextureSet& set, std::size_t index, const InputIm
     return "differs";
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return text;
-}
-
 // Each folder's names by their lower-case spelling, listed once.
 using FoldedNames = std::map<std::string, std::map<std::string, std::string>>;
 
