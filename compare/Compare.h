@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/Image.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -66,12 +67,9 @@ private:
     std::uint64_t m_texels = 0;
 };
 
-// Every measure of two width x height images in memory, texels 0xAARRGGBB
-// in the machine's byte order: row y of `a` at a + y x stride bytes (a
-// negative stride for images stored bottom row first, `a` then pointing at
-// the top row), the same of `b`.
-Measures MeasureImages(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t width,
-                       std::uint32_t height, std::ptrdiff_t stride);
+// Every measure of two images of the same size in memory, their pixels
+// PixelFormat::kBgra (0xAARRGGBB in the machine's byte order).
+Measures MeasureImages(const ImageView& a, const ImageView& b);
 
 // One compared pair of entries: measured, or why not (`skipped` not empty).
 struct EntryComparison {

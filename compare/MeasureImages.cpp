@@ -9,21 +9,20 @@
 
 namespace marrowix {
 
-Measures MeasureImages(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t width,
-                       std::uint32_t height, std::ptrdiff_t stride) {
+Measures MeasureImages(const ImageView& a, const ImageView& b) {
     // Rows copied out as texels, the way the region reader hands them.
-    auto reader = [stride](const std::uint8_t* image) {
-        return [image, stride](std::uint32_t y, std::uint32_t rows, std::uint32_t x,
-                               std::uint32_t cols, std::uint32_t* out) {
+    auto reader = [](const ImageView& image) {
+        return [image](std::uint32_t y, std::uint32_t rows, std::uint32_t x, std::uint32_t cols,
+                       std::uint32_t* out) {
             for (std::uint32_t r = 0; r < rows; ++r) {
-                std::memcpy(
-                    out + std::size_t{r} * cols,
-                    image + static_cast<std::ptrdiff_t>(y + r) * stride + std::ptrdiff_t{x} * 4,
-                    std::size_t{cols} * 4);
+                std::memcpy(out + std::size_t{r} * cols, image.Row(y + r) + std::size_t{x} * 4,
+                            std::size_t{cols} * 4);
             }
             return true;
         };
     };
+    const std::uint32_t width = std::min(a.width, b.width);
+    const std::uint32_t height = std::min(a.height, b.height);
     const auto readA = reader(a);
     const auto readB = reader(b);
     MeasureSums sums;

@@ -1,5 +1,6 @@
 // The header of the 32-bit bottom-up images the preview and BMP files use.
 #include "decode/Decode.h"
+#include "decode/Image.h"
 
 namespace marrowix {
 namespace {
@@ -17,7 +18,34 @@ std::uint32_t GetLe32(const std::uint8_t* p) {
            (std::uint32_t{p[3]} << 24);
 }
 
+template <class Byte>
+std::optional<BasicImage<Byte>> ViewOf(std::span<Byte> dib) {
+    const BITMAPINFOHEADER h = ReadDibHeader(dib);
+    if (dib.size() < kDibHeaderSize || h.biSize != kDibHeaderSize || h.biBitCount != 32 ||
+        h.biWidth < 0 || h.biHeight < 0 ||
+        dib.size() - kDibHeaderSize != std::uint64_t(h.biWidth) * std::uint64_t(h.biHeight) * 4) {
+        return std::nullopt;
+    }
+    BasicImage<Byte> view;
+    view.width = static_cast<std::uint32_t>(h.biWidth);
+    view.height = static_cast<std::uint32_t>(h.biHeight);
+    view.stride = -static_cast<std::ptrdiff_t>(view.width) * 4;
+    view.format = PixelFormat::kBgra;
+    // Bottom-up: the top row is the last in memory.
+    view.pixels = dib.data() + kDibHeaderSize +
+                  std::size_t{view.width} * 4 * (view.height == 0 ? 0 : view.height - 1);
+    return view;
+}
+
 }  // namespace
+
+std::optional<ImageView> ViewDib(std::span<const std::uint8_t> dib) {
+    return ViewOf(dib);
+}
+
+std::optional<MutableImageView> EditDib(std::span<std::uint8_t> dib) {
+    return ViewOf(dib);
+}
 
 void WriteDibHeader(std::uint8_t* p, std::int32_t width, std::int32_t height) {
     PutLe32(p + 0, kDibHeaderSize);                      // biSize

@@ -101,12 +101,18 @@ std::string WritePngFile(const OutputFolder& folder, const std::string& name,
         return "a PNG cannot hold an image of " + std::to_string(header.biWidth) + " x " +
                std::to_string(header.biHeight) + " pixels";
     }
-    const auto width = static_cast<std::uint32_t>(header.biWidth);
-    const auto height = static_cast<std::uint32_t>(header.biHeight);
-    const std::uint8_t* pixels = dib.data() + kDibHeaderSize;  // bottom-up BGRA
+    return WritePngFile(folder, name, *ViewDib(dib), guard);
+}
+
+std::string WritePngFile(const OutputFolder& folder, const std::string& name,
+                         const ImageView& image, const SetFileGuard& guard) {
     const PngPixelSource source = [&](std::uint32_t y, std::uint32_t x, std::uint32_t count,
                                       std::uint8_t* rgba) {
-        const std::uint8_t* src = pixels + (std::size_t{height - 1 - y} * width + x) * 4;
+        const std::uint8_t* src = image.Row(y) + std::size_t{x} * 4;
+        if (image.format == PixelFormat::kRgba) {
+            std::copy_n(src, std::size_t{count} * 4, rgba);
+            return;
+        }
         for (std::size_t i = 0; i < std::size_t{count} * 4; i += 4) {
             rgba[i + 0] = src[i + 2];
             rgba[i + 1] = src[i + 1];
@@ -115,7 +121,7 @@ std::string WritePngFile(const OutputFolder& folder, const std::string& name,
         }
     };
     return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) {
-        return EncodePng(file, width, height, [&] { return source; });
+        return EncodePng(file, image.width, image.height, [&] { return source; });
     });
 }
 
@@ -152,21 +158,10 @@ std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> 
     });
 }
 
-std::string WriteRgbaPngFile(const std::string& path, std::uint32_t width, std::uint32_t height,
-                             std::span<const std::uint8_t> rgba, const SetFileGuard& guard) {
-    if (rgba.size() != std::size_t{width} * height * 4) {
-        return "the image holds " + std::to_string(rgba.size()) + " bytes, not " +
-               std::to_string(std::size_t{width} * height * 4);
-    }
+std::string WritePngFile(const std::string& path, const ImageView& image,
+                         const SetFileGuard& guard) {
     return AtPath(path, [&](const OutputFolder& folder, const std::string& name) {
-        const PngPixelSource source = [&](std::uint32_t y, std::uint32_t x, std::uint32_t count,
-                                          std::uint8_t* out) {
-            std::copy_n(rgba.data() + (std::size_t{y} * width + x) * 4, std::size_t{count} * 4,
-                        out);
-        };
-        return WriteFileAtomically(folder, name, guard, [&](std::FILE* file) {
-            return EncodePng(file, width, height, [&] { return source; });
-        });
+        return WritePngFile(folder, name, image, guard);
     });
 }
 

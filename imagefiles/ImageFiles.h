@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decode/Decode.h"
+#include "decode/Image.h"
 #include "imagefiles/OutputFolder.h"
 #include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
@@ -60,9 +61,11 @@ std::string WriteBmpFile(const std::string& path, std::span<const std::uint8_t> 
 std::string WritePngFile(const std::string& path, std::span<const std::uint8_t> dib,
                          const SetFileGuard& guard = {});
 
-// A PNG of an image given as rows of red, green, blue, alpha, top row
-// first, written as the others are.
-std::string WriteRgbaPngFile(const std::string& path, std::uint32_t width, std::uint32_t height,
-                             std::span<const std::uint8_t> rgba, const SetFileGuard& guard);
+// A PNG of an image in memory (either pixel format), with the fourth byte
+// as alpha, written as the others are. The image has at least one pixel.
+std::string WritePngFile(const OutputFolder& folder, const std::string& name,
+                         const ImageView& image, const SetFileGuard& guard = {});
+std::string WritePngFile(const std::string& path, const ImageView& image,
+                         const SetFileGuard& guard = {});
 
 }  // namespace marrowix

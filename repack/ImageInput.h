@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/Image.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -20,6 +21,8 @@ struct InputImage {
     // A DDS of DXT5 blocks: its blocks as they are, row of blocks after row
     // of blocks; empty otherwise.
     std::vector<std::uint8_t> dxtBlocks;
+
+    ImageView View() const { return PackedImage(rgba.data(), width, height, PixelFormat::kRgba); }
 };
 
 // Reads the image at the native path `path`: a PNG (16-bit channels

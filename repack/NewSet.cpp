@@ -68,9 +68,10 @@ Encoded Encode(const InputImage& image, TextureMode mode, const RepackOptions& o
         }
     }
     const std::vector<std::uint32_t> source = Packed(image);
-    e.measures = MeasureImages(reinterpret_cast<const std::uint8_t*>(source.data()),
-                               reinterpret_cast<const std::uint8_t*>(decoded.data()), image.width,
-                               image.height, std::ptrdiff_t{image.width} * 4);
+    e.measures = MeasureImages(PackedImage(reinterpret_cast<const std::uint8_t*>(source.data()),
+                                           image.width, image.height, PixelFormat::kBgra),
+                               PackedImage(reinterpret_cast<const std::uint8_t*>(decoded.data()),
+                                           image.width, image.height, PixelFormat::kBgra));
     return e;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "decode/Image.h"
 #include "textureset/TextureSet.h"
 
 namespace marrowix {
@@ -14,6 +15,8 @@ struct ContactSheet {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<std::uint8_t> rgba;  // red, green, blue, alpha; top row first
+
+    ImageView Image() const { return PackedImage(rgba.data(), width, height, PixelFormat::kRgba); }
 };
 
 // What a sheet is drawn on, and what each cell says under its thumbnail.

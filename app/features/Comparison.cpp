@@ -34,7 +34,7 @@ void Comparison::ForgetDifferenceImages() {
 }
 
 bool Comparison::ShowsDifference() const {
-    return m_preview.Mode() == ViewMode::kDifference && m_difference.first != nullptr;
+    return m_preview.Mode() == ViewMode::kDifference && m_difference.first.pixels != nullptr;
 }
 
 QString Comparison::DifferenceSuffix() const {
@@ -177,10 +177,9 @@ std::optional<Result<Buffer<std::uint8_t>>> Comparison::DifferenceOf(std::size_t
         std::jthread firstDecode([&] { first = BuildImageDib(*current, index, Precision::kFull); });
         second = BuildImageDib(*otherSet, other, Precision::kFull);
     }
-    const bool sameSize =
-        first.ok() && second.ok() &&
-        ReadDibHeader(first.value).biWidth == ReadDibHeader(second.value).biWidth &&
-        ReadDibHeader(first.value).biHeight == ReadDibHeader(second.value).biHeight;
+    const std::optional<ImageView> a = first.ok() ? ViewDib(first.value) : std::nullopt;
+    const std::optional<ImageView> b = second.ok() ? ViewDib(second.value) : std::nullopt;
+    const bool sameSize = a && b && a->SameSize(*b);
     if (!sameSize) {
         *note = first.ok() && second.ok()
                     ? QStringLiteral("the two differ in size")
@@ -194,15 +193,14 @@ std::optional<Result<Buffer<std::uint8_t>>> Comparison::DifferenceOf(std::size_t
     shown.value = Buffer<std::uint8_t>(first.value.size());
     std::copy_n(first.value.data(), kDibHeaderSize, shown.value.data());
     const std::size_t bytes = shown.value.size() - kDibHeaderSize;
-    const std::uint8_t* a = first.value.data() + kDibHeaderSize;
-    const std::uint8_t* b = second.value.data() + kDibHeaderSize;
     const int threshold = m_difference.threshold;
-    const std::uint64_t over = marrowix::DifferenceImage(a, b, shown.value.data() + kDibHeaderSize,
-                                                         bytes, m_difference.scale, threshold);
-    // The images' rows bottom up, as the bitmap keeps them.
-    const auto width = static_cast<std::uint32_t>(ReadDibHeader(first.value).biWidth);
-    const auto height = static_cast<std::uint32_t>(ReadDibHeader(first.value).biHeight);
-    const std::size_t top = std::size_t{width} * 4 * (height == 0 ? 0 : height - 1);
+    // The three blocks alike: their pixels compared byte by byte as stored.
+    const std::uint64_t over = marrowix::DifferenceImage(
+        first.value.data() + kDibHeaderSize, second.value.data() + kDibHeaderSize,
+        shown.value.data() + kDibHeaderSize, bytes, m_difference.scale, threshold);
+    // The views stay good: the blocks' pixels do not move with them.
+    const ImageView firstImage = *a;
+    const ImageView secondImage = *b;
     m_first = std::move(first.value);
     m_second = std::move(second.value);
     if (!again) {
@@ -211,9 +209,9 @@ std::optional<Result<Buffer<std::uint8_t>>> Comparison::DifferenceOf(std::size_t
         // until the measuring has ended (ForgetDifferenceImages).
         m_pair = pair;
         m_measure.Run(
-            [a, b, top, width, height] {
-                return QString::fromStdString(DescribeMeasures(MeasureImages(
-                    a + top, b + top, width, height, -static_cast<std::ptrdiff_t>(width) * 4)));
+            [firstImage, secondImage] {
+                return QString::fromStdString(
+                    DescribeMeasures(MeasureImages(firstImage, secondImage)));
             },
             [this](const QString& text) {
                 m_measures = text;
@@ -221,8 +219,8 @@ std::optional<Result<Buffer<std::uint8_t>>> Comparison::DifferenceOf(std::size_t
                 m_preview.SetDifference(&m_difference);
             });
     }
-    m_difference.first = m_first.data();
-    m_difference.second = m_second.data();
+    m_difference.first = firstImage;
+    m_difference.second = secondImage;
     m_difference.firstName = m_document.NameOf(*current);
     m_difference.secondName = m_document.NameOf(*otherSet);
     m_thresholdText = threshold > 0 ? QStringLiteral("; %1 texels differ by more than %2")

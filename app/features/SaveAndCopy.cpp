@@ -13,6 +13,7 @@
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutLabel.h"
 #include "decode/Decode.h"
+#include "decode/Image.h"
 #include "imagefiles/ImageFiles.h"
 
 namespace marrowix {
@@ -24,10 +25,10 @@ Buffer<std::uint8_t> BlockOfImage(const QImage& image) {
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     Buffer<std::uint8_t> dib(kDibHeaderSize + std::size_t(argb.width()) * argb.height() * 4);
     WriteDibHeader(dib.data(), argb.width(), argb.height());
-    for (int y = 0; y < argb.height(); ++y) {
-        std::memcpy(dib.data() + kDibHeaderSize +
-                        std::size_t(argb.height() - 1 - y) * std::size_t(argb.width()) * 4,
-                    argb.constScanLine(y), std::size_t(argb.width()) * 4);
+    const MutableImageView pixels = *EditDib(dib);
+    for (std::uint32_t y = 0; y < pixels.height; ++y) {
+        std::memcpy(pixels.Row(y), argb.constScanLine(static_cast<int>(y)),
+                    std::size_t{pixels.width} * 4);
     }
     return dib;
 }

@@ -11,14 +11,12 @@ namespace marrowix {
 
 QString PreviewView::TexelText(QPoint texel) const {
     if (m_mode == ViewMode::kDifference && m_difference != nullptr) {
-        const std::size_t at =
-            kDibHeaderSize + (std::size_t(m_height - 1 - texel.y()) * std::size_t(m_width) +
-                              std::size_t(texel.x())) *
-                                 4;
+        const auto y = static_cast<std::uint32_t>(texel.y());
+        const std::size_t x = std::size_t(texel.x()) * 4;
         std::uint32_t a = 0;
         std::uint32_t b = 0;
-        std::memcpy(&a, m_difference->first + at, 4);
-        std::memcpy(&b, m_difference->second + at, 4);
+        std::memcpy(&a, m_difference->first.Row(y) + x, 4);
+        std::memcpy(&b, m_difference->second.Row(y) + x, 4);
         return DifferenceTexelReadout(texel, m_difference->firstName, a, m_difference->secondName,
                                       b);
     }

@@ -16,11 +16,10 @@ constexpr int kGrip = 4;  // pixels either side of the divider that take it
 
 void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
                            const QString& rightName) {
-    const BITMAPINFOHEADER h = ReadDibHeader(dib);
-    const bool usable =
-        HasImage() && h.biBitCount == 32 && h.biWidth == m_width && h.biHeight == m_height &&
-        dib.size() - kDibHeaderSize == std::size_t(m_width) * std::size_t(m_height) * 4;
+    const std::optional<ImageView> view = ViewDib(dib);
+    const bool usable = HasImage() && view && view->SameSize(m_image);
     m_splitDib = usable ? std::move(dib) : Buffer<std::uint8_t>();
+    m_splitImage = usable ? *view : ImageView{};
     m_splitMips.Clear();
     m_splitWidth = usable ? m_width : 0;
     m_leftName = leftName;
@@ -30,8 +29,7 @@ void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
 }
 
 const QRgb* PreviewView::SecondRow(int y) const {
-    return reinterpret_cast<const QRgb*>(m_splitDib.data() + kDibHeaderSize +
-                                         std::size_t(m_height - 1 - y) * std::size_t(m_width) * 4);
+    return reinterpret_cast<const QRgb*>(m_splitImage.Row(static_cast<std::uint32_t>(y)));
 }
 
 int PreviewView::SplitAt() const {

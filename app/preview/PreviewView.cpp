@@ -39,17 +39,17 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void PreviewView::SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_t index) {
-    const BITMAPINFOHEADER h = ReadDibHeader(dib);
-    const bool usable =
-        h.biBitCount == 32 && h.biWidth > 0 && h.biHeight > 0 &&
-        dib.size() - kDibHeaderSize == std::size_t(h.biWidth) * std::size_t(h.biHeight) * 4;
+    const std::optional<ImageView> view = ViewDib(dib);
+    const bool usable = view && view->width > 0 && view->height > 0;
     m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
+    m_image = usable ? *view : ImageView{};  // the pixels stay where they are when moved
     m_mips.Clear();
     m_splitDib = Buffer<std::uint8_t>();  // set again for the new image, if at all
+    m_splitImage = {};
     m_splitMips.Clear();
     m_splitWidth = 0;
-    m_width = usable ? h.biWidth : 0;
-    m_height = usable ? h.biHeight : 0;
+    m_width = usable ? static_cast<int>(m_image.width) : 0;
+    m_height = usable ? static_cast<int>(m_image.height) : 0;
     const bool same = m_keepPin || (set == m_set && index == m_index);
     m_keepPin = false;
     if (set != nullptr) {
@@ -90,9 +90,7 @@ void PreviewView::SetDifference(const PreviewDifference* difference) {
 }
 
 const QRgb* PreviewView::Row(int y) const {
-    // The block stores its rows bottom up.
-    return reinterpret_cast<const QRgb*>(m_dib.data() + kDibHeaderSize +
-                                         std::size_t(m_height - 1 - y) * std::size_t(m_width) * 4);
+    return reinterpret_cast<const QRgb*>(m_image.Row(static_cast<std::uint32_t>(y)));
 }
 
 QImage PreviewView::Image() const {
@@ -112,9 +110,11 @@ QImage PreviewView::Image() const {
 void PreviewView::ReleaseImageMemory() {
     m_mips.Clear();
     m_splitDib = Buffer<std::uint8_t>();
+    m_splitImage = {};
     m_splitMips.Clear();
     m_splitWidth = 0;
     m_dib = Buffer<std::uint8_t>();
+    m_image = {};
     m_width = 0;
     m_height = 0;
 }

@@ -15,6 +15,7 @@
 #include "app/preview/Levels.h"
 #include "app/preview/PreviewMips.h"
 #include "decode/Decode.h"
+#include "decode/Image.h"
 #include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
 #include "thumbnails/Checker.h"
@@ -48,8 +49,8 @@ QRgb ExactPixel(QRgb previewPixel);
 // compared (preview blocks' form: bottom-up, 0xAARRGGBB), their names, the
 // scale of the differences shown and the whole texture's measures.
 struct PreviewDifference {
-    const std::uint8_t* first = nullptr;  // the blocks' headers included
-    const std::uint8_t* second = nullptr;
+    ImageView first;  // the two images the differences are of
+    ImageView second;
     QString firstName;
     QString secondName;
     int scale = 1;
@@ -193,6 +194,7 @@ private:
     const QRgb* Row(int y) const;
 
     Buffer<std::uint8_t> m_dib;
+    ImageView m_image;   // m_dib's pixels
     PreviewMips m_mips;  // made when the view zooms out
     int m_width = 0;
     int m_height = 0;
@@ -227,6 +229,7 @@ private:
     bool NearDivider(QPoint viewportPoint) const;
 
     Buffer<std::uint8_t> m_splitDib;
+    ImageView m_splitImage;  // m_splitDib's pixels
     PreviewMips m_splitMips;
     int m_splitWidth = 0;  // 0: no split
     QString m_leftName;

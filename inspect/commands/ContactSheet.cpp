@@ -36,8 +36,7 @@ int Execute(const ContactSheetCommand& c, Io& io) {
         io.err << kProgram << ": " << sheet.error << '\n';
         return 1;
     }
-    const std::string error = WriteRgbaPngFile(c.output, sheet.value.width, sheet.value.height,
-                                               sheet.value.rgba, SetFileGuard(set));
+    const std::string error = WritePngFile(c.output, sheet.value.Image(), SetFileGuard(set));
     if (!error.empty()) {
         io.err << kProgram << ": cannot write '" << DisplayPath(c.output) << "': " << error << '\n';
         return 1;

@@ -28,17 +28,7 @@ std::string SameAsEntry(const CTextureSet& set, std::size_t index, const InputIm
         if (!dib.ok()) {
             return "cannot compare it with the entry's texels: " + dib.error;
         }
-        const std::uint8_t* pixels = dib.value.data() + kDibHeaderSize;  // bottom-up BGRA
-        bool same = true;
-        for (std::uint32_t y = 0; same && y < image.height; ++y) {
-            const std::uint8_t* from = pixels + std::size_t{image.height - 1 - y} * image.width * 4;
-            const std::uint8_t* to = image.rgba.data() + std::size_t{y} * image.width * 4;
-            for (std::uint32_t x = 0; same && x < image.width * 4; x += 4) {
-                same = from[x] == to[x + 2] && from[x + 1] == to[x + 1] && from[x + 2] == to[x] &&
-                       from[x + 3] == to[x + 3];
-            }
-        }
-        if (same) {
+        if (SamePixels(*ViewDib(dib.value), image.View())) {
             return {};
         }
     }
