@@ -1,5 +1,7 @@
 #include "app/MainDialog.h"
 #include "app/features/Finding.h"
+#include "app/features/Loading.h"
+#include "app/features/Selecting.h"
 #include "app/features/Session.h"
 
 #include <QAction>
@@ -95,6 +97,7 @@ void CMarrowix::CreatePreview() {
     m_pComparison = new Comparison(*m_pDocument, *m_pPreview, this);
     AddPreviewActions();
     CreateGrid();
+    CreateSelection();
     CreatePanels();
     CreateSession();
     LayoutPreview();
@@ -224,38 +227,7 @@ int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureM
 }
 
 int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<TextureMode> mode) {
-    // Discard the previous set and every node; selection changes sent while
-    // the tree empties find no set.
-    if (m_pTextureSet) {
-        m_pDocument->SetCurrent(nullptr);
-    }
-    const bool dxt = mode ? *mode == kModeDxt : AskLoadDxt();
-    SharedSet set;
-    try {
-        auto opened = std::make_shared<CTextureSet>();
-        OpenTextureSet(*opened, listingPath, ModeWordU16(dxt ? kModeDxt : kModeEtc));
-        set = std::move(opened);
-    } catch (const std::bad_alloc&) {
-        set.reset();
-    }
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH))->setText(PathFromU16(listingPath));
-    if (!set) {
-        ShowWarning(QStringLiteral("not enough memory to load the texture set"));
-        return 0;
-    }
-    m_pDocument->SetCurrent(std::move(set));
-    const std::size_t count = m_pTextureSet->GetEntryCount();
-    const std::size_t shown = m_pModel->ShownTextures();
-    WarnOfMissingFiles(shown < count
-                           ? QStringLiteral("not enough memory to show all %1 textures; showing "
-                                            "the first %2")
-                                 .arg(count)
-                                 .arg(shown)
-                           : QString());
-    m_pSurvey->Update();
-    m_pSession->Remember(listingPath, dxt ? kModeDxt : kModeEtc);
-    WatchForChanges();
-    return static_cast<int>(count);
+    return m_pLoading->Load(listingPath, mode);
 }
 
 // The parts let go of the set before, and take the new one: the tree its
@@ -268,33 +240,7 @@ void CMarrowix::ConnectDocument() {
 
 void CMarrowix::OnSetChanged() {
     m_pTextureSet = m_pDocument->Current();
-    m_pPreview->ForgetSet();
-    m_pending.reset();  // a preview still to come was of the old set
-    if (m_pTextureSet) {
-        FillTree();
-    } else {
-        m_pModel->SetTextureSet(nullptr);
-    }
-}
-
-std::size_t CMarrowix::FillTree() {
-    // The tree shows what memory allows: fewer textures, never a crash.
-    std::size_t shown = ShowableTextures(m_pTextureSet->GetEntryCount());
-    for (;;) {
-        try {
-            m_pModel->SetTextureSet(m_pTextureSet, shown);
-            break;
-        } catch (const std::bad_alloc&) {
-            if (shown == 0) {
-                break;
-            }
-            shown /= 2;
-        }
-    }
-    if (m_pModel->Filtering()) {
-        m_pTree->expandAll();
-    }
-    return m_pModel->ShownTextures();
+    m_pLoading->OnSetChanged();
 }
 
 void CMarrowix::SetPrecision(Precision precision) {
@@ -305,115 +251,15 @@ void CMarrowix::SetPrecision(Precision precision) {
     Grid()->SetPrecision(precision);
     m_pPrecision->setChecked(precision == Precision::kFull);
     // The texture shown, again at the new precision.
-    if (m_pDocument->Selected() && !m_pending) {
-        m_pending = m_pDocument->Selected();
-        if (!m_previewQueued) {
-            m_previewQueued = true;
-            QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
-        }
-    }
+    m_pSelecting->Rebuild();
 }
 
 std::size_t CMarrowix::ShowableTextures(std::size_t count) {
     return TexturesThatFit(count);
 }
 
-void CMarrowix::WarnOfMissingFiles(const QString& more) {
-    const CTextureSet& set = *m_pTextureSet;
-    QStringList lines;
-    // A file with a reason was not opened, or not read in full.
-    auto add = [&](const char* what, const std::u16string& path, const std::string& reason) {
-        if (!reason.empty()) {
-            lines << QStringLiteral("%1: %2 (%3)")
-                         .arg(QLatin1String(what), PathFromU16(path),
-                              QString::fromStdString(reason));
-        }
-    };
-    add("Listing", set.ListingPath(), set.ListingError());
-    add("Offset table", set.OffsetTablePath(), set.OffsetTableError());
-    add("Data file", set.DataPath(), set.DataError());
-    if (lines.isEmpty()) {
-        if (!more.isEmpty()) {
-            ShowWarning(more);
-        }
-        return;
-    }
-    QString text =
-        QStringLiteral("Some files of this texture set could not be opened or read:\n\n") +
-        lines.join(QLatin1Char('\n'));
-    if (!set.HasOffsetTableFile() || !set.HasDataFile()) {
-        text += QStringLiteral(
-            "\n\nWithout an offset table every texture is read at offset 0; without a data "
-            "file its texels are shown as 0.");
-    }
-    if (!more.isEmpty()) {
-        text += QStringLiteral("\n\n") + more;
-    }
-    ShowWarning(text);
-}
-
 void CMarrowix::OnTreeSelChanged() {
-    if (!m_pTextureSet || m_pModel->rowCount() == 0 || m_restoringSelection ||
-        m_pFinding->Refiltering()) {
-        return;
-    }
-    const QModelIndex selected = m_pTree->selectionModel()->currentIndex();
-    if (!selected.isValid()) {
-        return;
-    }
-    const qlonglong value = selected.data(TextureTreeModel::ItemValueRole).toLongLong();
-    if (value < 0) {
-        if (const auto category = m_pModel->CategoryOf(selected)) {
-            m_pDocument->SetLastChoice(SetDocument::Choice{true, *category});
-        }
-        m_pSurvey->Update();
-        return;  // a category: labels and preview stay
-    }
-    m_pDocument->SetLastChoice(SetDocument::Choice{false, static_cast<std::size_t>(value)});
-    m_pSurvey->Update();
-    const auto index = static_cast<std::size_t>(value);
-    const TextureEntry entry = m_pTextureSet->GetEntry(index);
-
-    qobject_cast<QLabel*>(GetDlgItem(IDC_DIMENSIONS))
-        ->setText(QString::asprintf("Dimensions: %d x %d", entry.width, entry.height));
-    qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))
-        ->setText(QString::asprintf("Offset: 0x%X", entry.offset));
-
-    // The image once the events at hand are handled, so that a key held
-    // down over large textures moves the selection at once and builds only
-    // the newest selection's image.
-    m_pending = index;
-    if (!m_previewQueued) {
-        m_previewQueued = true;
-        QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
-    }
-}
-
-void CMarrowix::ShowPendingPreview() {
-    m_previewQueued = false;
-    if (!m_pending || !m_pTextureSet) {
-        return;
-    }
-    const std::size_t index = *m_pending;
-    m_pending.reset();
-    // The image shown goes first, so that a new one of the same size reuses
-    // its memory rather than touching fresh pages.
-    m_pPreview->ReleaseImageMemory();
-    // At 4-bit precision the preview block itself; at 8-bit the full one;
-    // from the other set when flipped, or the difference of the two.
-    SetDocument::Source source;
-    Result<Buffer<std::uint8_t>> dib = m_pComparison->ImageOf(index, &source);
-    // A refused entry, or one of width or height 0, shows an empty preview.
-    m_pDocument->SetSelected(index);
-    m_pDocument->SetShown(source);
-    m_pPreview->SetTexture(dib.ok() ? std::move(dib.value) : Buffer<std::uint8_t>(),
-                           std::move(source.set), source.index);
-    m_pComparison->UpdateSplit(index);
-    m_pDocument->NotifyShown(index);
-    if (dib.outOfMemory) {
-        ShowWarning(QStringLiteral("not enough memory to show this texture (%1)")
-                        .arg(QString::fromStdString(dib.error)));
-    }
+    m_pSelecting->OnCurrentChanged();
 }
 
 }  // namespace marrowix

@@ -23,6 +23,8 @@ namespace marrowix {
 
 class Comparison;
 class Finding;
+class Loading;
+class Selecting;
 class Session;
 class Reloading;
 class Replacing;
@@ -205,6 +207,8 @@ private:
     void CreatePreview();
     void CreateGrid();
     void CreatePanels();
+    // The selection and the preview that follows it; the loading of sets.
+    void CreateSelection();
     // What the features get to work with.
     ViewerParts Parts();
     // The parts follow the document: a set swapped in, the other one gone.
@@ -219,27 +223,19 @@ private:
     QAction* AddWindowAction(const QString& text, const QList<QKeySequence>& keys);
     void LayoutControls();
     void LayoutPreview();
-    void ShowPendingPreview();
     void CreateSession();
     // The check mark of the view mode's command in the preview's menu.
     void CheckViewModeAction(ViewMode mode);
-    // Fills the tree with the loaded set, as many textures as memory allows;
-    // returns how many it shows.
-    std::size_t FillTree();
     // Watches the loaded set's files (and the other version's) for changes.
     void WatchForChanges();
-    // One warning of the files that could not be opened or read, with
-    // `more` to say as well.
-    void WarnOfMissingFiles(const QString& more = {});
 
     SetDocument* m_pDocument = nullptr;
     TextureTreeModel* m_pModel = nullptr;
     PreviewView* m_pPreview = nullptr;
     ReadoutLabel* m_pReadout = nullptr;
     Comparison* m_pComparison = nullptr;
-    std::optional<std::size_t> m_pending;  // the entry the preview is to show
-    bool m_previewQueued = false;
-    bool m_restoringSelection = false;  // the tree is being refilled
+    Selecting* m_pSelecting = nullptr;
+    Loading* m_pLoading = nullptr;
     Finding* m_pFinding = nullptr;
     QAction* m_pPrecision = nullptr;  // checked at 8-bit precision
     Survey* m_pSurvey = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/MainDialog.h"
 #include "app/features/Comparison.h"
+#include "app/features/Selecting.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
@@ -32,19 +33,7 @@ void CMarrowix::SetCompareWith(const std::u16string& otherListing) {
 }
 
 void CMarrowix::QueuePreview() {
-    const std::optional<std::size_t> selected = m_pDocument->Selected();
-    // The same texture again (also when it was already to be shown again,
-    // at another precision): the pin and the region stay.
-    if (selected && (!m_pending || *m_pending == *selected)) {
-        m_pPreview->KeepPinForNextTexture();
-    }
-    if (selected && !m_pending) {
-        m_pending = selected;
-        if (!m_previewQueued) {
-            m_previewQueued = true;
-            QMetaObject::invokeMethod(this, &CMarrowix::ShowPendingPreview, Qt::QueuedConnection);
-        }
-    }
+    m_pSelecting->ShowAgain();
 }
 
 void CMarrowix::FlipSource() {

@@ -2,13 +2,20 @@
 // they carry out.
 #include "app/MainDialog.h"
 #include "app/features/Finding.h"
+#include "app/features/Loading.h"
 #include "app/features/Reloading.h"
 #include "app/features/Replacing.h"
 #include "app/features/SaveAndCopy.h"
+#include "app/features/Selecting.h"
+#include "app/features/Session.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
+#include "app/resources/Resource.h"
+
+#include <QLabel>
+#include <QLineEdit>
 
 namespace marrowix {
 
@@ -40,6 +47,23 @@ void CMarrowix::CreatePanels() {
         SetCompareWith(before);
     };
     m_pReplacing = new Replacing(Parts(), std::move(window), this);
+}
+
+void CMarrowix::CreateSelection() {
+    m_pSelecting = new Selecting(Parts(), *m_pComparison, *m_pSurvey, *m_pFinding,
+                                 {qobject_cast<QLabel*>(GetDlgItem(IDC_DIMENSIONS)),
+                                  qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))},
+                                 this);
+    Loading::Window window;
+    window.askLoadDxt = [this] { return AskLoadDxt(); };
+    window.showableTextures = [this](std::size_t count) { return ShowableTextures(count); };
+    window.pathField = qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH));
+    window.loaded = [this](const std::u16string& listing, TextureMode mode) {
+        m_pSurvey->Update();
+        m_pSession->Remember(listing, mode);
+        WatchForChanges();
+    };
+    m_pLoading = new Loading(Parts(), *m_pSelecting, std::move(window), this);
 }
 
 void CMarrowix::CreateGrid() {
