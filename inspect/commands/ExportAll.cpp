@@ -14,6 +14,7 @@
 
 #include "decode/Decode.h"
 #include "inspect/commands/CommandSupport.h"
+#include "platform/EveryCore.h"
 
 namespace marrowix::inspect {
 namespace {
@@ -260,20 +261,13 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
             changed.notify_one();
         }
     };
-    const unsigned threads = std::max(
-        1u, std::min<unsigned>(std::thread::hardware_concurrency(),
-                               static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1))));
-    std::vector<std::thread> workers;
-    workers.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // the threads there are do the work
-        }
-    }
-    if (workers.empty()) {
-        work();
+    // The textures are written on every core while this thread reports;
+    // without a thread to spare, it writes them itself.
+    std::thread exporter;
+    try {
+        exporter = std::thread([&] { RunOnEveryCore(jobs.size(), work); });
+    } catch (const std::system_error&) {
+        RunOnEveryCore(jobs.size(), work);
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -305,8 +299,8 @@ int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::stri
             changed.wait_for(hold, std::chrono::milliseconds(200));
         }
     }
-    for (std::thread& w : workers) {
-        w.join();
+    if (exporter.joinable()) {
+        exporter.join();
     }
     if (progressShown) {
         err << '\n';
