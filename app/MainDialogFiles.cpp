@@ -25,8 +25,9 @@ QString CMarrowix::PromptNewSetPath(const QString& suggested) {
 }
 
 QString CMarrowix::PromptSavePath(const QString& suggestedName) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggestedName,
-                                        QStringLiteral("PNG image (*.png);;BMP image (*.bmp)"));
+    return QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save image"), suggestedName,
+        QStringLiteral("PNG image (*.png);;BMP image (*.bmp);;DDS texture (*.dds)"));
 }
 
 bool CouldBeListing(const std::u16string& path) {

@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Command& command = parsed.command;
         if (const auto* one = std::get_if<ExportCommand>(&command)) {
             MARROWIX_FUZZ_CHECK(EndsWithNoCase(one->output, ".png") ||
-                                EndsWithNoCase(one->output, ".bmp"));
+                                EndsWithNoCase(one->output, ".bmp") ||
+                                EndsWithNoCase(one->output, ".dds"));
+            MARROWIX_FUZZ_CHECK((one->format == ImageFormat::kDds) ==
+                                EndsWithNoCase(one->output, ".dds"));
             MARROWIX_FUZZ_CHECK(one->precision == Precision::kNibbles ||
                                 one->format == ImageFormat::kPng);
         } else if (const auto* sheet = std::get_if<ContactSheetCommand>(&command)) {

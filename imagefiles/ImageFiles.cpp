@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode/Decode.h"
+#include "imagefiles/DdsFile.h"
 #include "imagefiles/EntryPixels.h"
 #include "imagefiles/PngEncoder.h"
 #include "textureset/PreviewImage.h"
@@ -168,6 +169,9 @@ std::string WritePngFile(const std::string& path, const ImageView& image,
 std::string ExportEntryImage(const OutputFolder& folder, const std::string& name,
                              const CTextureSet& set, std::size_t index, ImageFormat format,
                              Precision precision, const SetFileGuard& guard) {
+    if (format == ImageFormat::kDds) {
+        return ExportEntryDds(folder, name, set, index, guard);
+    }
     if (std::string refused = CheckEntry(set, index); !refused.empty()) {
         return refused;
     }

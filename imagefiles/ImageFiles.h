@@ -30,9 +30,11 @@ std::string WriteBmpFile(const OutputFolder& folder, const std::string& name,
 std::string WritePngFile(const OutputFolder& folder, const std::string& name,
                          std::span<const std::uint8_t> dib, const SetFileGuard& guard = {});
 
-// The two kinds of image file, and what each holds of entry `index`: a BMP
-// the preview block as it is, a PNG the image at `precision` (8-bit values).
-enum class ImageFormat { kBmp, kPng };
+// The kinds of image file, and what each holds of entry `index`: a BMP the
+// preview block as it is, a PNG the image at `precision` (8-bit values), a
+// DDS the texture's own data (imagefiles/DdsFile.h). BuildFileImage and
+// WriteImageFile make BMP and PNG files; ExportEntryImage all three.
+enum class ImageFormat { kBmp, kPng, kDds };
 Result<Buffer<std::uint8_t>> BuildFileImage(const CTextureSet& set, std::size_t index,
                                             ImageFormat format, Precision precision);
 // Writes BuildFileImage's block as a file of `format`.

@@ -9,6 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# The other tools the DDS files written are read back with.
+bash scripts/apt-install.sh imagemagick libnvtt-bin python3-pil
 
 jobs=$(nproc)
 for preset in default asan fuzz; do

@@ -37,6 +37,12 @@ bool ReadTexelRegion(const CTextureSet& set, const TextureEntry& entry, std::uin
                      std::uint32_t rows, std::uint32_t firstColumn, std::uint32_t columns,
                      std::uint32_t* out);
 
+// `n` bytes of the entry's data as the data file holds them, from `at`
+// bytes after its header, into `out`; the bytes it does not hold are 0.
+// Returns how many it held.
+std::size_t ReadEntryData(const CTextureSet& set, const TextureEntry& entry, std::uint64_t at,
+                          std::uint8_t* out, std::size_t n);
+
 // Where one texel of an entry comes from in the data file.
 struct TexelLocation {
     std::uint16_t texel = 0;          // RGBA4444, as ReadTexels gives it

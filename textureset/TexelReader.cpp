@@ -168,4 +168,11 @@ Result<Buffer<std::uint16_t>> ReadTexels(const CTextureSet& set, const TextureEn
     return result;
 }
 
+std::size_t ReadEntryData(const CTextureSet& set, const TextureEntry& entry, std::uint64_t at,
+                          std::uint8_t* out, std::size_t n) {
+    const std::size_t got = ReadEntryBytes(set.GetDataFile(), entry, at, out, n);
+    std::fill(out + got, out + n, std::uint8_t{0});
+    return got;
+}
+
 }  // namespace marrowix

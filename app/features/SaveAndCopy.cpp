@@ -92,16 +92,25 @@ void SaveAndCopy::SaveImage() {
         path += QStringLiteral(".png");
     }
     QString error;
-    if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
-        error = QStringLiteral("choose a .png or a .bmp file");
+    const bool dds = suffix == QLatin1String("dds");
+    if (!suffix.isEmpty() && suffix != QLatin1String("png") && suffix != QLatin1String("bmp") &&
+        !dds) {
+        error = QStringLiteral("choose a .png, a .bmp or a .dds file");
+    } else if (dds && (difference || leveled)) {
+        error = QStringLiteral(
+            "a DDS holds a texture's own blocks or texels; save what is shown as .png or .bmp");
     } else {
         try {
-            const ImageFormat format =
-                suffix == QLatin1String("bmp") ? ImageFormat::kBmp : ImageFormat::kPng;
+            const ImageFormat format = dds                              ? ImageFormat::kDds
+                                       : suffix == QLatin1String("bmp") ? ImageFormat::kBmp
+                                                                        : ImageFormat::kPng;
             const std::string native = NativeOfQt(path);
             const SetFileGuard guard(*m_parts.document->Current());
             std::string written;
-            if (difference || leveled) {
+            if (dds) {
+                written = ExportEntryImage(native, *source, sourceIndex, format,
+                                           m_parts.preview->GetPrecision(), guard);
+            } else if (difference || leveled) {
                 const QImage image =
                     difference ? DifferenceImage() : m_parts.preview->LeveledImage();
                 Buffer<std::uint8_t> dib = BlockOfImage(image);

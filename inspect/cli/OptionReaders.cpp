@@ -202,9 +202,11 @@ std::string ReadLabels(Cursor& k, Collected& c) {
 
 std::string ReadFormat(Cursor& k, Collected& c) {
     std::string error;
-    const std::size_t word = ReadWord(k, {"png", "bmp"}, &error);
+    const std::size_t word = ReadWord(k, {"png", "bmp", "dds"}, &error);
     if (error.empty()) {
-        c.format = word == 1 ? ImageFormat::kBmp : ImageFormat::kPng;
+        c.format = word == 2   ? ImageFormat::kDds
+                   : word == 1 ? ImageFormat::kBmp
+                               : ImageFormat::kPng;
     }
     return error;
 }

@@ -12,12 +12,13 @@ constexpr Actions kSheet = Of(Action::kContactSheet);
 constexpr ActionSpec kActions[] = {
     {Action::kList, "", "[--mode dxt|etc] [--json] LISTING"},
     {Action::kExport, "--export",
-     "[--mode dxt|etc] --export INDEX --output FILE.bmp|FILE.png [--depth 4|8] LISTING"},
+     "[--mode dxt|etc] --export INDEX --output FILE.bmp|FILE.png|FILE.dds [--depth 4|8] "
+     "LISTING"},
     {Action::kTexel, "--texel", "[--mode dxt|etc] --texel INDEX X Y LISTING"},
     {Action::kCheck, "--check", "[--mode dxt|etc] --check [--json] LISTING"},
     {Action::kStats, "--stats", "[--mode dxt|etc] --stats [INDEX] [--depth 4|8] [--json] LISTING"},
     {Action::kExportAll, "--export-all",
-     "[--mode dxt|etc] --export-all DIR [--format png|bmp] [--depth 4|8] LISTING"},
+     "[--mode dxt|etc] --export-all DIR [--format png|bmp|dds] [--depth 4|8] LISTING"},
     {Action::kContactSheet, "--contact-sheet",
      "[--mode dxt|etc] --contact-sheet FILE.png [--category N] [--size PX] [--columns N] "
      "[--background checker|white|black|#RRGGBB] [--labels name|name,size|none] LISTING"},
@@ -50,7 +51,7 @@ constexpr OptionSpec kOptions[] = {
      ReadEntry},
     {"--output",
      "FILE",
-     "the image file of --export: .bmp or .png",
+     "the image file of --export: .bmp, .png or .dds",
      Of(Action::kExport),
      {},
      TakeArgument<&Collected::output>},
@@ -81,7 +82,7 @@ constexpr OptionSpec kOptions[] = {
      {},
      ChooseWithArgument<Action::kExportAll, &Collected::directory>},
     {"--format",
-     "png|bmp",
+     "png|bmp|dds",
      "the image format of --export-all (default png)",
      Of(Action::kExportAll),
      {},

@@ -100,8 +100,9 @@ std::string CheckCombination(const Collected& collected) {
                                                                   : "";
         },
         [](const Collected& c, Action, bool, bool bmp) -> std::string {
-            return Seen(c, "--output") && !bmp && !EndsWithNoCase(c.output, ".png")
-                       ? "--output must name a .bmp or .png file"
+            return Seen(c, "--output") && !bmp && !EndsWithNoCase(c.output, ".png") &&
+                           !EndsWithNoCase(c.output, ".dds")
+                       ? "--output must name a .bmp, .png or .dds file"
                        : "";
         },
         [](const Collected& c, Action a, bool, bool) { return GoesOnlyWith(c, a, {"--depth"}); },
@@ -110,6 +111,14 @@ std::string CheckCombination(const Collected& collected) {
                            (bmp || (a == Action::kExportAll && c.format == ImageFormat::kBmp))
                        ? "--depth 8 needs PNG images: a BMP file holds the preview block, 4 "
                          "bits a channel"
+                       : "";
+        },
+        [](const Collected& c, Action a, bool, bool) -> std::string {
+            return c.precision == Precision::kFull &&
+                           ((a == Action::kExport && EndsWithNoCase(c.output, ".dds")) ||
+                            (a == Action::kExportAll && c.format == ImageFormat::kDds))
+                       ? "--depth 8 needs PNG images: a DDS file holds the texture's own blocks "
+                         "or texels"
                        : "";
         },
     };
@@ -129,10 +138,11 @@ Command MakeCommand(Collected& c) {
         case Action::kList:
             return ListCommand{set, c.json};
         case Action::kExport:
-            return ExportCommand{
-                set, c.index, c.output,
-                EndsWithNoCase(c.output, ".png") ? ImageFormat::kPng : ImageFormat::kBmp,
-                c.precision};
+            return ExportCommand{set, c.index, c.output,
+                                 EndsWithNoCase(c.output, ".png")   ? ImageFormat::kPng
+                                 : EndsWithNoCase(c.output, ".dds") ? ImageFormat::kDds
+                                                                    : ImageFormat::kBmp,
+                                 c.precision};
         case Action::kTexel:
             return TexelCommand{set, c.index, c.x, c.y};
         case Action::kCheck:

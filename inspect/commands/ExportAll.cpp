@@ -198,8 +198,9 @@ private:
 
 int ExportAll(const CTextureSet& set, const SetFileGuard& guard, const std::string& directory,
               ImageFormat format, Precision precision, std::ostream& err, bool progress) {
-    const std::vector<std::string> paths =
-        ExportPaths(set, format == ImageFormat::kPng ? ".png" : ".bmp");
+    const std::vector<std::string> paths = ExportPaths(set, format == ImageFormat::kPng   ? ".png"
+                                                            : format == ImageFormat::kDds ? ".dds"
+                                                                                          : ".bmp");
     // The folder given is taken as it is, links and all: the user chose it.
     OutputFolder top;
     if (std::string error = OutputFolder::Make(directory, &top); !error.empty()) {

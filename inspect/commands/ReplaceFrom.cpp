@@ -1,5 +1,6 @@
 // --replace-from: a new set in which every image of a folder (as
-// --export-all wrote it) whose pixels changed replaces its entry.
+// --export-all wrote it, PNG or DDS) whose pixels, or blocks, changed
+// replaces its entry.
 #include <filesystem>
 #include <map>
 
@@ -9,6 +10,7 @@
 #include "platform/Files.h"
 #include "textureset/DisplayText.h"
 #include "textureset/PreviewImage.h"
+#include "textureset/TexelAccess.h"
 
 namespace marrowix::inspect {
 namespace {
@@ -18,10 +20,25 @@ namespace fs = std::filesystem;
 // Whether an image holds the entry's image exactly, at either depth
 // --export-all writes (8-bit, or each nibble widened n x 17): "" when it
 // does, "differs" when it does not, else why they could not be compared.
+// A DDS of DXT5 blocks read into a "dxt" set is the same when its blocks
+// are the entry's, byte for byte.
 std::string SameAsEntry(const CTextureSet& set, std::size_t index, const InputImage& image) {
     const StoredEntry& e = set.Entries()[index];
     if (std::uint64_t(e.width) != image.width || std::uint64_t(e.height) != image.height) {
         return "differs";
+    }
+    if (!image.dxtBlocks.empty() && set.GetMode() == kModeDxt) {
+        const TextureEntry entry = set.GetEntry(index);
+        std::vector<std::uint8_t> piece(std::min<std::size_t>(image.dxtBlocks.size(), 1 << 20));
+        for (std::size_t at = 0; at < image.dxtBlocks.size(); at += piece.size()) {
+            const std::size_t n = std::min(piece.size(), image.dxtBlocks.size() - at);
+            ReadEntryData(set, entry, at, piece.data(), n);
+            if (!std::equal(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n),
+                            image.dxtBlocks.begin() + static_cast<std::ptrdiff_t>(at))) {
+                return "differs";
+            }
+        }
+        return {};
     }
     for (const Precision precision : {Precision::kFull, Precision::kNibbles}) {
         const Result<Buffer<std::uint8_t>> dib = BuildImageDib(set, index, precision);
@@ -89,17 +106,35 @@ int Execute(const ReplaceFromCommand& c, Io& io) {
     }
     std::vector<Replacement> replacements;
     std::vector<NotWritten> notWritten;
-    const std::vector<std::string> paths = ExportPaths(set, ".png");
+    // Each entry's picture as --export-all names it, in either format it
+    // writes that can be taken back.
+    const std::vector<std::string> pngs = ExportPaths(set, ".png");
+    const std::vector<std::string> ddss = ExportPaths(set, ".dds");
     FoldedNames folded;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string path = c.folder + "/" + paths[i];
-        if (paths[i].empty()) {
+    for (std::size_t i = 0; i < pngs.size(); ++i) {
+        if (pngs[i].empty()) {
             continue;
         }
-        if (std::string why = WhyNotFound(platform::FsPath(path), folded); !why.empty()) {
-            notWritten.push_back({i, path, {}, why});
+        const std::string png = c.folder + "/" + pngs[i];
+        const std::string dds = c.folder + "/" + ddss[i];
+        const std::string whyPng = WhyNotFound(platform::FsPath(png), folded);
+        const std::string whyDds = WhyNotFound(platform::FsPath(dds), folded);
+        if (whyPng.empty() && whyDds.empty()) {
+            notWritten.push_back({i,
+                                  png,
+                                  {},
+                                  "both '" + DisplayPath(png) + "' and '" + DisplayPath(dds) +
+                                      "' are there: one picture an entry"});
             continue;
         }
+        if (!whyPng.empty() && !whyDds.empty()) {
+            // A link to nothing or a name in another case says more than
+            // a plain absence.
+            const bool onlyAbsent = whyDds.rfind("no '", 0) == 0;
+            notWritten.push_back({i, png, {}, onlyAbsent ? whyPng : whyDds});
+            continue;
+        }
+        const std::string path = whyPng.empty() ? png : dds;
         Result<InputImage> image = ReadInputImage(path);
         std::string same = image.ok() ? SameAsEntry(set, i, image.value) : image.error;
         if (same == "differs") {

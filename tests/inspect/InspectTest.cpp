@@ -204,15 +204,18 @@ TEST(Inspect, FailuresNameTheCauseAndLeaveNoFile) {
 TEST(Inspect, UsageErrors) {
     TempDir dir;
     const auto listing = ExampleSet(dir).string();
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {"--bogus", listing},
-                                               {"--mode"},
-                                               {"--mode", "DXT", listing},
-                                               {"--export", "x1", "--output", "a.bmp", listing},
-                                               {"--export", "1", listing},
-                                               {"--export", "1", "--output", "a.gif", listing},
-                                               {listing, listing}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"--bogus", listing},
+             {"--mode"},
+             {"--mode", "DXT", listing},
+             {"--export", "x1", "--output", "a.bmp", listing},
+             {"--export", "1", listing},
+             {"--export", "1", "--output", "a.gif", listing},
+             {"--export", "1", "--output", "a.dds", "--depth", "8", listing},
+             {"--export-all", "d", "--format", "dds", "--depth", "8", listing},
+             {"--export-all", "d", "--format", "tga", listing},
+             {listing, listing}}) {
         const Outcome o = Inspect(dir, args);
         EXPECT_EQ(o.code, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(o.err.find("usage: marrowix-inspect"), std::string::npos);
