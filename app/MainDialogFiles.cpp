@@ -11,12 +11,14 @@
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "repack/ImageInput.h"
 
 namespace marrowix {
 
 QString CMarrowix::PromptImagePath() {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Replace texture with"), QString(),
-                                        QStringLiteral("Images (*.png *.dds);;All files (*)"));
+    return QFileDialog::getOpenFileName(
+        this, QStringLiteral("Replace texture with"), QString(),
+        QStringLiteral("Images (*.png *.dds *.jpg *.jpeg *.tga *.bmp);;All files (*)"));
 }
 
 QString CMarrowix::PromptNewSetPath(const QString& suggested) {
@@ -93,18 +95,17 @@ void CMarrowix::dropEvent(QDropEvent* event) {
 void CMarrowix::OpenDropped(const QString& path) {
     // An image dropped while a texture shows replaces it in a new set.
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if ((suffix == QLatin1String("png") || suffix == QLatin1String("dds")) &&
-        m_pDocument->Selected()) {
+    if (IsPictureName(NativeOfQt(path)) && m_pDocument->Selected()) {
         ReplaceTexture(path);
         return;
     }
-    // Another picture is not taken for a listing: only PNG and DDS images
-    // replace a texture.
-    static const QStringList kPictures = {"jpg",  "jpeg", "bmp", "gif", "tga", "tif",
-                                          "tiff", "webp", "psd", "exr", "hdr", "ktx"};
+    // Another picture is not taken for a listing: only those that can be
+    // read replace a texture.
+    static const QStringList kPictures = {"gif", "tif", "tiff", "webp", "psd",
+                                          "exr", "hdr", "ktx",  "heic", "avif"};
     if (kPictures.contains(suffix) && !CouldBeListing(PathToU16(path))) {
-        ShowWarning(QStringLiteral("%1 is not a texture listing; only PNG or DDS images can "
-                                   "replace a texture")
+        ShowWarning(QStringLiteral("%1 is not a texture listing; only PNG, JPEG, TGA, BMP or DDS "
+                                   "images can replace a texture")
                         .arg(QFileInfo(path).fileName()));
         return;
     }

@@ -50,10 +50,12 @@ struct Encoded {
     std::vector<std::uint8_t> data;
     Measures measures;
     bool blocksTaken = false;
+    std::string note;
 };
 
 Encoded Encode(const InputImage& image, TextureMode mode, const RepackOptions& options) {
     Encoded e;
+    e.note = image.note;
     std::vector<std::uint32_t> decoded(std::size_t{image.width} * image.height);
     if (mode == kModeDxt) {
         e.blocksTaken = !image.dxtBlocks.empty();
@@ -212,6 +214,7 @@ std::string NewSet::PutImage(ModeFiles& files, const InputImage& image,
     written->mode = files.mode;
     written->measures = encoded.measures;
     written->blocksTaken = encoded.blocksTaken;
+    written->note = encoded.note;
     return {};
 }
 

@@ -57,6 +57,7 @@ struct WrittenTexture {
     std::string source;
     Measures measures;
     bool blocksTaken = false;  // a DDS's DXT5 blocks, taken as they are
+    std::string note;          // what the image's format could not carry
 };
 
 // The error of a write the user cancelled.

@@ -10,6 +10,8 @@
 #include <random>
 #include <stdexcept>
 
+#include <jpeglib.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -165,6 +167,34 @@ Buffer<std::uint8_t> PreviewBlock(int width, int height) {
 
 std::string Utf8Name(const TextureEntry& entry) {
     return ToUtf8(entry.name);
+}
+
+std::vector<std::uint8_t> JpegOf(const std::vector<std::uint8_t>& pixels, std::uint32_t width,
+                                 std::uint32_t height, int components) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < height) {
+        auto* row = const_cast<JSAMPLE*>(pixels.data() +
+                                         std::size_t{info.next_scanline} * width * components);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::vector<std::uint8_t> bytes(out, out + size);
+    jpeg_destroy_compress(&info);
+    std::free(out);
+    return bytes;
 }
 
 }  // namespace marrowix::test

@@ -65,6 +65,11 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
 void WriteText(const std::filesystem::path& path, const std::string& text);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 
+// A JPEG of the best quality of `pixels`: width x height of them, top row
+// first, `components` bytes each (1: grey, 3: red, green, blue).
+std::vector<std::uint8_t> JpegOf(const std::vector<std::uint8_t>& pixels, std::uint32_t width,
+                                 std::uint32_t height, int components);
+
 // Little-endian 32-bit values, one after another.
 std::vector<std::uint8_t> Le32(std::initializer_list<std::uint32_t> values);
 

@@ -88,9 +88,11 @@ void Replacing::OnReplaced() {
     const TextureMode mode = m_pReplacement->Mode();
     const std::size_t index = m_pReplacement->Index();
     QString measured;
+    QString kept;  // what the image's format could not carry
     for (const WrittenTexture& w : result.written) {
         if (w.mode == mode) {
             measured = QString::fromStdString(DescribeMeasures(w.measures));
+            kept = w.note.empty() ? QString() : "; " + QString::fromStdString(w.note);
         }
     }
     m_window.openNewSet(FromNativePath(m_pReplacement->NewListing()), mode, old);
@@ -100,8 +102,8 @@ void Replacing::OnReplaced() {
     }
     // Said once the replaced texture shows, until the readout moves on.
     const QString note =
-        QStringLiteral("replaced (%1): %2; E: before")
-            .arg(mode == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc"), measured);
+        QStringLiteral("replaced (%1%2): %3; E: before")
+            .arg(mode == kModeDxt ? QStringLiteral("dxt") : QStringLiteral("etc"), kept, measured);
     auto once = std::make_shared<QMetaObject::Connection>();
     *once = connect(m_parts.document, &SetDocument::imageShown, this, [this, once, note] {
         QObject::disconnect(*once);

@@ -142,8 +142,8 @@ constexpr OptionSpec kOptions[] = {
      SetFlag<&Collected::all>},
     {"--replace",
      "INDEX IMAGE",
-     "a new set in which entry INDEX holds IMAGE (PNG or DDS);\n"
-     "repeat it for more entries",
+     "a new set in which entry INDEX holds IMAGE (PNG, JPEG,\n"
+     "TGA, BMP or DDS); repeat it for more entries",
      Of(Action::kReplace),
      {},
      ReadReplace},

@@ -2,6 +2,7 @@
 // texture measured as it goes in.
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "inspect/cli/OptionTable.h"
 #include "inspect/commands/CommandSupport.h"
@@ -17,9 +18,10 @@ namespace fs = std::filesystem;
 // The categories a set's tree can show.
 constexpr std::size_t kMaxCategories = 64;
 
-// The images of `folder` a pack takes: subfolders as categories, .png and
-// .dds files as textures, all in byte order of their names; what it cannot
-// take is refused with the reason, what it does not take is said on `err`.
+// The images of `folder` a pack takes: subfolders as categories, pictures
+// (kPictureExtensions) as textures, all in byte order of their names; what
+// it cannot take is refused with the reason (two pictures of one name in a
+// category among it), what it does not take is said on `err`.
 std::string CollectPack(const std::string& folder, std::vector<std::string>& categories,
                         std::vector<PackItem>& items, std::ostream& err) {
     auto sorted = [](const fs::path& dir, std::error_code& ec) {
@@ -44,9 +46,8 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
             return inCategory ? "a folder: categories do not nest" : nullptr;
         }
         const std::string name = platform::NativeOf(f.path().filename());
-        return EndsWithNoCase(name, ".png") || EndsWithNoCase(name, ".dds")
-                   ? nullptr
-                   : "not a .png or .dds file";
+        return IsPictureName(name) ? nullptr
+                                   : "not a picture (.png, .dds, .jpg, .jpeg, .tga or .bmp)";
     };
     std::error_code ec;
     const std::vector<fs::directory_entry> top = sorted(platform::FsPath(folder), ec);
@@ -91,9 +92,15 @@ std::string CollectPack(const std::string& folder, std::vector<std::string>& cat
         }
     }
     items.insert(items.end(), roots.begin(), roots.end());
+    std::map<std::pair<int, std::string>, const PackItem*> named;
     for (const PackItem& item : items) {
         if (std::string why = CheckPackName(item.name, false); !why.empty()) {
             return "'" + DisplayPath(item.path) + "': " + why;
+        }
+        const auto [it, fresh] = named.try_emplace({item.category, item.name}, &item);
+        if (!fresh) {
+            return "'" + DisplayPath(it->second->path) + "' and '" + DisplayPath(item.path) +
+                   "' are two pictures of one texture: one picture a name";
         }
     }
     return {};

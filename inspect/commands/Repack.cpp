@@ -14,7 +14,7 @@ namespace {
 std::string WrittenLine(const std::string& what, const WrittenTexture& w) {
     return what + " (" + ModeWord(w.mode) +
            (w.blocksTaken ? ", its DXT5 blocks taken as they are" : "") +
-           "): " + DescribeMeasures(w.measures);
+           (w.note.empty() ? "" : "; " + w.note) + "): " + DescribeMeasures(w.measures);
 }
 
 std::string ReportJson(const RepackResult& result, const std::vector<NotWritten>& notWritten) {
@@ -24,6 +24,9 @@ std::string ReportJson(const RepackResult& result, const std::vector<NotWritten>
     for (const WrittenTexture& w : result.written) {
         json.Object().Key("index").Number(w.index).Key("mode").Word(ModeWord(w.mode));
         json.Key("source").String(FromNativePath(w.source)).Key("blocksTaken").Bool(w.blocksTaken);
+        if (!w.note.empty()) {
+            json.Key("note").Utf8(w.note);
+        }
         WriteMeasures(json, w.measures);
         json.End();
     }

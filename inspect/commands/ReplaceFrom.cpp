@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "inspect/cli/OptionTable.h"
 #include "inspect/commands/CommandSupport.h"
 #include "inspect/commands/ExportAll.h"
 #include "inspect/commands/Repack.h"
@@ -106,35 +107,44 @@ int Execute(const ReplaceFromCommand& c, Io& io) {
     }
     std::vector<Replacement> replacements;
     std::vector<NotWritten> notWritten;
-    // Each entry's picture as --export-all names it, in either format it
-    // writes that can be taken back.
-    const std::vector<std::string> pngs = ExportPaths(set, ".png");
-    const std::vector<std::string> ddss = ExportPaths(set, ".dds");
+    // Each entry's picture as --export-all names it, in any format a
+    // picture is taken from: one an entry.
+    std::vector<std::vector<std::string>> named;
+    for (const char* extension : kPictureExtensions) {
+        named.push_back(ExportPaths(set, extension));
+    }
     FoldedNames folded;
-    for (std::size_t i = 0; i < pngs.size(); ++i) {
-        if (pngs[i].empty()) {
+    for (std::size_t i = 0; i < named[0].size(); ++i) {
+        if (named[0][i].empty()) {
             continue;
         }
-        const std::string png = c.folder + "/" + pngs[i];
-        const std::string dds = c.folder + "/" + ddss[i];
-        const std::string whyPng = WhyNotFound(platform::FsPath(png), folded);
-        const std::string whyDds = WhyNotFound(platform::FsPath(dds), folded);
-        if (whyPng.empty() && whyDds.empty()) {
-            notWritten.push_back({i,
-                                  png,
-                                  {},
-                                  "both '" + DisplayPath(png) + "' and '" + DisplayPath(dds) +
-                                      "' are there: one picture an entry"});
+        std::vector<std::string> found;
+        std::string why;  // of the PNG, unless another says more than an absence
+        for (std::size_t k = 0; k < named.size(); ++k) {
+            const std::string candidate = c.folder + "/" + named[k][i];
+            std::string missing = WhyNotFound(platform::FsPath(candidate), folded);
+            if (missing.empty()) {
+                found.push_back(candidate);
+            } else if (k == 0 || (why.rfind("no '", 0) == 0 && missing.rfind("no '", 0) != 0)) {
+                why = std::move(missing);
+            }
+        }
+        const std::string png = c.folder + "/" + named[0][i];
+        if (found.empty()) {
+            notWritten.push_back({i, png, {}, why});
             continue;
         }
-        if (!whyPng.empty() && !whyDds.empty()) {
-            // A link to nothing or a name in another case says more than
-            // a plain absence.
-            const bool onlyAbsent = whyDds.rfind("no '", 0) == 0;
-            notWritten.push_back({i, png, {}, onlyAbsent ? whyPng : whyDds});
+        if (found.size() > 1) {
+            std::vector<std::string> quoted;
+            for (const std::string& f : found) {
+                quoted.push_back("'" + DisplayPath(f) + "'");
+            }
+            const std::vector<std::string_view> words(quoted.begin(), quoted.end());
+            notWritten.push_back(
+                {i, found[0], {}, JoinWords(words) + " are there: one picture an entry"});
             continue;
         }
-        const std::string path = whyPng.empty() ? png : dds;
+        const std::string& path = found[0];
         Result<InputImage> image = ReadInputImage(path);
         std::string same = image.ok() ? SameAsEntry(set, i, image.value) : image.error;
         if (same == "differs") {

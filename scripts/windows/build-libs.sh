@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds, static for 64-bit Windows, the libraries Debian ships only for
-# Linux: libdeflate, libsquish and libpng, each from its Debian source package.
+# Linux: libdeflate, libsquish, libpng and libjpeg-turbo, each from its Debian
+# source package.
 # Usage: build-libs.sh PREFIX. What is already built (PREFIX/.built-VERSIONS)
 # is kept.
 set -euo pipefail
@@ -9,7 +10,7 @@ prefix=$(realpath -m "$1")
 triple=x86_64-w64-mingw32
 toolchain=$(realpath "$(dirname "$0")/../../cmake/mingw-w64-x86_64.cmake")
 # libpng: the security suite lists a newer version whose source is not served.
-sources=(libdeflate libsquish libpng1.6=1.6.39-2+deb12u5)
+sources=(libdeflate libsquish libpng1.6=1.6.39-2+deb12u5 libjpeg-turbo)
 stamp="$prefix/.built-${sources[*]// /_}"
 stamp=${stamp// /_}
 if [[ -e $stamp ]]; then
@@ -66,9 +67,22 @@ echo "== libpng =="
     cmake --install build >/dev/null
 )
 
+echo "== libjpeg-turbo =="
+(
+    cd libjpeg-turbo-*/
+    # The libjpeg 6.2 interface Debian's libjpeg62-turbo gives, with its
+    # SIMD code (nasm).
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_SYSTEM_PROCESSOR=AMD64 \
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
+        -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+    cmake --build build -j"$jobs" >/dev/null
+    cmake --install build >/dev/null
+)
+
 # Each package's licence, for the notices the Windows packages carry.
 mkdir -p "$prefix/licenses"
-for dir in libdeflate-*/ libsquish-*/ libpng1.6-*/; do
+for dir in libdeflate-*/ libsquish-*/ libpng1.6-*/ libjpeg-turbo-*/; do
     name=${dir%%-*}
     cp "$dir/debian/copyright" "$prefix/licenses/$name.copyright"
 done

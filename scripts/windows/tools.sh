@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
     binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-    qt6-base-dev-tools ninja-build cmake make dpkg-dev xz-utils
+    qt6-base-dev-tools ninja-build cmake make dpkg-dev xz-utils nasm
     wine wine64 xvfb xauth xdotool x11-apps netpbm python3 nsis zip unzip
     g++ libx11-dev
 )

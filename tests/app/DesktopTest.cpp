@@ -289,13 +289,13 @@ private slots:
         const CTextureSet* before = d.m_pTextureSet.get();
         Drop(d, picture);
         QCOMPARE(d.warnings, QStringList{"shot.png is not a texture listing"});
-        // Another kind of picture: only PNG or DDS images replace a texture.
-        WriteText(dir / "photo.jpg", "\xFF\xD8 not a listing");
+        // Another kind of picture: only those read replace a texture.
+        WriteText(dir / "photo.gif", "GIF89a not a listing");
         QMimeData photo;
-        photo.setUrls({QUrl::fromLocalFile(Q(dir / "photo.jpg"))});
+        photo.setUrls({QUrl::fromLocalFile(Q(dir / "photo.gif"))});
         Drop(d, &photo);
-        QCOMPARE(d.warnings.last(), QString("photo.jpg is not a texture listing; only PNG or "
-                                            "DDS images can replace a texture"));
+        QCOMPARE(d.warnings.last(), QString("photo.gif is not a texture listing; only PNG, JPEG, "
+                                            "TGA, BMP or DDS images can replace a texture"));
         QCOMPARE(d.questions, 1);
         QCOMPARE(d.m_pTextureSet.get(), before);
         QCOMPARE(d.TreeModel()->rowCount(), 3);

@@ -70,6 +70,7 @@ TEST(DdsOut, HoldsTheBlocksAsStoredOrTheTexelsWidened) {
     }
 }
 
+#ifndef _WIN32  // the other tools are run where they are installed, on Debian
 // The RGBA bytes another tool decodes a DDS to, or none when it is absent.
 struct Peer {
     const char* name;
@@ -102,6 +103,8 @@ std::string Fill(std::string text, const std::string& dds, const std::string& ra
     }
     return text;
 }
+
+#endif
 
 TEST(DdsOut, OtherToolsReadWhatWeWrite) {
 #ifdef _WIN32

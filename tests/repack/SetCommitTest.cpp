@@ -242,6 +242,22 @@ TEST(SetCommit, RefusalsNameTheirCauseAndLeaveNothing) {
     }
     bomb.insert(bomb.end(), png.begin() + 33, png.end());  // its data: far too little
     WriteBytes(f.dir / "bomb.png", bomb);
+    // The same size declared by a TGA of runs, a BMP and a JPEG.
+    Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x3F, 0, 0x40, 32, 8};
+    tga.resize(tga.size() + 64, 0xFF);
+    WriteBytes(f.dir / "bomb.tga", tga);
+    Bytes bmp = {'B', 'M', 0, 0,    0,    0, 0, 0, 0,    0, 54, 0, 0, 0,  40,
+                 0,   0,   0, 0xFF, 0x3F, 0, 0, 0, 0x40, 0, 0,  1, 0, 24, 0};
+    bmp.resize(54 + 64);
+    WriteBytes(f.dir / "bomb.bmp", bmp);
+    Bytes jpeg = JpegOf(Bytes(8 * 8 * 3, 0x80), 8, 8, 3);
+    for (std::size_t i = 0; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // the frame: height, width
+            jpeg[i + 5] = 0x40, jpeg[i + 6] = 0, jpeg[i + 7] = 0x3F, jpeg[i + 8] = 0xFF;
+            break;
+        }
+    }
+    WriteBytes(f.dir / "bomb.jpg", jpeg);
 
     const std::string old = f.old.string();
     const std::string out = (f.dir / "out" / "world.txt").string();
@@ -261,6 +277,9 @@ TEST(SetCommit, RefusalsNameTheirCauseAndLeaveNothing) {
         {{"--replace", "3", in("folder.png"), "--output-set", out, old}, "a folder, not an image"},
         {{"--replace", "3", in("bomb.dds"), "--output-set", out, old}, "cut short"},
         {{"--replace", "3", in("bomb.png"), "--output-set", out, old}, "cut short"},
+        {{"--replace", "3", in("bomb.tga"), "--output-set", out, old}, "cut short"},
+        {{"--replace", "3", in("bomb.bmp"), "--output-set", out, old}, "cut short"},
+        {{"--replace", "3", in("bomb.jpg"), "--output-set", out, old}, "cut short"},
     };
 #ifdef MARROWIX_ASAN
     const std::uint64_t limit = 0;  // the sanitizer reserves more than that
