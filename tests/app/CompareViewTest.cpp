@@ -59,6 +59,16 @@ private slots:
         QVERIFY(!d.warnings.isEmpty());
         QVERIFY(d.warnings.last().contains("never written"));
         QCOMPARE(d.suggestedSet, Q(dir / "v2" / "world.txt"));
+        // A JPEG has no alpha: the readout says it was taken as opaque.
+        std::vector<std::uint8_t> green;
+        for (int i = 0; i < 4 * 2; ++i) {
+            green.insert(green.end(), {0, 255, 0});
+        }
+        WriteBytes(dir / "green.jpg", JpegOf(green, 4, 2, 3));
+        d.replaceWith = Q(dir / "green.jpg");
+        d.newSet = Q(dir / "v3" / "world.txt");
+        d.ReplaceTexture();
+        QTRY_VERIFY(Readout(d).startsWith("replaced (etc; opaque: JPEG has no alpha): PSNR"));
     }
 
     // Ctrl+S and Ctrl+C take what is on screen: the other encoding while E
