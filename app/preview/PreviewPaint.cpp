@@ -185,8 +185,9 @@ void PreviewView::paintEvent(QPaintEvent* event) {
 // of the texels it covers, from the level of the halved images nearest above
 // the zoom. No zoom step makes a scaled copy of the whole image.
 void PreviewView::PaintImage(QPainter& painter, const QRect& area, QRgb beyond, bool second) {
-    PreviewMips& mips = second ? m_splitMips : m_mips;
-    auto imageRow = [this, second](int y) { return second ? SecondRow(y) : Row(y); };
+    ShownImage& image = second ? m_split : m_shown;
+    PreviewMips& mips = image.Mips();
+    auto imageRow = [&image](int y) { return image.Row(y); };
     const double ratio = DevicePixelRatio();
     const QPoint scroll = Scroll();
     const QSize device(static_cast<int>(std::ceil(area.width() * ratio)),

@@ -16,12 +16,11 @@ constexpr int kGrip = 4;  // pixels either side of the divider that take it
 
 void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
                            const QString& rightName) {
-    const std::optional<ImageView> view = ViewDib(dib);
-    const bool usable = HasImage() && view && view->SameSize(m_image);
-    m_splitDib = usable ? std::move(dib) : Buffer<std::uint8_t>();
-    m_splitImage = usable ? *view : ImageView{};
-    m_splitMips.Clear();
-    m_splitWidth = usable ? m_width : 0;
+    if (HasImage()) {
+        m_split.Take(std::move(dib), &m_shown.Pixels());
+    } else {
+        m_split.Clear();
+    }
     m_leftName = leftName;
     m_rightName = rightName;
     viewport()->update();
@@ -29,7 +28,7 @@ void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
 }
 
 const QRgb* PreviewView::SecondRow(int y) const {
-    return reinterpret_cast<const QRgb*>(m_splitImage.Row(static_cast<std::uint32_t>(y)));
+    return m_split.Row(y);
 }
 
 int PreviewView::SplitAt() const {

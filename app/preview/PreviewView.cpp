@@ -39,17 +39,10 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void PreviewView::SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_t index) {
-    const std::optional<ImageView> view = ViewDib(dib);
-    const bool usable = view && view->width > 0 && view->height > 0;
-    m_dib = usable ? std::move(dib) : Buffer<std::uint8_t>();
-    m_image = usable ? *view : ImageView{};  // the pixels stay where they are when moved
-    m_mips.Clear();
-    m_splitDib = Buffer<std::uint8_t>();  // set again for the new image, if at all
-    m_splitImage = {};
-    m_splitMips.Clear();
-    m_splitWidth = 0;
-    m_width = usable ? static_cast<int>(m_image.width) : 0;
-    m_height = usable ? static_cast<int>(m_image.height) : 0;
+    const bool usable = m_shown.Take(std::move(dib));
+    m_split.Clear();  // set again for the new image, if at all
+    m_width = m_shown.Width();
+    m_height = m_shown.Height();
     const bool same = m_keepPin || (set == m_set && index == m_index);
     m_keepPin = false;
     if (set != nullptr) {
@@ -90,7 +83,7 @@ void PreviewView::SetDifference(const PreviewDifference* difference) {
 }
 
 const QRgb* PreviewView::Row(int y) const {
-    return reinterpret_cast<const QRgb*>(m_image.Row(static_cast<std::uint32_t>(y)));
+    return m_shown.Row(y);
 }
 
 QImage PreviewView::Image() const {
@@ -108,13 +101,8 @@ QImage PreviewView::Image() const {
 }
 
 void PreviewView::ReleaseImageMemory() {
-    m_mips.Clear();
-    m_splitDib = Buffer<std::uint8_t>();
-    m_splitImage = {};
-    m_splitMips.Clear();
-    m_splitWidth = 0;
-    m_dib = Buffer<std::uint8_t>();
-    m_image = {};
+    m_split.Clear();
+    m_shown.Clear();
     m_width = 0;
     m_height = 0;
 }

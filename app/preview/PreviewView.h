@@ -14,6 +14,7 @@
 
 #include "app/preview/Levels.h"
 #include "app/preview/PreviewMips.h"
+#include "app/preview/ShownImage.h"
 #include "decode/Decode.h"
 #include "decode/Image.h"
 #include "textureset/PreviewImage.h"
@@ -138,7 +139,7 @@ public:
     // same zoom and scroll, each half labelled; the readout gives both
     // texels. An empty `dib` ends it.
     void SetSplit(Buffer<std::uint8_t> dib, const QString& leftName, const QString& rightName);
-    bool Splitting() const { return m_splitWidth > 0; }
+    bool Splitting() const { return !m_split.Empty(); }
     // The divider's place, in viewport pixels from the left.
     int SplitAt() const;
     void SetSplitAt(int x);
@@ -193,9 +194,7 @@ private:
     // Pixels of image row `y` (top row 0), as 0xAARRGGBB values.
     const QRgb* Row(int y) const;
 
-    Buffer<std::uint8_t> m_dib;
-    ImageView m_image;   // m_dib's pixels
-    PreviewMips m_mips;  // made when the view zooms out
+    ShownImage m_shown;
     int m_width = 0;
     int m_height = 0;
     SharedSet m_set;
@@ -228,10 +227,7 @@ private:
     QString SplitTexelText(QPoint texel) const;
     bool NearDivider(QPoint viewportPoint) const;
 
-    Buffer<std::uint8_t> m_splitDib;
-    ImageView m_splitImage;  // m_splitDib's pixels
-    PreviewMips m_splitMips;
-    int m_splitWidth = 0;  // 0: no split
+    ShownImage m_split;  // empty: no split
     QString m_leftName;
     QWidget* m_footCover = nullptr;
     QString m_rightName;
