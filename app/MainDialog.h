@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/document/SetDocument.h"
+#include "app/features/Loading.h"
 #include "app/features/ViewerParts.h"
 #include "app/preview/PreviewView.h"
 #include "decode/Decode.h"
@@ -23,7 +24,6 @@ namespace marrowix {
 
 class Comparison;
 class Finding;
-class Loading;
 class Selecting;
 class Session;
 class Reloading;
@@ -246,13 +246,6 @@ private:
     SaveAndCopy* m_pSaveAndCopy = nullptr;
     TreeSplitter* m_pSplitter = nullptr;
 };
-
-// Whether a file dropped or named on the command line can be a texture
-// listing: its name ends in ".txt" (any case), or an offset table or data
-// file derived from it exists for either encoding.
-bool CouldBeListing(const std::u16string& path);
-// "NAME is not a texture listing" where CouldBeListing says no, else empty.
-QString ListingRefusal(const std::u16string& path);
 
 // The caption of the program's message boxes: the program file's name
 // without its extension.

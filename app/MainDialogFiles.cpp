@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
-#include <filesystem>
-#include <system_error>
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
@@ -30,29 +28,6 @@ QString CMarrowix::PromptSavePath(const QString& suggestedName) {
     return QFileDialog::getSaveFileName(
         this, QStringLiteral("Save image"), suggestedName,
         QStringLiteral("PNG image (*.png);;BMP image (*.bmp);;DDS texture (*.dds)"));
-}
-
-bool CouldBeListing(const std::u16string& path) {
-    const std::size_t dot = path.size() >= 4 ? path.size() - 4 : std::u16string::npos;
-    if (dot != std::u16string::npos && path[dot] == u'.' && (path[dot + 1] | 0x20) == u't' &&
-        (path[dot + 2] | 0x20) == u'x' && (path[dot + 3] | 0x20) == u't') {
-        return true;
-    }
-    std::error_code ec;
-    for (const char16_t* mode : {u"dxt", u"etc"}) {
-        for (const char16_t* suffix : {u".toc", u".dat"}) {
-            if (std::filesystem::exists(ToNativePath(DeriveSetPath(path, mode, suffix)), ec)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-QString ListingRefusal(const std::u16string& path) {
-    return CouldBeListing(path) ? QString()
-                                : QStringLiteral("%1 is not a texture listing")
-                                      .arg(QFileInfo(PathFromU16(path)).fileName());
 }
 
 int CMarrowix::OpenListing(const std::u16string& path, std::optional<TextureMode> mode) {

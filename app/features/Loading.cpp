@@ -1,10 +1,13 @@
 #include "app/features/Loading.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTreeView>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <system_error>
 
 #include "app/NativePaths.h"
 #include "app/document/SetDocument.h"
@@ -115,6 +118,29 @@ void Loading::WarnOfMissingFiles(const QString& more) {
         text += QStringLiteral("\n\n") + more;
     }
     m_parts.warn(text);
+}
+
+bool CouldBeListing(const std::u16string& path) {
+    const std::size_t dot = path.size() >= 4 ? path.size() - 4 : std::u16string::npos;
+    if (dot != std::u16string::npos && path[dot] == u'.' && (path[dot + 1] | 0x20) == u't' &&
+        (path[dot + 2] | 0x20) == u'x' && (path[dot + 3] | 0x20) == u't') {
+        return true;
+    }
+    std::error_code ec;
+    for (const char16_t* mode : {u"dxt", u"etc"}) {
+        for (const char16_t* suffix : {u".toc", u".dat"}) {
+            if (std::filesystem::exists(ToNativePath(DeriveSetPath(path, mode, suffix)), ec)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QString ListingRefusal(const std::u16string& path) {
+    return CouldBeListing(path) ? QString()
+                                : QStringLiteral("%1 is not a texture listing")
+                                      .arg(QFileInfo(PathFromU16(path)).fileName());
 }
 
 }  // namespace marrowix

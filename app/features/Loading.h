@@ -20,6 +20,13 @@ namespace marrowix {
 
 class Selecting;
 
+// Whether a file dropped or named on the command line can be a texture
+// listing: its name ends in ".txt" (any case), or an offset table or data
+// file derived from it exists for either encoding.
+bool CouldBeListing(const std::u16string& path);
+// "NAME is not a texture listing" where CouldBeListing says no, else empty.
+QString ListingRefusal(const std::u16string& path);
+
 class Loading : public QObject {
     Q_OBJECT
 public:
