@@ -47,14 +47,14 @@ const char* OtherKind(const std::uint8_t* magic, std::size_t got) {
     auto starts = [&](const char* text, std::size_t n) {
         return got >= n && std::memcmp(magic, text, n) == 0;
     };
-    return starts("GIF8", 4)                                    ? "GIF"
-           : starts("II*\0", 4) || starts("MM\0*", 4)           ? "TIFF"
-           : starts("RIFF", 4) && starts("RIFF\0\0\0\0WEBP", 0) ? "WebP"
-           : starts("8BPS", 4)                                  ? "Photoshop"
-           : starts("\x76\x2f\x31\x01", 4)                      ? "OpenEXR"
-           : starts("#?RA", 4)                                  ? "Radiance HDR"
-           : starts("\xABKTX", 4)                               ? "KTX"
-                                                                : nullptr;
+    return starts("GIF8", 4)                                                          ? "GIF"
+           : starts("II*\0", 4) || starts("MM\0*", 4)                                 ? "TIFF"
+           : starts("RIFF", 4) && got >= 12 && std::memcmp(magic + 8, "WEBP", 4) == 0 ? "WebP"
+           : starts("8BPS", 4)                                                        ? "Photoshop"
+           : starts("\x76\x2f\x31\x01", 4)                                            ? "OpenEXR"
+           : starts("#?RA", 4)    ? "Radiance HDR"
+           : starts("\xABKTX", 4) ? "KTX"
+                                  : nullptr;
 }
 
 }  // namespace

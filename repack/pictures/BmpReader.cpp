@@ -83,6 +83,15 @@ std::string ReadBmp(PictureBytes& file, InputImage& image) {
     const unsigned bytes = bits / 8;
     const std::uint64_t rowBytes = (std::uint64_t{width} * bytes + 3) / 4 * 4;
     const std::uint64_t start = Le32(h + 10);
+    // Bit fields not in the header follow it.
+    const std::uint64_t fieldsAfter =
+        compression == kRgb || infoSize >= 52 ? 0 : (compression == kAlphaBitFields ? 16 : 12);
+    const std::uint64_t headers = kFileHeader + infoSize + fieldsAfter;
+    if (start < headers) {
+        return "not a BMP file that can be read (its pixels would start inside its header, at "
+               "byte " +
+               std::to_string(start) + ")";
+    }
     if (start + rowBytes * height > file.Size()) {
         return "it is cut short: its " + std::to_string(width) + " x " + std::to_string(height) +
                " pixels need " + std::to_string(rowBytes * height) + " bytes from byte " +

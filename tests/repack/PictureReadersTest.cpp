@@ -202,6 +202,16 @@ TEST(PictureReaders, ReadWhatEachFormatHoldsAndRefuseTheRest) {
          0,
          "16 bits"},
         {"bmp cut short", Cut(Bmp({}), 60), "a.bmp", {}, 0, "cut short"},
+        {"bmp pixels inside the header",
+         [] {
+             Bytes b = Bmp({});
+             b[10] = 20;
+             return b;
+         }(),
+         "a.bmp",
+         {},
+         0,
+         "inside its header"},
         {"bmp width 0", Bmp({.width = 0}), "a.bmp", {}, 0, "its size is 0 x 2"},
         {"jpeg colour", Jpeg(false), "a.jpg", Opaque(kPicture), 6},
         {"jpeg grey", Jpeg(true), "a.jpeg",
@@ -239,6 +249,12 @@ TEST(PictureReaders, ReadWhatEachFormatHoldsAndRefuseTheRest) {
          0,
          "16000 x 16000 pixels cannot come from"},
         {"gif", Bytes{'G', 'I', 'F', '8', '9', 'a'}, "a.gif", {}, 0, "a GIF file, not a picture"},
+        {"webp",
+         Bytes{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'},
+         "a.webp",
+         {},
+         0,
+         "a WebP file"},
     };
     for (const Row& row : rows) {
         MemoryBytes bytes(row.file);
