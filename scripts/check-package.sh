@@ -21,7 +21,7 @@ for path in ./usr/bin/marrowix ./usr/bin/marrowix-inspect \
     grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libdeflate0 libpng16-16 libsquish0; do
+for library in libqt6widgets6 libdeflate0 libpng16-16 libjpeg62-turbo libsquish0; do
     grep -q "$library" <<<"$depends" || { echo "not in Depends: $library ($depends)"; exit 1; }
 done
 apt-get install --simulate -qq "$deb" >/dev/null

@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(
     cmake make g++ clang clang-format pkg-config
-    libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev libdeflate-dev libsquish-dev
+    libgtest-dev libbenchmark-dev libpng-dev libjpeg-dev zlib1g-dev libdeflate-dev
+    libsquish-dev
     qt6-base-dev fonts-dejavu-core
     dpkg-dev desktop-file-utils man-db groff-base
 )
