@@ -24,23 +24,6 @@ private:
     InputFile& m_file;
 };
 
-bool EndsWithNoCase(const std::string& name, const char* suffix) {
-    const std::size_t n = std::strlen(suffix);
-    if (name.size() < n) {
-        return false;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = name[name.size() - n + i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The kinds of file taken for pictures that cannot be read, by their first
 // bytes, so that a refusal names what the file is.
 const char* OtherKind(const std::uint8_t* magic, std::size_t got) {

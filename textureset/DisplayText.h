@@ -26,4 +26,7 @@ std::string JsonString(std::u16string_view text);
 // \xNN.
 std::string DisplayPath(std::string_view bytes);
 
+// Whether `text` ends in `suffix` (lower case), ASCII letters in either case.
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+
 }  // namespace marrowix

@@ -214,22 +214,6 @@ std::string JoinWords(std::span<const std::string_view> words, std::string_view 
     return text;
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string UsageText() {
     std::string text;
     for (const ActionSpec& a : kActions) {

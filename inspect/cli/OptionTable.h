@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inspect/commands/Commands.h"
+#include "textureset/DisplayText.h"
 
 namespace marrowix::inspect {
 
@@ -86,8 +87,5 @@ std::string HelpText();
 
 // "a", "a and b", "a, b and c" (or "or" before the last).
 std::string JoinWords(std::span<const std::string_view> words, std::string_view last = " and ");
-
-// Whether `text` ends in `suffix` (lower case), ASCII letters in either case.
-bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 
 }  // namespace marrowix::inspect
