@@ -1,27 +1,16 @@
 #include "app/MainDialog.h"
-#include "app/features/Finding.h"
-#include "app/features/Loading.h"
-#include "app/features/Selecting.h"
-#include "app/features/Session.h"
 
-#include <QAction>
-#include <QActionGroup>
-#include <QClipboard>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
 
 #include "app/DialogBuilder.h"
 #include "app/MemoryRoom.h"
 #include "app/NativePaths.h"
-#include "app/features/Comparison.h"
+#include "app/features/Finding.h"
+#include "app/features/Loading.h"
+#include "app/features/Selecting.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
 #include "app/grid/ThumbnailGrid.h"
@@ -30,10 +19,8 @@
 #include "app/preview/ReadoutLabel.h"
 #include "app/resources/DialogTemplate.h"
 #include "app/resources/Resource.h"
-#include "app/session/ViewerSettings.h"
 #include "app/tree/TextureTreeModel.h"
 #include "app/tree/TreeSplitter.h"
-#include "decode/Decode.h"
 
 namespace marrowix {
 
@@ -58,12 +45,20 @@ bool CMarrowix::OnInitDialog() {
     connect(m_pSplitter, &TreeSplitter::moved, this, [this] {
         LayoutControls();
         LayoutPreview();
-        if (m_pFinding->Showing()) {
-            m_pFinding->Layout();
+        if (m_features.finding->Showing()) {
+            m_features.finding->Layout();
         }
     });
     CreatePreview();
-    ConnectDocument();
+    InstallFeatures();
+    LayoutPreview();
+    // The set the parts read comes from the document (its signals), and so
+    // does this one.
+    connect(m_pDocument, &SetDocument::currentChanged, this, [this] {
+        m_pTextureSet = m_pDocument->Current();
+        m_features.loading->OnSetChanged();
+    });
+    connect(m_pDocument, &SetDocument::imageShown, this, &CMarrowix::previewShown);
     setAcceptDrops(true);
     // Never smaller than the template: every control keeps its room.
     setMinimumSize(size());
@@ -94,13 +89,6 @@ void CMarrowix::CreatePreview() {
     m_pReadout->ShowText(m_pPreview->ReadoutText());
     connect(m_pPreview, &PreviewView::readoutChanged, m_pReadout, &ReadoutLabel::ShowText);
     m_pPreview->SetFootCover(m_pReadout);
-    m_pComparison = new Comparison(*m_pDocument, *m_pPreview, this);
-    AddPreviewActions();
-    CreateGrid();
-    CreateSelection();
-    CreatePanels();
-    CreateSession();
-    LayoutPreview();
 }
 
 // Beyond the template's size the tree grows downward, the path box and the
@@ -162,17 +150,17 @@ void CMarrowix::LayoutPreview() {
         corner, QPoint(std::max(corner.x(), right - 1), std::max(corner.y() + lines, bottom - 1)));
     // The statistics panel, when open, takes a column on the right.
     int panel = 0;
-    if (m_pStatistics != nullptr && m_pStatistics->Showing()) {
+    if (m_features.statistics != nullptr && m_features.statistics->Showing()) {
         panel = std::min(units.X(150), area.width() / 2);
-        Stats()->setGeometry(area.right() + 1 - panel, area.top(), panel,
-                             std::max(1, area.height() - lines));
+        m_features.statistics->Panel()->setGeometry(area.right() + 1 - panel, area.top(), panel,
+                                                    std::max(1, area.height() - lines));
         panel += units.X(3);
     }
     m_pReadout->SetRoom(QRect(area.left(), area.bottom() + 1 - lines, area.width(), lines));
     m_pPreview->setGeometry(area.left(), area.top(), std::max(1, area.width() - panel),
                             std::max(1, area.height() - lines));
-    if (m_pSurvey != nullptr) {
-        Grid()->setGeometry(m_pPreview->geometry());
+    if (m_features.survey != nullptr) {
+        m_features.survey->Grid()->setGeometry(m_pPreview->geometry());
     }
 }
 
@@ -180,38 +168,13 @@ void CMarrowix::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayoutControls();
     LayoutPreview();
-    if (m_pFinding != nullptr && m_pFinding->Showing()) {
-        m_pFinding->Layout();
+    if (m_features.finding != nullptr && m_features.finding->Showing()) {
+        m_features.finding->Layout();
     }
 }
 
 QWidget* CMarrowix::GetDlgItem(int id) const {
     return FindControl(*this, id);
-}
-
-QString CMarrowix::PromptListingPath() {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("*.txt (*.txt)"));
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().constFirst();
-}
-
-bool CMarrowix::AskLoadDxt() {
-    QMessageBox box(
-        QMessageBox::Question, ProgramName(),
-        QStringLiteral("Click yes if u wanna load DXT textures, otherwise - ETC (uncompressed)"),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void CMarrowix::ShowWarning(const QString& text) {
-    QMessageBox::warning(this, ProgramName(), text);
 }
 
 void CMarrowix::OnBrowse() {
@@ -227,31 +190,7 @@ int CMarrowix::LoadTextureSet(const QString& listingPath, std::optional<TextureM
 }
 
 int CMarrowix::LoadTextureSet(const std::u16string& listingPath, std::optional<TextureMode> mode) {
-    return m_pLoading->Load(listingPath, mode);
-}
-
-// The parts let go of the set before, and take the new one: the tree its
-// nodes, the grid its thumbnails (those of unchanged entries kept across a
-// reload), the panel and the preview what they showed of it.
-void CMarrowix::ConnectDocument() {
-    connect(m_pDocument, &SetDocument::currentChanged, this, &CMarrowix::OnSetChanged);
-    connect(m_pDocument, &SetDocument::imageShown, this, &CMarrowix::previewShown);
-}
-
-void CMarrowix::OnSetChanged() {
-    m_pTextureSet = m_pDocument->Current();
-    m_pLoading->OnSetChanged();
-}
-
-void CMarrowix::SetPrecision(Precision precision) {
-    if (precision == m_pPreview->GetPrecision()) {
-        return;
-    }
-    m_pPreview->SetPrecision(precision);
-    Grid()->SetPrecision(precision);
-    m_pPrecision->setChecked(precision == Precision::kFull);
-    // The texture shown, again at the new precision.
-    m_pSelecting->Rebuild();
+    return m_features.loading->Load(listingPath, mode);
 }
 
 std::size_t CMarrowix::ShowableTextures(std::size_t count) {
@@ -259,7 +198,7 @@ std::size_t CMarrowix::ShowableTextures(std::size_t count) {
 }
 
 void CMarrowix::OnTreeSelChanged() {
-    m_pSelecting->OnCurrentChanged();
+    m_features.selecting->OnCurrentChanged();
 }
 
 }  // namespace marrowix

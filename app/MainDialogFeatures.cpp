@@ -1,6 +1,12 @@
-// The features installed into the window, and the dialog's commands that
-// they carry out.
+// The features installed into the window, the wiring between them, and the
+// window's keys that are not commands of one feature.
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
 #include "app/MainDialog.h"
+#include "app/features/Comparison.h"
 #include "app/features/Finding.h"
 #include "app/features/Loading.h"
 #include "app/features/Reloading.h"
@@ -10,12 +16,11 @@
 #include "app/features/Session.h"
 #include "app/features/Statistics.h"
 #include "app/features/Survey.h"
+#include "app/features/Viewing.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "app/preview/PreviewView.h"
 #include "app/resources/Resource.h"
-
-#include <QLabel>
-#include <QLineEdit>
+#include "app/tree/TreeSplitter.h"
 
 namespace marrowix {
 
@@ -32,124 +37,123 @@ ViewerParts CMarrowix::Parts() {
             [this](const QString& text) { ShowWarning(text); }};
 }
 
-void CMarrowix::CreatePanels() {
-    m_pStatistics = new Statistics(Parts(), this);
-    connect(m_pStatistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
-    m_pSaveAndCopy = new SaveAndCopy(
-        Parts(), *m_pComparison, *m_pStatistics,
+QAction* CMarrowix::AddWindowAction(const QString& text, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    m_pPreview->addAction(action);
+    return action;
+}
+
+// The grid's context menu has the commands installed before it takes the
+// preview's: those of the view, save and copy, and replacement.
+void CMarrowix::InstallFeatures() {
+    ViewerFeatures& f = m_features;
+    f.comparison = new Comparison(*m_pDocument, *m_pPreview, this);
+    f.survey = new Survey(Parts(), this);
+    f.finding = new Finding(Parts(), *f.survey, this);
+    f.selecting = new Selecting(Parts(), *f.comparison, *f.survey, *f.finding,
+                                {qobject_cast<QLabel*>(GetDlgItem(IDC_DIMENSIONS)),
+                                 qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))},
+                                this);
+    f.viewing = new Viewing(Parts(), *f.comparison, *f.survey, *f.selecting, this);
+    f.saveAndCopy = new SaveAndCopy(
+        Parts(), *f.comparison, [&f] { return f.statistics->AsShownWithLevels(); },
         [this](const QString& suggested) { return PromptSavePath(suggested); }, this);
-    Replacing::Window window;
-    window.promptImagePath = [this] { return PromptImagePath(); };
-    window.promptNewSetPath = [this](const QString& s) { return PromptNewSetPath(s); };
-    window.openNewSet = [this](const std::u16string& listing, TextureMode mode,
-                               const std::u16string& before) {
+    Replacing::Window replacing;
+    replacing.promptImagePath = [this] { return PromptImagePath(); };
+    replacing.promptNewSetPath = [this](const QString& s) { return PromptNewSetPath(s); };
+    replacing.openNewSet = [this](const std::u16string& listing, TextureMode mode,
+                                  const std::u16string& before) {
         LoadTextureSet(listing, mode);
         SetCompareWith(before);
     };
-    m_pReplacing = new Replacing(Parts(), std::move(window), this);
-}
-
-void CMarrowix::CreateSelection() {
-    m_pSelecting = new Selecting(Parts(), *m_pComparison, *m_pSurvey, *m_pFinding,
-                                 {qobject_cast<QLabel*>(GetDlgItem(IDC_DIMENSIONS)),
-                                  qobject_cast<QLabel*>(GetDlgItem(IDC_OFFSET))},
-                                 this);
-    Loading::Window window;
-    window.askLoadDxt = [this] { return AskLoadDxt(); };
-    window.showableTextures = [this](std::size_t count) { return ShowableTextures(count); };
-    window.pathField = qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH));
-    window.loaded = [this](const std::u16string& listing, TextureMode mode) {
-        m_pSurvey->Update();
-        m_pSession->Remember(listing, mode);
-        WatchForChanges();
+    f.replacing = new Replacing(Parts(), std::move(replacing), this);
+    f.survey->TakePreviewMenu();
+    f.reloading = new Reloading(Parts(), *f.comparison, *f.survey, this);
+    Loading::Window loading;
+    loading.askLoadDxt = [this] { return AskLoadDxt(); };
+    loading.showableTextures = [this](std::size_t count) { return ShowableTextures(count); };
+    loading.pathField = qobject_cast<QLineEdit*>(GetDlgItem(IDC_PATH));
+    loading.loaded = [&f](const std::u16string& listing, TextureMode mode) {
+        f.survey->Update();
+        f.session->Remember(listing, mode);
+        f.reloading->Watch();
     };
-    m_pLoading = new Loading(Parts(), *m_pSelecting, std::move(window), this);
+    f.loading = new Loading(Parts(), *f.selecting, std::move(loading), this);
+    f.statistics = new Statistics(Parts(), this);
+    connect(f.statistics, &Statistics::shownChanged, this, &CMarrowix::LayoutPreview);
+    f.session = CreateSession();
 }
 
-void CMarrowix::CreateGrid() {
-    m_pSurvey = new Survey(Parts(), this);
-    m_pReloading = new Reloading(Parts(), *m_pComparison, *m_pSurvey, this);
-    m_pFinding = new Finding(Parts(), *m_pSurvey, this);
+// The window's side of the session: its view as the settings keep it, put
+// on the window and taken from it.
+Session* CMarrowix::CreateSession() {
+    Session::Window window;
+    window.applyView = [this](const ViewerSettings::View& view) {
+        if (!view.geometry.isEmpty()) {
+            restoreGeometry(view.geometry);
+        }
+        m_features.viewing->SetPrecision(view.fullPrecision ? Precision::kFull
+                                                            : Precision::kNibbles);
+        m_features.viewing->SetViewMode(static_cast<ViewMode>(view.viewMode));
+        m_features.survey->Grid()->SetCellSize(view.gridCell);
+        m_pSplitter->SetExtra(view.treeExtra);
+    };
+    window.currentView = [this] {
+        ViewerSettings::View view;
+        view.geometry = saveGeometry();
+        view.fullPrecision = m_pPreview->GetPrecision() == Precision::kFull;
+        const ViewMode mode = m_pPreview->Mode();
+        view.viewMode = static_cast<int>(
+            mode == ViewMode::kDifference ? m_features.comparison->PlainMode() : mode);
+        view.gridCell = m_features.survey->Grid()->CellSize();
+        view.treeExtra = m_pSplitter->Extra();
+        return view;
+    };
+    window.open = [this](const std::u16string& listing, TextureMode mode) {
+        OpenListing(listing, mode);
+    };
+    window.menus = {m_pPreview, m_features.survey->Grid()};
+    return new Session(Parts(), std::move(window), this);
 }
 
-QLineEdit* CMarrowix::FindField() const {
-    return m_pFinding->Field();
+void CMarrowix::SetCompareWith(const std::u16string& otherListing) {
+    m_pDocument->SetCompareWith(otherListing);
+    m_features.reloading->Watch();
 }
 
-void CMarrowix::ShowFind() {
-    m_pFinding->Show();
+void CMarrowix::done(int result) {
+    m_features.session->Save();
+    QDialog::done(result);
 }
 
-void CMarrowix::HideFind() {
-    m_pFinding->Hide();
-}
-
-void CMarrowix::SelectNextMatch() {
-    m_pFinding->SelectNextMatch();
-}
-
-SetReload* CMarrowix::Reloader() const {
-    return m_pReloading->Reloader();
-}
-
-void CMarrowix::WatchForChanges() {
-    m_pReloading->Watch();
-}
-
-void CMarrowix::Reload() {
-    m_pReloading->Reload();
-}
-
-ThumbnailGrid* CMarrowix::Grid() const {
-    return m_pSurvey->Grid();
-}
-
-bool CMarrowix::ShowingGrid() const {
-    return m_pSurvey != nullptr && m_pSurvey->Showing();
-}
-
-void CMarrowix::ShowGrid(bool on) {
-    m_pSurvey->Show(on);
-}
-
-void CMarrowix::ReplaceTexture(const QString& imagePath) {
-    m_pReplacing->ReplaceTexture(imagePath);
-}
-
-TextureReplacement* CMarrowix::Replacement() const {
-    return m_pReplacing->Replacement();
-}
-
-void CMarrowix::SaveImage() {
-    m_pSaveAndCopy->SaveImage();
-}
-
-void CMarrowix::CopyImage() {
-    m_pSaveAndCopy->CopyImage();
-}
-
-StatsPanel* CMarrowix::Stats() const {
-    return m_pStatistics->Panel();
-}
-
-void CMarrowix::ShowStats(bool on) {
-    m_pStatistics->Show(on);
-}
-
-void CMarrowix::FitLevels() {
-    m_pStatistics->FitLevels();
-}
-
-void CMarrowix::ResetLevels() {
-    m_pStatistics->ResetLevels();
-}
-
-void CMarrowix::SetAsShown(bool on) {
-    m_pStatistics->SetAsShown(on);
-}
-
-bool CMarrowix::AsShownWithLevels() const {
-    return m_pStatistics->AsShownWithLevels();
+void CMarrowix::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        Finding& finding = *m_features.finding;
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            if (focusWidget() != finding.Field()) {  // Enter there goes to the next match
+                accept();
+            }
+            return;
+        }
+        if (event->key() == Qt::Key_Escape) {
+            // The find field, then a region, then a pinned readout, let go
+            // first.
+            if (finding.Showing()) {
+                finding.Hide();
+            } else if (m_pPreview->Region()) {
+                m_pPreview->SetRegion(std::nullopt);
+            } else if (m_pPreview->Pinned()) {
+                m_pPreview->Unpin();
+            } else {
+                reject();
+            }
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace marrowix

@@ -1,17 +1,45 @@
-// The main dialog's files: a listing named or dropped, and where an image
-// is saved.
+// What the dialog asks the user (a listing, the encoding, where to save or
+// what to replace with) and tells them, and the files dropped on it.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 
 #include "app/MainDialog.h"
 #include "app/NativePaths.h"
+#include "app/features/Loading.h"
+#include "app/features/Replacing.h"
 #include "repack/ImageInput.h"
 
 namespace marrowix {
+
+QString CMarrowix::PromptListingPath() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("*.txt (*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+bool CMarrowix::AskLoadDxt() {
+    QMessageBox box(
+        QMessageBox::Question, ProgramName(),
+        QStringLiteral("Click yes if u wanna load DXT textures, otherwise - ETC (uncompressed)"),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CMarrowix::ShowWarning(const QString& text) {
+    QMessageBox::warning(this, ProgramName(), text);
+}
 
 QString CMarrowix::PromptImagePath() {
     return QFileDialog::getOpenFileName(
@@ -71,7 +99,7 @@ void CMarrowix::OpenDropped(const QString& path) {
     // An image dropped while a texture shows replaces it in a new set.
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (IsPictureName(NativeOfQt(path)) && m_pDocument->Selected()) {
-        ReplaceTexture(path);
+        m_features.replacing->ReplaceTexture(path);
         return;
     }
     // Another picture is not taken for a listing: only those that can be

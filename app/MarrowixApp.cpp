@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/MainDialog.h"
+#include "app/features/Loading.h"
+#include "app/features/Session.h"
 #include "app/session/ViewerSettings.h"
 
 namespace marrowix {
@@ -18,7 +20,7 @@ std::unique_ptr<CMarrowix> CMarrowixApp::CreateMainDialog() {
 bool CMarrowixApp::InitInstance() {
     std::unique_ptr<CMarrowix> dialog = CreateMainDialog();
     m_pMainWnd = dialog.get();
-    dialog->UseSettings(std::make_unique<ViewerSettings>());
+    dialog->Features().session->Use(std::make_unique<ViewerSettings>());
     if (!m_compareWith.empty()) {
         dialog->SetCompareWith(m_compareWith);
     }

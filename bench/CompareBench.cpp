@@ -25,6 +25,15 @@
 #include "DialogPaint.h"
 #include "Machine.h"
 #include "app/MainDialog.h"
+#include "app/features/Comparison.h"
+#include "app/features/Finding.h"
+#include "app/features/Reloading.h"
+#include "app/features/Replacing.h"
+#include "app/features/SaveAndCopy.h"
+#include "app/features/Session.h"
+#include "app/features/Statistics.h"
+#include "app/features/Survey.h"
+#include "app/features/Viewing.h"
 #include "app/tree/TextureTreeModel.h"
 #include "compare/Compare.h"
 #include "compare/MeasureKernels.h"
@@ -198,10 +207,10 @@ int main(int argc, char** argv) {
             Paint(dialog);
             selects.push_back(timer.nsecsElapsed() / 1e6);
             timer.start();
-            dialog.FlipSource();
+            dialog.Features().viewing->FlipSource();
             Paint(dialog);
             flips.push_back(timer.nsecsElapsed() / 1e6);
-            dialog.FlipSource();
+            dialog.Features().viewing->FlipSource();
             Paint(dialog);
         }
         // The difference view: 7 until its image is painted (its measures
@@ -213,7 +222,7 @@ int main(int argc, char** argv) {
             dialog.m_pTree->setCurrentIndex(dialog.TreeModel()->index(run % 2, 0));
             Paint(dialog);
             timer.start();
-            dialog.SetViewMode(ViewMode::kDifference);
+            dialog.Features().viewing->SetViewMode(ViewMode::kDifference);
             Paint(dialog);
             differences.push_back(timer.nsecsElapsed() / 1e6);
             // D and T once the measures are in, as a person would press them.
@@ -221,15 +230,15 @@ int main(int argc, char** argv) {
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             }
             timer.start();
-            dialog.StepDifferenceScale();
+            dialog.Features().viewing->StepDifferenceScale();
             Paint(dialog);
             steps.push_back(timer.nsecsElapsed() / 1e6);
             timer.start();
-            dialog.ToggleDifferenceThreshold();
+            dialog.Features().viewing->ToggleDifferenceThreshold();
             Paint(dialog);
             steps.push_back(timer.nsecsElapsed() / 1e6);
-            dialog.ToggleDifferenceThreshold();
-            dialog.SetViewMode(ViewMode::kRgb);
+            dialog.Features().viewing->ToggleDifferenceThreshold();
+            dialog.Features().viewing->SetViewMode(ViewMode::kRgb);
             Paint(dialog);
         }
         std::sort(selects.begin(), selects.end());

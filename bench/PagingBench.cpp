@@ -27,6 +27,15 @@
 #include "DialogPaint.h"
 #include "ProcessStatus.h"
 #include "app/MainDialog.h"
+#include "app/features/Comparison.h"
+#include "app/features/Finding.h"
+#include "app/features/Reloading.h"
+#include "app/features/Replacing.h"
+#include "app/features/SaveAndCopy.h"
+#include "app/features/Session.h"
+#include "app/features/Statistics.h"
+#include "app/features/Survey.h"
+#include "app/features/Viewing.h"
 #include "app/grid/ThumbnailGrid.h"
 #include "platform/ProcessMemory.h"
 
@@ -81,8 +90,8 @@ int main(int argc, char** argv) {
     AnsweringDialog dialog;
     dialog.show();
     dialog.LoadTextureSet(QString::fromStdString(listing.string()));
-    dialog.ShowGrid(true);
-    ThumbnailGrid* grid = dialog.Grid();
+    dialog.Features().survey->Show(true);
+    ThumbnailGrid* grid = dialog.Features().survey->Grid();
     grid->setFocus();
     auto settle = [&] {
         QElapsedTimer timer;

@@ -24,6 +24,15 @@
 
 #include "DialogPaint.h"
 #include "app/MainDialog.h"
+#include "app/features/Comparison.h"
+#include "app/features/Finding.h"
+#include "app/features/Reloading.h"
+#include "app/features/Replacing.h"
+#include "app/features/SaveAndCopy.h"
+#include "app/features/Session.h"
+#include "app/features/Statistics.h"
+#include "app/features/Survey.h"
+#include "app/features/Viewing.h"
 #include "app/preview/PreviewView.h"
 #include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
@@ -124,7 +133,7 @@ int main(int argc, char** argv) {
     // filters the tree and paints it (matching categories opened).
     dialog.LoadTextureSet(QString::fromStdString((dir / "a.txt").string()));
     Paint(dialog);
-    dialog.ShowFind();
+    dialog.Features().finding->Show();
     struct Keystroke {
         QString text;
         double ms;
@@ -135,12 +144,12 @@ int main(int argc, char** argv) {
     for (const QChar c : QStringLiteral("texture_4242")) {
         typed += c;
         timer.start();
-        dialog.FindField()->setText(typed);
+        dialog.Features().finding->Field()->setText(typed);
         Paint(dialog);
         keystrokes.push_back({typed, timer.nsecsElapsed() / 1e6, dialog.TreeModel()->rowCount()});
     }
     timer.start();
-    dialog.HideFind();
+    dialog.Features().finding->Hide();
     Paint(dialog);
     keystrokes.push_back(
         {QStringLiteral("(cleared)"), timer.nsecsElapsed() / 1e6, dialog.TreeModel()->rowCount()});

@@ -15,7 +15,10 @@
 namespace marrowix {
 
 Replacing::Replacing(const ViewerParts& parts, Window window, QObject* parent)
-    : QObject(parent), m_parts(parts), m_window(std::move(window)) {}
+    : QObject(parent), m_parts(parts), m_window(std::move(window)) {
+    connect(m_parts.addAction(QStringLiteral("Replace texture..."), {}), &QAction::triggered, this,
+            [this] { ReplaceTexture({}); });
+}
 
 void Replacing::ReplaceTexture(const QString& imagePath) {
     const SharedSet& set = m_parts.document->Current();

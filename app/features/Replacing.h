@@ -33,7 +33,7 @@ public:
     };
     Replacing(const ViewerParts& parts, Window window, QObject* parent);
 
-    void ReplaceTexture(const QString& imagePath);
+    void ReplaceTexture(const QString& imagePath = {});
     // Made with the first replacement; null until then.
     TextureReplacement* Replacement() const { return m_pReplacement; }
 

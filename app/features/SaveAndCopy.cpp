@@ -1,5 +1,6 @@
 #include "app/features/SaveAndCopy.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -9,7 +10,6 @@
 #include "app/NativePaths.h"
 #include "app/document/SetDocument.h"
 #include "app/features/Comparison.h"
-#include "app/features/Statistics.h"
 #include "app/preview/PreviewView.h"
 #include "app/preview/ReadoutLabel.h"
 #include "decode/Decode.h"
@@ -39,13 +39,26 @@ Buffer<std::uint8_t> BlockOfImage(const QImage& image) {
 // differences at the scale shown, opaque (the preview block's fourth byte
 // holds the alpha difference, which would make it transparent).
 SaveAndCopy::SaveAndCopy(const ViewerParts& parts, const Comparison& comparison,
-                         const Statistics& statistics,
+                         std::function<bool()> asShownWithLevels,
                          std::function<QString(const QString&)> promptSavePath, QObject* parent)
     : QObject(parent),
       m_parts(parts),
       m_comparison(comparison),
-      m_statistics(statistics),
-      m_promptSavePath(std::move(promptSavePath)) {}
+      m_asShownWithLevels(std::move(asShownWithLevels)),
+      m_promptSavePath(std::move(promptSavePath)) {
+    connect(
+        m_parts.addAction(QStringLiteral("Save image..."), {QKeySequence(Qt::CTRL | Qt::Key_S)}),
+        &QAction::triggered, this, &SaveAndCopy::SaveImage);
+    connect(m_parts.addAction(QStringLiteral("Copy image"), {QKeySequence(Qt::CTRL | Qt::Key_C)}),
+            &QAction::triggered, this, &SaveAndCopy::CopyImage);
+    connect(m_parts.addAction(QStringLiteral("Copy readout"),
+                              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}),
+            &QAction::triggered, this, &SaveAndCopy::CopyReadout);
+}
+
+void SaveAndCopy::CopyReadout() {
+    QGuiApplication::clipboard()->setText(m_parts.readout->text());
+}
 
 QImage SaveAndCopy::DifferenceImage() const {
     QImage image = m_parts.preview->Image();
@@ -69,7 +82,7 @@ void SaveAndCopy::SaveImage() {
     const CTextureSet* source = m_parts.document->Current().get();
     std::size_t sourceIndex = index;
     QString which;
-    const bool leveled = !difference && m_statistics.AsShownWithLevels();
+    const bool leveled = !difference && m_asShownWithLevels();
     if (difference) {
         which = m_comparison.DifferenceSuffix();
     } else if (const auto other = m_comparison.ShowingOther() ? m_parts.document->OtherIndex(index)
@@ -146,7 +159,7 @@ void SaveAndCopy::CopyImage() {
         }
         return;
     }
-    if (m_statistics.AsShownWithLevels()) {
+    if (m_asShownWithLevels()) {
         if (QImage image = m_parts.preview->LeveledImage(); !image.isNull()) {
             QGuiApplication::clipboard()->setImage(image);
         } else {

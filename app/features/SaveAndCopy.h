@@ -16,19 +16,21 @@
 namespace marrowix {
 
 class Comparison;
-class Statistics;
 
 class SaveAndCopy : public QObject {
     Q_OBJECT
 public:
     // `promptSavePath` asks where to save, given the name suggested; empty
-    // when the user cancels.
+    // when the user cancels. `asShownWithLevels` tells whether the image is
+    // taken as the levels show it.
     SaveAndCopy(const ViewerParts& parts, const Comparison& comparison,
-                const Statistics& statistics, std::function<QString(const QString&)> promptSavePath,
-                QObject* parent);
+                std::function<bool()> asShownWithLevels,
+                std::function<QString(const QString&)> promptSavePath, QObject* parent);
 
     void SaveImage();
     void CopyImage();
+    // The readout's text onto the clipboard (Ctrl+Shift+C).
+    void CopyReadout();
 
 private:
     // The difference view's image as saved and copied: opaque.
@@ -36,7 +38,7 @@ private:
 
     ViewerParts m_parts;
     const Comparison& m_comparison;
-    const Statistics& m_statistics;
+    std::function<bool()> m_asShownWithLevels;
     std::function<QString(const QString&)> m_promptSavePath;
 };
 

@@ -22,7 +22,6 @@ Survey::Survey(const ViewerParts& parts, QObject* parent) : QObject(parent), m_p
     connect(m_pAction, &QAction::triggered, this, [this](bool on) { Show(on); });
     m_parts.window->addAction(m_pAction);
     m_parts.preview->insertAction(m_parts.preview->actions().value(0), m_pAction);
-    m_pGrid->addActions(m_parts.preview->actions());
     connect(m_parts.document, &SetDocument::currentChanged, this, &Survey::OnSetChanged);
 
     // A cell made current selects its texture in the tree, so that labels
@@ -59,6 +58,10 @@ void Survey::OnSetChanged(const std::vector<std::ptrdiff_t>& newIndex) {
 
 bool Survey::Showing() const {
     return m_pGrid != nullptr && !m_pGrid->isHidden();
+}
+
+void Survey::TakePreviewMenu() {
+    m_pGrid->addActions(m_parts.preview->actions());
 }
 
 void Survey::Show(bool on) {

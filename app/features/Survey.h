@@ -21,6 +21,8 @@ public:
     Survey(const ViewerParts& parts, QObject* parent);
 
     ThumbnailGrid* Grid() const { return m_pGrid; }
+    // The grid's context menu: the preview's commands installed so far.
+    void TakePreviewMenu();
     // Checked while the grid shows.
     QAction* Action() const { return m_pAction; }
     bool Showing() const;

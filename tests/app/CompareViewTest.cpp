@@ -39,13 +39,13 @@ private slots:
         d.replaceWith = Q(dir / "green.png");
         d.newSet = Q(dir / "v2" / "world.txt");
         QSignalSpy shown(&d, &CMarrowix::previewShown);
-        d.ReplaceTexture();
+        d.Features().replacing->ReplaceTexture();
         QTRY_VERIFY(!shown.isEmpty() &&
                     d.m_pTextureSet->ListingPath() == (dir / "v2" / "world.txt").u16string());
         QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0, 0xF0, 0, 0xF0));
         QTRY_VERIFY(Readout(d).startsWith("replaced (etc): PSNR R inf G inf B inf A inf"));
         PressAndWait(d, Qt::Key_E);  // the old texture
-        QVERIFY(d.ShowingOther());
+        QVERIFY(d.Features().comparison->ShowingOther());
         QCOMPARE(d.Preview()->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
         // The suggestion is beside the set's folder, made for the dialog
         // and gone again when the set goes elsewhere.
@@ -55,7 +55,7 @@ private slots:
         // The loaded set's own files are never written: the dialog asks
         // again with the reason.
         d.newSet = Q(dir / "v2" / "world.txt");
-        d.ReplaceTexture();
+        d.Features().replacing->ReplaceTexture();
         QVERIFY(!d.warnings.isEmpty());
         QVERIFY(d.warnings.last().contains("never written"));
         QCOMPARE(d.suggestedSet, Q(dir / "v2" / "world.txt"));
@@ -67,7 +67,7 @@ private slots:
         WriteBytes(dir / "green.jpg", JpegOf(green, 4, 2, 3));
         d.replaceWith = Q(dir / "green.jpg");
         d.newSet = Q(dir / "v3" / "world.txt");
-        d.ReplaceTexture();
+        d.Features().replacing->ReplaceTexture();
         QTRY_VERIFY(Readout(d).startsWith("replaced (etc; opaque: JPEG has no alpha): PSNR"));
     }
 
@@ -94,10 +94,10 @@ private slots:
                 PressAndWait(d, Qt::Key_7);
             }
             d.savePath = Q(dir / row.suggested);
-            d.SaveImage();
+            d.Features().saveAndCopy->SaveImage();
             QCOMPARE(d.suggested, QString(row.suggested));
             QCOMPARE(QImage(d.savePath).pixel(0, 0), row.saved);
-            d.CopyImage();
+            d.Features().saveAndCopy->CopyImage();
             QCOMPARE(QGuiApplication::clipboard()->image().pixel(0, 0), row.copied);
         }
     }
@@ -114,7 +114,7 @@ private slots:
         auto* readout = qobject_cast<ReadoutLabel*>(d.GetDlgItem(IDC_READOUT));
         const std::function<void()> rows[] = {
             [&] {  // a flipped 8-bit dxt texel with its block's end points
-                d.SetPrecision(Precision::kFull);
+                d.Features().viewing->SetPrecision(Precision::kFull);
                 PressAndWait(d, Qt::Key_E);
                 d.Preview()->Pin(QPoint(3, 1));
             },
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(d.Preview()->HasImage());
         // F5 reads it again at once.
         replace("world.etc.dat", etc);
-        d.Reload();
+        d.Features().reloading->Reload();
         QTRY_VERIFY_WITH_TIMEOUT(
             !Readout(d).contains("incomplete") && Readout(d).contains("reloaded"), 5000);
     }
@@ -213,12 +213,12 @@ private slots:
         OpenShown(d, Q(WriteExampleSet(dir)));  // "etc"
         SelectEntryAndWait(d, 0);               // road, in streets
         PressAndWait(d, Qt::Key_E);
-        QVERIFY(d.ShowingOther());
+        QVERIFY(d.Features().comparison->ShowingOther());
         const QModelIndex streets = d.TreeModel()->IndexOfCategory(0);
         d.m_pTree->expand(streets);
-        d.Reload();
+        d.Features().reloading->Reload();
         QTRY_VERIFY_WITH_TIMEOUT(Readout(d).contains("reloaded "), 5000);
-        QVERIFY(d.ShowingOther());
+        QVERIFY(d.Features().comparison->ShowingOther());
         // road renamed: it is gone from the listing.
         const std::vector<std::uint8_t> bytes = ReadBytes(dir / "world.txt");
         std::string listing(bytes.begin(), bytes.end());
@@ -245,7 +245,7 @@ private slots:
         // At 4-bit precision the preview block: 0xF00F as 0xF0, 0, 0, 0xF0.
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
         PressAndWait(d, Qt::Key_E);
-        QVERIFY(d.ShowingOther());
+        QVERIFY(d.Features().comparison->ShowingOther());
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0xF0, 0xF0, 0xF0));  // the white dxt block
         QCOMPARE(view->Zoom(), zoom);
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
@@ -253,13 +253,13 @@ private slots:
         QVERIFY2(Readout(d).contains("(dxt, offset 0x10; E: back)"), qPrintable(Readout(d)));
         QCOMPARE(qobject_cast<QLabel*>(d.GetDlgItem(IDC_OFFSET))->text(), offset);
         PressAndWait(d, Qt::Key_E);
-        QVERIFY(!d.ShowingOther());
+        QVERIFY(!d.Features().comparison->ShowingOther());
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
         QVERIFY(Readout(d).startsWith("etc  RGB"));
         // E while the texture is still to be shown again at another
         // precision: the pin stays too.
-        d.SetPrecision(Precision::kFull);
+        d.Features().viewing->SetPrecision(Precision::kFull);
         PressAndWait(d, Qt::Key_E);
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(1, 0)));
     }
@@ -314,7 +314,7 @@ private slots:
         OpenShown(d, Q(listing));
         SelectEntryAndWait(d, 0);
         QTest::keyClick(&d, Qt::Key_E);
-        QVERIFY(!d.ShowingOther());
+        QVERIFY(!d.Features().comparison->ShowingOther());
         QVERIFY2(Readout(d).contains("E: no dxt data file"), qPrintable(Readout(d)));
         QTest::keyClick(&d, Qt::Key_7);
         QCOMPARE(d.Preview()->Mode(), ViewMode::kRgb);
@@ -348,23 +348,23 @@ private slots:
                  qPrintable(Readout(d)));
         // x4: every difference of at least 64 is full.
         PressAndWait(d, Qt::Key_D);
-        QCOMPARE(d.DifferenceScale(), 4);
+        QCOMPARE(d.Features().comparison->DifferenceScale(), 4);
         QCOMPARE(view->Image().pixel(0, 1), qRgba(255, 255, 255, 255));
         QVERIFY(Readout(d).contains("DIFF x4"));
         QCOMPARE(view->Pinned(), std::optional<QPoint>(QPoint(0, 1)));
         // T: the texels that differ by more than a threshold, in red; D steps
         // it.
         PressAndWait(d, Qt::Key_T);
-        QCOMPARE(d.DifferenceThreshold(), 4);
+        QCOMPARE(d.Features().comparison->DifferenceThreshold(), 4);
         QCOMPARE(view->Image().pixel(0, 0), qRgba(255, 0, 0, 0));
         QVERIFY2(Readout(d).contains("DIFF over 4 8-bit") &&
                      Readout(d).contains(QString::fromStdString(numbers) +
                                          "; 8 texels differ by more than 4"),
                  qPrintable(Readout(d)));  // the measures kept: not made again
         PressAndWait(d, Qt::Key_D);
-        QCOMPARE(d.DifferenceThreshold(), 8);
+        QCOMPARE(d.Features().comparison->DifferenceThreshold(), 8);
         PressAndWait(d, Qt::Key_T);
-        QCOMPARE(d.DifferenceThreshold(), 0);
+        QCOMPARE(d.Features().comparison->DifferenceThreshold(), 0);
         // Back to a plain mode: the image again.
         PressAndWait(d, Qt::Key_1);
         QCOMPARE(view->Image().pixel(0, 0), qRgba(0xF0, 0, 0, 0xF0));

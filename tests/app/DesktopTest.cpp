@@ -78,11 +78,11 @@ private slots:
         const QString file = Q(dir / "settings.ini");
         {
             ScriptedDialog d;
-            d.UseSettings(std::make_unique<ViewerSettings>(file));
+            d.Features().session->Use(std::make_unique<ViewerSettings>(file));
             OpenShown(d, listing);  // "etc"
-            d.SetPrecision(Precision::kFull);
-            d.SetViewMode(ViewMode::kAlpha);
-            d.Grid()->SetCellSize(64);
+            d.Features().viewing->SetPrecision(Precision::kFull);
+            d.Features().viewing->SetViewMode(ViewMode::kAlpha);
+            d.Features().survey->Grid()->SetCellSize(64);
             d.resize(1000, 760);
             // The splitter dragged 50 pixels: the tree wider, the right-hand
             // side moved over by as much.
@@ -98,13 +98,13 @@ private slots:
             d.done(0);
         }
         ScriptedDialog d;
-        d.UseSettings(std::make_unique<ViewerSettings>(file));
+        d.Features().session->Use(std::make_unique<ViewerSettings>(file));
         QCOMPARE(d.Preview()->GetPrecision(), Precision::kFull);
         QCOMPARE(d.Preview()->Mode(), ViewMode::kAlpha);
-        QCOMPARE(d.Grid()->CellSize(), 64);
+        QCOMPARE(d.Features().survey->Grid()->CellSize(), 64);
         QCOMPARE(d.size(), QSize(1000, 760));
         QCOMPARE(d.Splitter()->Extra(), 50);
-        QMenu* recent = d.RecentMenu();
+        QMenu* recent = d.Features().session->RecentMenu();
         QMetaObject::invokeMethod(recent, "aboutToShow");
         QCOMPARE(recent->actions().size(), 1);
         QVERIFY(recent->actions()[0]->text().endsWith("world.txt (etc)"));
@@ -329,37 +329,37 @@ private slots:
         OpenShown(d, Q(WriteExampleSet(dir)));
         TextureTreeModel& m = *d.TreeModel();
         const QRect tree = d.m_pTree->geometry();
-        QVERIFY(!d.FindField()->isVisible());
+        QVERIFY(!d.Features().finding->Field()->isVisible());
 
         d.m_pTree->setCurrentIndex(m.index(0, 0, m.index(1, 0)));  // stop
         QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(d.FindField()->isVisible());
-        QVERIFY(d.FindField()->hasFocus());
-        QCOMPARE(d.FindField()->geometry().bottom(), tree.bottom());
+        QVERIFY(d.Features().finding->Field()->isVisible());
+        QVERIFY(d.Features().finding->Field()->hasFocus());
+        QCOMPARE(d.Features().finding->Field()->geometry().bottom(), tree.bottom());
         QCOMPARE(d.m_pTree->geometry(), tree);
 
-        QTest::keyClicks(d.FindField(), "O");
+        QTest::keyClicks(d.Features().finding->Field(), "O");
         QCOMPARE(Rows(m), QStringList({"[+] streets", "  road", "[+] signs", "  stop", "  zero"}));
         QVERIFY(d.m_pTree->isExpanded(m.index(0, 0)));
         QVERIFY(d.m_pTree->isExpanded(m.index(1, 0)));
         QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
 
-        QTest::keyClick(d.FindField(), Qt::Key_Backspace);
-        QTest::keyClicks(d.FindField(), "sT");
+        QTest::keyClick(d.Features().finding->Field(), Qt::Key_Backspace);
+        QTest::keyClicks(d.Features().finding->Field(), "sT");
         QCOMPARE(Rows(m), QStringList({"[+] signs", "  stop", "stray"}));
         QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
         // Enter goes to the next match, and round to the first.
-        QTest::keyClick(d.FindField(), Qt::Key_Return);
+        QTest::keyClick(d.Features().finding->Field(), Qt::Key_Return);
         QVERIFY(d.isVisible());
         QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stray"));
-        QTest::keyClick(d.FindField(), Qt::Key_Return);
+        QTest::keyClick(d.Features().finding->Field(), Qt::Key_Return);
         QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));
-        QTest::keyClicks(d.FindField(), "none");
+        QTest::keyClicks(d.Features().finding->Field(), "none");
         QCOMPARE(m.rowCount(), 0);
-        QTest::keyClick(d.FindField(), Qt::Key_Return);
+        QTest::keyClick(d.Features().finding->Field(), Qt::Key_Return);
 
-        QTest::keyClick(d.FindField(), Qt::Key_Escape);
-        QVERIFY(!d.FindField()->isVisible());
+        QTest::keyClick(d.Features().finding->Field(), Qt::Key_Escape);
+        QVERIFY(!d.Features().finding->Field()->isVisible());
         QVERIFY(d.isVisible());
         QCOMPARE(Rows(m).size(), 7);  // 2 categories and 5 textures, stray at the root
         QCOMPARE(d.m_pTree->currentIndex().data().toString(), QString("stop"));

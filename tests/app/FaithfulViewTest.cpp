@@ -135,7 +135,7 @@ private slots:
         // Saved and copied as shown: PNG at full precision, as
         // marrowix-inspect --depth 8 writes it; BMP the preview block.
         d.savePath = Q(dir / "viewer.png");
-        d.SaveImage();
+        d.Features().saveAndCopy->SaveImage();
         QCOMPARE(Readout(d), "saved " + d.savePath);
         QProcess inspect;
         inspect.start(MARROWIX_INSPECT_PATH, {"--export", "0", "--output", Q(dir / "cli.png"),
@@ -144,17 +144,17 @@ private slots:
         QCOMPARE(inspect.exitCode(), 0);
         QCOMPARE(ReadBytes(dir / "viewer.png"), ReadBytes(dir / "cli.png"));
         d.savePath = Q(dir / "viewer.bmp");
-        d.SaveImage();
+        d.Features().saveAndCopy->SaveImage();
         inspect.start(MARROWIX_INSPECT_PATH,
                       {"--export", "0", "--output", Q(dir / "cli.bmp"), Q(listing)});
         QVERIFY(inspect.waitForFinished());
         QCOMPARE(ReadBytes(dir / "viewer.bmp"), ReadBytes(dir / "cli.bmp"));
         QVERIFY(d.warnings.isEmpty());
-        d.CopyImage();
+        d.Features().saveAndCopy->CopyImage();
         QCOMPARE(QGuiApplication::clipboard()->image().pixel(5, 1), qRgba(170, 0, 85, 36));
         // Set from code, the key still switches back: the menu entry follows.
-        d.SetPrecision(Precision::kNibbles);
-        d.SetPrecision(Precision::kFull);
+        d.Features().viewing->SetPrecision(Precision::kNibbles);
+        d.Features().viewing->SetPrecision(Precision::kFull);
         QTest::keyClick(&d, Qt::Key_Q);
         QCOMPARE(view.GetPrecision(), Precision::kNibbles);
     }

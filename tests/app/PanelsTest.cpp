@@ -44,8 +44,9 @@ private slots:
         OpenShown(d, Q(listing));  // "etc"
         SelectEntryAndWait(d, 0);  // road, 4 x 2
         QTest::keyClick(&d, Qt::Key_H);
-        QVERIFY(d.Stats()->isVisible());
-        QVERIFY(d.Stats()->geometry().left() > d.Preview()->geometry().right());
+        QVERIFY(d.Features().statistics->Panel()->isVisible());
+        QVERIFY(d.Features().statistics->Panel()->geometry().left() >
+                d.Preview()->geometry().right());
         const auto etc = OpenSet(listing, "etc");
         const auto dxt = OpenSet(listing, "dxt");
         PreviewView* view = d.Preview();
@@ -60,7 +61,8 @@ private slots:
         };
         const Row rows[] = {
             {"etc 4-bit: the whole texture", [] {}, etc.get(), Precision::kNibbles, std::nullopt},
-            {"etc 8-bit: the whole texture", [&] { d.SetPrecision(Precision::kFull); }, etc.get(),
+            {"etc 8-bit: the whole texture",
+             [&] { d.Features().viewing->SetPrecision(Precision::kFull); }, etc.get(),
              Precision::kFull, std::nullopt},
             {"etc 8-bit: region 1,0, 2 x 2",
              [&] {
@@ -77,10 +79,11 @@ private slots:
         };
         for (const Row& row : rows) {
             row.act();
-            QTRY_VERIFY2(d.Stats()->Figures() && d.Stats()->Text().contains(row.what),
-                         qPrintable(d.Stats()->Text()));
+            QTRY_VERIFY2(d.Features().statistics->Panel()->Figures() &&
+                             d.Features().statistics->Panel()->Text().contains(row.what),
+                         qPrintable(d.Features().statistics->Panel()->Text()));
             // Every figure can be read whole in the panel's column.
-            const QLabel* figures = d.Stats()->FiguresLabel();
+            const QLabel* figures = d.Features().statistics->Panel()->FiguresLabel();
             for (const QString& line : figures->text().split('\n')) {
                 QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <=
                              figures->contentsRect().width(),
@@ -89,9 +92,9 @@ private slots:
             const TexelRect* region = row.region ? &*row.region : nullptr;
             const Result<TextureStats> want = ComputeStats(*row.source, 0, row.precision, region);
             for (int c = 0; c < 4; ++c) {
-                QVERIFY2(
-                    d.Stats()->Figures()->channels[c].histogram == want.value.channels[c].histogram,
-                    row.what);
+                QVERIFY2(d.Features().statistics->Panel()->Figures()->channels[c].histogram ==
+                             want.value.channels[c].histogram,
+                         row.what);
             }
         }
         QVERIFY2(Readout(d).contains("region 1,0 to 2,1 (2 x 2)"), qPrintable(Readout(d)));
@@ -99,7 +102,7 @@ private slots:
         QTest::keyClick(&d, Qt::Key_Escape);
         QVERIFY(!view->Region());
         QVERIFY(d.isVisible());
-        QTRY_COMPARE(d.Stats()->Figures()->texels, std::uint64_t{8});
+        QTRY_COMPARE(d.Features().statistics->Panel()->Figures()->texels, std::uint64_t{8});
     }
 
     // Levels map what is painted, not the texture: the image, the readout's
@@ -118,8 +121,8 @@ private slots:
         Levels levels;
         levels.black = 17;
         levels.white = 51;
-        d.Stats()->SetLevels(levels);
-        emit d.Stats()->levelsChanged(levels);
+        d.Features().statistics->Panel()->SetLevels(levels);
+        emit d.Features().statistics->Panel()->levelsChanged(levels);
         QCOMPARE(Painted(*view, QPoint(0, 1)), QColor(0, 128, 255));
         QCOMPARE(view->Image().pixel(0, 1), raw);
         QVERIFY2(Readout(d).contains("levels 17..51 gamma 1.00"), qPrintable(Readout(d)));
@@ -132,19 +135,19 @@ private slots:
         };
         for (const Saved& row : {Saved{false, "road.png", qRgba(17, 34, 51, 68)},
                                  Saved{true, "road-levels.png", qRgba(0, 128, 255, 68)}}) {
-            d.SetAsShown(row.asShown);
+            d.Features().statistics->SetAsShown(row.asShown);
             d.savePath = Q(dir / row.suggested);
-            d.SaveImage();
+            d.Features().saveAndCopy->SaveImage();
             QCOMPARE(d.suggested, QString(row.suggested));
             QCOMPARE(QImage(d.savePath).pixel(0, 1), row.pixel);
-            d.CopyImage();
+            d.Features().saveAndCopy->CopyImage();
             QCOMPARE(QGuiApplication::clipboard()->image().pixel(0, 1), row.pixel);
         }
         // Fit: the lowest and highest of red, green and blue in view.
         QTest::keyClick(&d, Qt::Key_L);
         QCOMPARE(view->GetLevels().black, 0);
         QCOMPARE(view->GetLevels().white, 255);
-        QCOMPARE(d.Stats()->GetLevels(), view->GetLevels());
+        QCOMPARE(d.Features().statistics->Panel()->GetLevels(), view->GetLevels());
         QTest::keyClick(&d, Qt::Key_L, Qt::ShiftModifier);
         QVERIFY(view->GetLevels().IsIdentity());
         QVERIFY(!Readout(d).contains("levels"));

@@ -428,13 +428,13 @@ private slots:
         const auto before = ReadBytes(dir / "world.etc.dat");
         QFile::link(Q(dir / "world.etc.dat"), Q(dir / "link.png"));
         d.savePath = Q(dir / "link.png");
-        d.SaveImage();
+        d.Features().saveAndCopy->SaveImage();
         QCOMPARE(d.warnings.size(), 1);
         QVERIFY(d.warnings[0].contains(Q(dir / "link.png")));
         QVERIFY(d.warnings[0].contains("the set's own data file"));
         QCOMPARE(ReadBytes(dir / "world.etc.dat"), before);
         d.savePath = Q(dir / "no" / "such" / "folder.png");
-        d.SaveImage();
+        d.Features().saveAndCopy->SaveImage();
         QCOMPARE(d.warnings.size(), 2);
         QVERIFY(d.warnings[1].contains("folder.png"));
 

@@ -89,9 +89,9 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dir, 12, 0xF00F)));
-        ThumbnailGrid* grid = d.Grid();
+        ThumbnailGrid* grid = d.Features().survey->Grid();
         QTest::keyClick(&d, Qt::Key_G);
-        QVERIFY(d.ShowingGrid());
+        QVERIFY(d.Features().survey->Showing());
         QVERIFY(!d.Preview()->isVisible());
         // Before any choice: every texture; moving in the grid keeps them all.
         QCOMPARE(grid->Entries().size(), std::size_t{16});
@@ -117,22 +117,22 @@ private slots:
         d.m_pTree->setCurrentIndex(d.TreeModel()->IndexOfEntry(15));
         QCOMPARE(grid->Entries(), (std::vector<std::size_t>{15}));
         // While filtering: every match.
-        d.ShowFind();
-        QTest::keyClicks(d.FindField(), "wall1");
+        d.Features().finding->Show();
+        QTest::keyClicks(d.Features().finding->Field(), "wall1");
         QCOMPARE(grid->Entries(), (std::vector<std::size_t>{2, 11, 12}));
         // Letters that are keys elsewhere (G, E, D) are text in the field.
-        d.FindField()->clear();
-        QTest::keyClicks(d.FindField(), "beyond");
-        QCOMPARE(d.FindField()->text(), QString("beyond"));
+        d.Features().finding->Field()->clear();
+        QTest::keyClicks(d.Features().finding->Field(), "beyond");
+        QCOMPARE(d.Features().finding->Field()->text(), QString("beyond"));
         QCOMPARE(grid->Entries(), (std::vector<std::size_t>{15}));
-        QVERIFY(d.ShowingGrid());
-        QVERIFY(!d.ShowingOther());
-        d.FindField()->clear();
-        QTest::keyClicks(d.FindField(), "g");
-        QVERIFY(d.ShowingGrid());
-        d.HideFind();
+        QVERIFY(d.Features().survey->Showing());
+        QVERIFY(!d.Features().comparison->ShowingOther());
+        d.Features().finding->Field()->clear();
+        QTest::keyClicks(d.Features().finding->Field(), "g");
+        QVERIFY(d.Features().survey->Showing());
+        d.Features().finding->Hide();
         QTest::keyClick(&d, Qt::Key_G);
-        QVERIFY(!d.ShowingGrid());
+        QVERIFY(!d.Features().survey->Showing());
         QVERIFY(d.Preview()->isVisible());
     }
 
@@ -144,8 +144,8 @@ private slots:
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dir, 200, 0xF00F)));
         SelectCategory(d, 0);
-        d.ShowGrid(true);
-        ThumbnailGrid* grid = d.Grid();
+        d.Features().survey->Show(true);
+        ThumbnailGrid* grid = d.Features().survey->Grid();
         grid->SetCellSize(64);
         const int columns = grid->Columns();
         QVERIFY(columns > 1);
@@ -170,11 +170,11 @@ private slots:
         QTest::keyClick(grid, Qt::Key_Return);
         QVERIFY(d.isVisible());
         QCOMPARE(d.result(), 0);
-        QVERIFY(!d.ShowingGrid());
+        QVERIFY(!d.Features().survey->Showing());
         QTRY_VERIFY(!shown.isEmpty());
         QCOMPARE(d.Preview()->Image().width(), 16);
         // Ctrl+wheel and the zoom keys change the cell size, within bounds.
-        d.ShowGrid(true);
+        d.Features().survey->Show(true);
         for (int i = 0; i < 10; ++i) {
             QTest::keyClick(&d, Qt::Key_Plus, Qt::ControlModifier);
         }
@@ -191,8 +191,8 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dir, 3, 0xF00F)));  // red, opaque
-        d.ShowGrid(true);
-        ThumbnailGrid* grid = d.Grid();
+        d.Features().survey->Show(true);
+        ThumbnailGrid* grid = d.Features().survey->Grid();
         QTRY_VERIFY(grid->VisibleMade());
         QCOMPARE(grid->Entries()[1], std::size_t{2});  // wall1
         QCOMPARE(CellColour(*grid, 1), QColor(0xF0, 0, 0));
@@ -222,8 +222,8 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dir, 3, 0xF00F)));  // red walls
-        d.ShowGrid(true);
-        ThumbnailGrid* grid = d.Grid();
+        d.Features().survey->Show(true);
+        ThumbnailGrid* grid = d.Features().survey->Grid();
         QTRY_VERIFY(grid->VisibleMade());
         const std::size_t made = grid->ThumbnailsMade();
         // wall1's texels (after floor0's 72 bytes and wall0's 520, and its
@@ -235,8 +235,8 @@ private slots:
         }
         WriteBytes(dir / "new.dat", data);
         std::filesystem::rename(dir / "new.dat", dir / "world.etc.dat");
-        QSignalSpy reloaded(d.Reloader(), &SetReload::reloaded);
-        d.Reload();
+        QSignalSpy reloaded(d.Features().reloading->Reloader(), &SetReload::reloaded);
+        d.Features().reloading->Reload();
         QTRY_VERIFY(!reloaded.isEmpty());
         QTRY_VERIFY(grid->VisibleMade());
         QCOMPARE(grid->ThumbnailsMade(), made + 1);
@@ -249,13 +249,13 @@ private slots:
         TempDir dir;
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dir, 3000, 0xF00F)));
-        d.ShowGrid(true);
-        QScrollBar* bar = d.Grid()->verticalScrollBar();
+        d.Features().survey->Show(true);
+        QScrollBar* bar = d.Features().survey->Grid()->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 1000);
         bar->setValue(bar->maximum() / 2);
         const int top = bar->value();
-        QSignalSpy reloaded(d.Reloader(), &SetReload::reloaded);
-        d.Reload();
+        QSignalSpy reloaded(d.Features().reloading->Reloader(), &SetReload::reloaded);
+        d.Features().reloading->Reload();
         QTRY_VERIFY(!reloaded.isEmpty());
         QCOMPARE(bar->value(), top);
     }
@@ -269,8 +269,8 @@ private slots:
         ScriptedDialog d;
         OpenShown(d, Q(GridSet(dirA, 3000, 0xF00F, "red")));  // red
         SelectCategory(d, 0);
-        d.ShowGrid(true);
-        ThumbnailGrid* grid = d.Grid();
+        d.Features().survey->Show(true);
+        ThumbnailGrid* grid = d.Features().survey->Grid();
         grid->SetCellSize(48);
         SelectCategory(d, 1);
         SelectCategory(d, 0);

@@ -43,10 +43,10 @@ private slots:
         QCOMPARE(Rows(m), QStringList({"[+] streets", "  road", "[+] signs", "  stop"}));
         QVERIFY(!m.IndexOfEntry(2).isValid());
         // The find field looks among what is shown.
-        d.ShowFind();
-        d.FindField()->setText("t");
+        d.Features().finding->Show();
+        d.Features().finding->Field()->setText("t");
         QCOMPARE(Rows(m), QStringList({"[+] signs", "  stop"}));
-        d.HideFind();
+        d.Features().finding->Hide();
 
         // With the missing files, one warning says both.
         std::filesystem::remove(dir / "world.etc.dat");

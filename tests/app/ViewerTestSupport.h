@@ -13,6 +13,16 @@
 #include <QtTest>
 
 #include "app/MainDialog.h"
+#include "app/features/Comparison.h"
+#include "app/features/Finding.h"
+#include "app/features/Loading.h"
+#include "app/features/Reloading.h"
+#include "app/features/Replacing.h"
+#include "app/features/SaveAndCopy.h"
+#include "app/features/Session.h"
+#include "app/features/Statistics.h"
+#include "app/features/Survey.h"
+#include "app/features/Viewing.h"
 #include "app/resources/Resource.h"
 #include "app/tree/TextureTreeModel.h"
 #include "decode/Decode.h"
