@@ -6,6 +6,7 @@
 
 #include "app/grid/ThumbnailGrid.h"
 #include "textureset/SetCheck.h"
+#include "thumbnails/Checker.h"
 
 namespace marrowix {
 namespace {

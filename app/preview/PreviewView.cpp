@@ -1,32 +1,18 @@
 #include "app/preview/PreviewView.h"
 
-#include "decode/Decode.h"
-
 #include <QApplication>
+#include <QEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <vector>
+
+#include "app/preview/ReadoutText.h"
 
 namespace marrowix {
-namespace {
-
-// The largest extent, in viewport pixels, the image is ever drawn at: well
-// within what an int and Qt's scroll bars hold, with room for the viewport.
-constexpr double kMaxExtent = double(1 << 30);
-
-// A scaled size or position as an int, clamped to the drawable range.
-int ClampToInt(double value) {
-    if (!(value > -kMaxExtent)) {  // also NaN
-        return -static_cast<int>(kMaxExtent);
-    }
-    return static_cast<int>(std::min(value, kMaxExtent));
-}
-
-}  // namespace
 
 PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
@@ -41,8 +27,8 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent) {
 void PreviewView::SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_t index) {
     const bool usable = m_shown.Take(std::move(dib));
     m_split.Clear();  // set again for the new image, if at all
-    m_width = m_shown.Width();
-    m_height = m_shown.Height();
+    const int width = m_shown.Width();
+    const int height = m_shown.Height();
     const bool same = m_keepPin || (set == m_set && index == m_index);
     m_keepPin = false;
     if (set != nullptr) {
@@ -50,10 +36,10 @@ void PreviewView::SetTexture(Buffer<std::uint8_t> dib, SharedSet set, std::size_
     }
     m_set = std::move(set);
     m_index = index;
-    if (!same || !usable || (m_pinned && (m_pinned->x() >= m_width || m_pinned->y() >= m_height))) {
+    if (!same || !usable || (m_pinned && (m_pinned->x() >= width || m_pinned->y() >= height))) {
         m_pinned.reset();
     }
-    if (m_region && (!same || !usable || !QRect(0, 0, m_width, m_height).contains(*m_region))) {
+    if (m_region && (!same || !usable || !QRect(0, 0, width, height).contains(*m_region))) {
         m_region.reset();  // of another texture
         m_regionFrom.reset();
         emit regionChanged();
@@ -82,29 +68,13 @@ void PreviewView::SetDifference(const PreviewDifference* difference) {
     UpdateReadout();
 }
 
-const QRgb* PreviewView::Row(int y) const {
-    return m_shown.Row(y);
-}
-
 QImage PreviewView::Image() const {
-    if (!HasImage()) {
-        return {};
-    }
-    QImage image(m_width, m_height, QImage::Format_ARGB32);
-    if (image.isNull()) {
-        return image;  // no memory for the copy
-    }
-    for (int y = 0; y < m_height; ++y) {
-        std::memcpy(image.scanLine(y), Row(y), std::size_t(m_width) * 4);
-    }
-    return image;
+    return m_shown.Copy();
 }
 
 void PreviewView::ReleaseImageMemory() {
     m_split.Clear();
     m_shown.Clear();
-    m_width = 0;
-    m_height = 0;
 }
 
 void PreviewView::ForgetSet() {
@@ -126,13 +96,13 @@ void PreviewView::changeEvent(QEvent* event) {
 }
 
 void PreviewView::SetPrecision(Precision precision) {
-    m_precision = precision;
+    m_look.precision = precision;
     viewport()->update();
     UpdateReadout();
 }
 
 void PreviewView::SetMode(ViewMode mode) {
-    m_mode = mode;
+    m_look.mode = mode;
     viewport()->update();
     UpdateReadout();
 }
@@ -141,41 +111,29 @@ QPoint PreviewView::Scroll() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
+ViewGeometry PreviewView::Geometry() const {
+    return {m_shown.Width(),    m_shown.Height(), m_zoom,
+            DevicePixelRatio(), Scroll(),         viewport()->size()};
+}
+
 double PreviewView::MaxZoom() const {
-    // The whole image stays reachable: its scaled extent fits the drawable
-    // range, so a very wide texture zooms in less far.
-    double zoom = kMaxZoom;
-    const double longest = std::max(m_width, m_height) / DevicePixelRatio();
-    while (zoom > kMinZoom && longest * zoom > kMaxExtent) {
-        zoom /= 2;
-    }
-    return zoom;
+    return Geometry().MaxZoom(kMaxZoom, kMinZoom);
 }
 
 double PreviewView::DevicePixelRatio() const {
     return std::max(1.0 / 64, viewport()->devicePixelRatioF());
 }
 
-double PreviewView::Scale() const {
-    return m_zoom / DevicePixelRatio();
-}
-
-int PreviewView::ScaledWidth() const {
-    return HasImage() ? ClampToInt(std::ceil(m_width * Scale())) : 0;
-}
-
-int PreviewView::ScaledHeight() const {
-    return HasImage() ? ClampToInt(std::ceil(m_height * Scale())) : 0;
-}
-
 void PreviewView::SetZoom(double zoom, QPoint about) {
     // The texel under `about` stays under it.
-    const double sx = (about.x() + Scroll().x()) / Scale();
-    const double sy = (about.y() + Scroll().y()) / Scale();
+    const double before = Geometry().Scale();
+    const double sx = (about.x() + Scroll().x()) / before;
+    const double sy = (about.y() + Scroll().y()) / before;
     m_zoom = std::min(zoom, MaxZoom());
     UpdateScrollRanges();
-    horizontalScrollBar()->setValue(ClampToInt(std::round(sx * Scale() - about.x())));
-    verticalScrollBar()->setValue(ClampToInt(std::round(sy * Scale() - about.y())));
+    const double scale = Geometry().Scale();
+    horizontalScrollBar()->setValue(ClampToInt(std::round(sx * scale - about.x())));
+    verticalScrollBar()->setValue(ClampToInt(std::round(sy * scale - about.y())));
     if (m_hover) {
         m_hover = TexelAt(viewport()->mapFromGlobal(QCursor::pos()));
     }
@@ -184,16 +142,13 @@ void PreviewView::SetZoom(double zoom, QPoint about) {
 }
 
 void PreviewView::ZoomIn(QPoint about) {
-    // The next power of two above the current zoom, which may be a fit.
-    const double step = std::floor(std::log2(m_zoom) + 1e-9) + 1;
     m_fit = false;
-    SetZoom(std::min(MaxZoom(), std::exp2(step)), about);
+    SetZoom(std::min(MaxZoom(), ZoomStepIn(m_zoom)), about);
 }
 
 void PreviewView::ZoomOut(QPoint about) {
-    const double step = std::ceil(std::log2(m_zoom) - 1e-9) - 1;
     m_fit = false;
-    SetZoom(std::max(kMinZoom, std::exp2(step)), about);
+    SetZoom(std::max(kMinZoom, ZoomStepOut(m_zoom)), about);
 }
 
 void PreviewView::RealSize() {
@@ -205,15 +160,7 @@ void PreviewView::RealSize() {
 
 void PreviewView::Fit() {
     m_fit = true;
-    double zoom = 1;
-    if (HasImage()) {
-        // The room in device pixels: the zoom counts texels per device pixel.
-        const QSize room = maximumViewportSize();
-        zoom = std::min(double(room.width()) / m_width, double(room.height()) / m_height) *
-               DevicePixelRatio();
-        zoom = std::max(zoom, 1.0 / 4096);
-    }
-    m_zoom = zoom;
+    m_zoom = Geometry().FitZoom(maximumViewportSize());
     UpdateScrollRanges();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -223,30 +170,26 @@ void PreviewView::Fit() {
 
 void PreviewView::UpdateScrollRanges() {
     const QSize room = viewport()->size();
-    horizontalScrollBar()->setRange(0, std::max(0, ScaledWidth() - room.width()));
-    verticalScrollBar()->setRange(0, std::max(0, ScaledHeight() - room.height()));
+    const ViewGeometry geometry = Geometry();
+    horizontalScrollBar()->setRange(0, std::max(0, geometry.ScaledWidth() - room.width()));
+    verticalScrollBar()->setRange(0, std::max(0, geometry.ScaledHeight() - room.height()));
     horizontalScrollBar()->setPageStep(room.width());
     verticalScrollBar()->setPageStep(room.height());
-    const int step = std::max(1, static_cast<int>(Scale())) * 8;
+    const int step = std::max(1, static_cast<int>(geometry.Scale())) * 8;
     horizontalScrollBar()->setSingleStep(step);
     verticalScrollBar()->setSingleStep(step);
 }
 
 std::optional<QPoint> PreviewView::TexelAt(QPoint p) const {
-    if (!HasImage()) {
-        return std::nullopt;
-    }
-    const double x = std::floor((p.x() + Scroll().x()) / Scale());
-    const double y = std::floor((p.y() + Scroll().y()) / Scale());
-    if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
-        return std::nullopt;
-    }
-    return QPoint(static_cast<int>(x), static_cast<int>(y));
+    return Geometry().TexelAt(p);
 }
 
 QPoint PreviewView::ViewportPointOf(QPoint texel) const {
-    return QPoint(ClampToInt(std::floor(texel.x() * Scale()) - Scroll().x()),
-                  ClampToInt(std::floor(texel.y() * Scale()) - Scroll().y()));
+    return Geometry().ViewportPointOf(texel);
+}
+
+QRect PreviewView::VisibleTexels() const {
+    return Geometry().VisibleTexels();
 }
 
 void PreviewView::Pin(QPoint texel) {
@@ -276,11 +219,15 @@ void PreviewView::scrollContentsBy(int, int) {
 
 void PreviewView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) != 0) {
-        BeginRegion(event->position().toPoint());
+        m_regionFrom = TexelAt(event->position().toPoint());
+        if (m_regionFrom) {
+            SetRegion(QRect(*m_regionFrom, QSize(1, 1)));
+        }
         return;
     }
-    if (event->button() == Qt::LeftButton && NearDivider(event->position().toPoint())) {
-        m_draggingDivider = true;
+    if (event->button() == Qt::LeftButton &&
+        m_split.Near(event->position().toPoint().x(), viewport()->width())) {
+        m_split.dragging = true;
         return;
     }
     if (event->button() == Qt::LeftButton) {
@@ -295,7 +242,7 @@ void PreviewView::mousePressEvent(QMouseEvent* event) {
 
 void PreviewView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    if (m_draggingDivider) {
+    if (m_split.dragging) {
         SetSplitAt(at.x());
     } else if (m_regionFrom) {
         ExtendRegion(at);
@@ -318,8 +265,8 @@ void PreviewView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PreviewView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && m_draggingDivider) {
-        m_draggingDivider = false;
+    if (event->button() == Qt::LeftButton && m_split.dragging) {
+        m_split.dragging = false;
         return;
     }
     if (event->button() == Qt::LeftButton && m_regionFrom) {
@@ -364,6 +311,129 @@ void PreviewView::wheelEvent(QWheelEvent* event) {
         ZoomOut(about);
     }
     event->accept();
+}
+
+void PreviewView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect exposed = event->rect();
+    if (!HasImage()) {
+        painter.fillRect(exposed, palette().window());
+        return;
+    }
+    // Beyond the image a mid grey, and a line along its edges, so that a
+    // white or light grey texture's edge shows.
+    painter.fillRect(exposed, QColor(kBeyondImage));
+    const ViewGeometry geometry = Geometry();
+    const QRect area = exposed & geometry.Shown();
+    if (!area.isEmpty() && Splitting()) {
+        m_split.Paint(painter, area, viewport()->rect(), SplitFoot(painter.fontMetrics().height()),
+                      m_shown, geometry, m_look);
+    } else if (!area.isEmpty()) {
+        PaintImagePixels(painter, area, m_shown, geometry, m_look);
+    }
+    PaintFrame(painter, geometry);
+    if (m_region) {
+        PaintRegionOutline(painter, geometry, *m_region);
+    }
+    if (m_pinned) {
+        PaintPinMarker(painter, geometry, *m_pinned);
+    }
+}
+
+void PreviewView::ExtendRegion(QPoint viewportPoint) {
+    // Beyond the image's edge the region stops at it.
+    const QPoint to = Geometry().NearestTexel(viewportPoint);
+    const QPoint from = *m_regionFrom;
+    SetRegion(QRect(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
+                    QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y()))));
+}
+
+void PreviewView::SetRegion(std::optional<QRect> region) {
+    if (region) {
+        *region &= QRect(0, 0, m_shown.Width(), m_shown.Height());
+        if (region->isEmpty()) {
+            region.reset();
+        }
+    }
+    if (region == m_region) {
+        return;
+    }
+    m_region = region;
+    viewport()->update();
+    UpdateReadout();
+    emit regionChanged();
+}
+
+void PreviewView::SetLevels(const Levels& levels) {
+    if (levels == m_look.levels) {
+        return;
+    }
+    m_look.SetLevels(levels);
+    viewport()->update();
+    UpdateReadout();
+}
+
+QImage PreviewView::LeveledImage() const {
+    return m_look.Level(Image());
+}
+
+void PreviewView::SetSplit(Buffer<std::uint8_t> dib, const QString& leftName,
+                           const QString& rightName) {
+    m_split.Set(HasImage() ? std::move(dib) : Buffer<std::uint8_t>(), m_shown.Pixels(), leftName,
+                rightName);
+    viewport()->update();
+    UpdateReadout();
+}
+
+int PreviewView::SplitAt() const {
+    return m_split.At(viewport()->width());
+}
+
+void PreviewView::SetSplitAt(int x) {
+    m_split.SetAt(x, viewport()->width());
+    viewport()->update();
+}
+
+void PreviewView::SetFootCover(QWidget* cover) {
+    m_footCover = cover;
+    cover->installEventFilter(this);
+}
+
+int PreviewView::SplitFoot(int lineHeight) const {
+    const QRect view = viewport()->rect();
+    if (m_footCover != nullptr && m_footCover->isVisible() &&
+        m_footCover->parentWidget() == parentWidget()) {
+        const QRect cover(viewport()->mapFrom(parentWidget(), m_footCover->geometry().topLeft()),
+                          m_footCover->size());
+        if (cover.intersects(view)) {
+            return std::max(view.top() + lineHeight + 1, cover.top() - 1);
+        }
+    }
+    return view.bottom();
+}
+
+bool PreviewView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_footCover && Splitting() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        viewport()->update();
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+QString PreviewView::ReadoutText() const {
+    return PreviewReadout({{m_encoding, m_look.mode, m_look.precision, m_difference, m_fit, m_zoom,
+                            m_sourceNote, m_look.levels, m_region},
+                           m_pinned ? m_pinned : m_hover,
+                           m_pinned.has_value(),
+                           &m_shown,
+                           m_set.get(),
+                           m_index,
+                           m_split.Image(),
+                           m_split.RightName()});
+}
+
+void PreviewView::UpdateReadout() {
+    emit readoutChanged(ReadoutText());
 }
 
 }  // namespace marrowix

@@ -13,53 +13,17 @@
 #include <optional>
 
 #include "app/preview/Levels.h"
-#include "app/preview/PreviewMips.h"
+#include "app/preview/PreviewPainting.h"
 #include "app/preview/ShownImage.h"
+#include "app/preview/SplitView.h"
+#include "app/preview/ViewGeometry.h"
+#include "app/preview/ViewMode.h"
 #include "decode/Decode.h"
 #include "decode/Image.h"
 #include "textureset/PreviewImage.h"
 #include "textureset/TextureSet.h"
-#include "thumbnails/Checker.h"
-
-class QPainter;
 
 namespace marrowix {
-
-// kDifference shows an image of differences (see PreviewDifference).
-enum class ViewMode { kRgb, kRgba, kRed, kGreen, kBlue, kAlpha, kDifference };
-
-// "RGB", "RGBA", "R", "G", "B", "A", "DIFF".
-QString ViewModeName(ViewMode mode);
-// "4-bit", "8-bit".
-QString PrecisionName(Precision precision);
-
-// The checkerboard under RGBA (thumbnails/Checker.h), in device pixels.
-
-// One source pixel (0xAARRGGBB, the image's bytes with the fourth as alpha)
-// as the mode shows it; `checker` is the checkerboard's grey under it. At
-// kNibbles the pixel is the preview block's, each nibble n held as n x 16,
-// and a channel shown alone or as an alpha is widened to n x 17; at kFull
-// its bytes are 8-bit values as they are.
-QRgb ShowPixel(QRgb pixel, ViewMode mode, int checker, Precision precision = Precision::kNibbles);
-
-// A preview block's pixel (each nibble n as n x 16) with every channel
-// widened exactly to n x 17.
-QRgb ExactPixel(QRgb previewPixel);
-
-// What the difference view shows beside its image: the two 8-bit images
-// compared (preview blocks' form: bottom-up, 0xAARRGGBB), their names, the
-// scale of the differences shown and the whole texture's measures.
-struct PreviewDifference {
-    ImageView first;  // the two images the differences are of
-    ImageView second;
-    QString firstName;
-    QString secondName;
-    int scale = 1;
-    // Above 0: the texels whose largest channel difference exceeds it, in
-    // red over the texture dimmed, instead of the differences scaled.
-    int threshold = 0;
-    QString summary;
-};
 
 class PreviewView : public QAbstractScrollArea {
     Q_OBJECT
@@ -95,14 +59,14 @@ public:
     // A copy of the image shown, top row first, the fourth byte as alpha
     // (ARGB32, not premultiplied); null when there is none.
     QImage Image() const;
-    bool HasImage() const { return m_width > 0 && m_height > 0; }
+    bool HasImage() const { return !m_shown.Empty(); }
 
-    ViewMode Mode() const { return m_mode; }
+    ViewMode Mode() const { return m_look.mode; }
     void SetMode(ViewMode mode);
     // How the images given are to be read: 4-bit (the preview block, the
     // default) or 8-bit (the full-precision image). Whoever sets it gives
     // the texture's image again at that precision.
-    Precision GetPrecision() const { return m_precision; }
+    Precision GetPrecision() const { return m_look.precision; }
     void SetPrecision(Precision precision);
     // Device pixels per texel: at 100% one texel is one device pixel on a
     // screen of any scale.
@@ -139,13 +103,13 @@ public:
     // same zoom and scroll, each half labelled; the readout gives both
     // texels. An empty `dib` ends it.
     void SetSplit(Buffer<std::uint8_t> dib, const QString& leftName, const QString& rightName);
-    bool Splitting() const { return !m_split.Empty(); }
+    bool Splitting() const { return m_split.On(); }
     // The divider's place, in viewport pixels from the left.
     int SplitAt() const;
     void SetSplitAt(int x);
 
     // Levels for the display only (Levels.h); the readout says they are on.
-    const Levels& GetLevels() const { return m_levels; }
+    const Levels& GetLevels() const { return m_look.levels; }
     void SetLevels(const Levels& levels);
     // The image with the levels applied, top row first, 8-bit values (at
     // 4-bit precision each nibble widened exactly first); alpha as it is
@@ -165,9 +129,6 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    // The image's pixels in `area`, or with `second` the split view's other
-    // image's.
-    void PaintImage(QPainter& painter, const QRect& area, QRgb beyond, bool second = false);
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -178,31 +139,26 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Where the image lies in the viewport now.
+    ViewGeometry Geometry() const;
     QPoint Scroll() const;
     // The largest zoom at which the whole image can be scrolled to.
     double MaxZoom() const;
-    // Logical pixels per texel.
-    double Scale() const;
-    // The image's size at the current zoom, in viewport pixels.
-    int ScaledWidth() const;
-    int ScaledHeight() const;
     void SetZoom(double zoom, QPoint about);
     void UpdateScrollRanges();
     void UpdateReadout();
-    QString TexelText(QPoint texel) const;
-
-    // Pixels of image row `y` (top row 0), as 0xAARRGGBB values.
-    const QRgb* Row(int y) const;
+    // Shift+drag: the region from the texel where it began.
+    void ExtendRegion(QPoint viewportPoint);
+    // The y above which the split view's names stay clear of the foot's
+    // cover.
+    int SplitFoot(int lineHeight) const;
 
     ShownImage m_shown;
-    int m_width = 0;
-    int m_height = 0;
     SharedSet m_set;
     std::size_t m_index = 0;
     QString m_encoding;  // "dxt" or "etc": of the set the image came from
 
-    ViewMode m_mode = ViewMode::kRgb;
-    Precision m_precision = Precision::kNibbles;
+    PixelLook m_look;
     double m_zoom = 1;
     bool m_fit = false;
 
@@ -213,31 +169,11 @@ private:
     std::optional<QPoint> m_hover;   // the texel under the pointer
     std::optional<QPoint> m_pinned;  // the texel the readout is pinned to
 
-    // Shift+drag: the region from the texel where it began.
-    void BeginRegion(QPoint viewportPoint);
-    void ExtendRegion(QPoint viewportPoint);
-    void PaintRegion(QPainter& painter) const;
-    // The pixel with the levels on: 8-bit values, the levels applied.
-    QRgb Leveled(QRgb pixel) const;
-
-    // Rows of the split view's other image, top row 0; its half, divider
-    // and labels; its texel for the readout.
-    const QRgb* SecondRow(int y) const;
-    void PaintSplit(QPainter& painter, const QRect& area, QRgb beyond);
-    QString SplitTexelText(QPoint texel) const;
-    bool NearDivider(QPoint viewportPoint) const;
-
-    ShownImage m_split;  // empty: no split
-    QString m_leftName;
+    SplitView m_split;
     QWidget* m_footCover = nullptr;
-    QString m_rightName;
-    double m_splitFraction = 0.5;  // of the viewport's width
-    bool m_draggingDivider = false;
 
     std::optional<QRect> m_region;
     std::optional<QPoint> m_regionFrom;  // while Shift+dragging
-    Levels m_levels;
-    std::array<std::uint8_t, 256> m_levelTable = Levels{}.Table();
 
     QPoint m_pressAt;      // where the left button went down
     QPoint m_pressScroll;  // the scroll position then

@@ -1,8 +1,7 @@
 #include "app/preview/ReadoutText.h"
 
 #include <cstdlib>
-
-#include "app/preview/PreviewView.h"
+#include <cstring>
 
 namespace marrowix {
 namespace {
@@ -136,6 +135,68 @@ QString TexelReadout(const TexelFacts& f) {
         text += QStringLiteral(", beyond the end of the data file");
     } else if (partly) {
         text += QStringLiteral(", partly beyond the end of the data file");
+    }
+    return text;
+}
+
+TexelFacts FactsOfTexel(QPoint texel, std::uint32_t pixel, Precision precision,
+                        const CTextureSet* set, std::size_t index) {
+    TexelFacts facts;
+    facts.texel = texel;
+    facts.value =
+        static_cast<std::uint16_t>(((qRed(pixel) >> 4) << 12) | ((qGreen(pixel) >> 4) << 8) |
+                                   ((qBlue(pixel) >> 4) << 4) | (qAlpha(pixel) >> 4));
+    facts.shown = pixel;
+    facts.precision = precision;
+    if (set != nullptr) {
+        Result<TexelLocation> found =
+            LocateTexel(*set, index, static_cast<std::uint32_t>(texel.x()),
+                        static_cast<std::uint32_t>(texel.y()));
+        if (found.ok()) {
+            facts.where = std::move(found.value);
+        }
+    }
+    return facts;
+}
+
+QString SplitTexelReadout(const QString& name, std::uint32_t pixel, Precision precision) {
+    if (precision == Precision::kNibbles) {
+        pixel = ExactPixel(pixel);
+    }
+    return QStringLiteral("  B %1 R %2 G %3 B %4 A %5")
+        .arg(name)
+        .arg(qRed(pixel))
+        .arg(qGreen(pixel))
+        .arg(qBlue(pixel))
+        .arg(qAlpha(pixel));
+}
+
+QString PreviewReadout(const PreviewFacts& facts) {
+    const QString state = ViewReadout(facts.view);
+    if (!facts.texel || facts.shown == nullptr || facts.shown->Empty()) {
+        return state;
+    }
+    const QPoint texel = *facts.texel;
+    QString text =
+        state + QStringLiteral("  |  ") + (facts.pinned ? QStringLiteral("pinned ") : QString());
+    const PreviewDifference* difference = facts.view.difference;
+    if (facts.view.mode == ViewMode::kDifference && difference != nullptr) {
+        const auto y = static_cast<std::uint32_t>(texel.y());
+        const std::size_t x = std::size_t(texel.x()) * 4;
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        std::memcpy(&a, difference->first.Row(y) + x, 4);
+        std::memcpy(&b, difference->second.Row(y) + x, 4);
+        text += DifferenceTexelReadout(texel, difference->firstName, a, difference->secondName, b);
+    } else {
+        text += TexelReadout(FactsOfTexel(texel, facts.shown->Row(texel.y())[texel.x()],
+                                          facts.view.precision, facts.set, facts.index));
+    }
+    const ShownImage* split = facts.split;
+    if (split != nullptr && !split->Empty() && texel.x() < split->Width() &&
+        texel.y() < split->Height()) {
+        text += SplitTexelReadout(facts.splitName, split->Row(texel.y())[texel.x()],
+                                  facts.view.precision);
     }
     return text;
 }

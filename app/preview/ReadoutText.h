@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/preview/PreviewView.h"
+#include "app/preview/Levels.h"
+#include "app/preview/ShownImage.h"
+#include "app/preview/ViewMode.h"
 #include "textureset/TexelAccess.h"
 #include "textureset/TextureSet.h"
 
@@ -45,8 +47,33 @@ struct TexelFacts {
 // the data file ends before them.
 QString TexelReadout(const TexelFacts& facts);
 
+// The facts of texel `texel` of an image shown, `pixel` its value as the
+// image holds it, at `precision`: where it comes from in entry `index` of
+// `set` when there is a set.
+TexelFacts FactsOfTexel(QPoint texel, std::uint32_t pixel, Precision precision,
+                        const CTextureSet* set, std::size_t index);
+
+// The split view's other texel: "  B NAME R 1 G 2 B 3 A 4", at 8 bits.
+QString SplitTexelReadout(const QString& name, std::uint32_t pixel, Precision precision);
+
 // The difference view's texel: both values at 8 bits and their difference.
 QString DifferenceTexelReadout(QPoint texel, const QString& firstName, std::uint32_t first,
                                const QString& secondName, std::uint32_t second);
+
+// All the readout says of the preview: the view's state, then the texel
+// under the pointer or the pinned one in the image shown (`shown`), from
+// entry `index` of `set` when there is a set, and in the split view's other
+// image (`split`, null when there is none).
+struct PreviewFacts {
+    ViewFacts view;
+    std::optional<QPoint> texel;
+    bool pinned = false;
+    const ShownImage* shown = nullptr;
+    const CTextureSet* set = nullptr;
+    std::size_t index = 0;
+    const ShownImage* split = nullptr;
+    QString splitName;
+};
+QString PreviewReadout(const PreviewFacts& facts);
 
 }  // namespace marrowix

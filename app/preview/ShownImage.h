@@ -4,8 +4,10 @@
 // split view's other one.
 #pragma once
 
+#include <QImage>
 #include <QRgb>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -40,6 +42,18 @@ public:
         return reinterpret_cast<const QRgb*>(m_pixels.Row(static_cast<std::uint32_t>(y)));
     }
     PreviewMips& Mips() { return m_mips; }
+    // A copy of the pixels, top row first (ARGB32, not premultiplied); null
+    // when there are none or no memory for them.
+    QImage Copy() const {
+        if (Empty()) {
+            return {};
+        }
+        QImage image(Width(), Height(), QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {  // no rows when it is null
+            std::memcpy(image.scanLine(y), Row(y), std::size_t(image.width()) * 4);
+        }
+        return image;
+    }
 
 private:
     Buffer<std::uint8_t> m_dib;
