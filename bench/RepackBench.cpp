@@ -6,7 +6,8 @@
 //    against copying the set's files.
 // 3. Quality on real pictures (the images given, or icons and wallpapers of
 //    Debian's adwaita-icon-theme and desktop-base where installed): RGB PSNR
-//    through our decoder at --quality normal, libsquish's own blocks through
+//    through our decoder at --quality normal and at fast (beside libsquish's
+//    range fit through its own decoder), libsquish's own blocks through
 //    libsquish's own decoder (what the encoder won), premultiplied colour for images with alpha,
 //    and nvcompress -bc3 (Debian's libnvtt-bin) on the same image.
 #include <squish.h>
@@ -195,10 +196,10 @@ void Quality(std::vector<std::string> images, const fs::path& dir) {
         images.push_back(plasma.string());
     }
     const bool haveNvcompress = std::system("command -v nvcompress >/dev/null 2>&1") == 0;
-    std::printf("Quality at --quality normal (RGB PSNR in dB)%s\n",
+    std::printf("Quality at --quality normal and fast (RGB PSNR in dB)%s\n",
                 haveNvcompress ? "" : "; nvcompress not found (Debian's libnvtt-bin)");
-    std::printf("  %-44s %9s %7s %7s %7s %9s %9s\n", "image", "size", "ours", "squish", "nvtt",
-                "ours pm", "nvtt pm");
+    std::printf("  %-44s %9s %7s %7s %7s %9s %9s %7s %7s\n", "image", "size", "ours", "squish",
+                "nvtt", "ours pm", "nvtt pm", "fast", "sq rf");
     for (const std::string& path : images) {
         const Result<InputImage> read = ReadInputImage(path);
         if (!read.ok()) {
@@ -222,6 +223,18 @@ void Quality(std::vector<std::string> images, const fs::path& dir) {
             squish::kDxt5 | squish::kColourClusterFit | squish::kWeightColourByAlpha);
         const double squishDb =
             RgbPsnr(img.rgba, SquishDecode(squishBlocks, img.width, img.height), false);
+        // The fast quality, against libsquish's range fit by libsquish.
+        const double fastDb =
+            RgbPsnr(img.rgba,
+                    OurDecode(EncodeDxt5(img.rgba, img.width, img.height, DxtQuality::kFast),
+                              img.width, img.height),
+                    false);
+        squish::CompressImage(
+            img.rgba.data(), static_cast<int>(img.width), static_cast<int>(img.height),
+            squishBlocks.data(),
+            squish::kDxt5 | squish::kColourRangeFit | squish::kWeightColourByAlpha);
+        const double rangeDb =
+            RgbPsnr(img.rgba, SquishDecode(squishBlocks, img.width, img.height), false);
         double nvttDb = NAN;
         double nvttPm = NAN;
         if (haveNvcompress) {
@@ -240,10 +253,10 @@ void Quality(std::vector<std::string> images, const fs::path& dir) {
         }
         const std::string name = fs::path(path).parent_path().filename().string() + "/" +
                                  fs::path(path).filename().string();
-        std::printf("  %-44s %4ux%-4u %7.2f %7.2f %7.2f %9s %9s\n", name.c_str(), img.width,
-                    img.height, oursDb, squishDb, nvttDb,
+        std::printf("  %-44s %4ux%-4u %7.2f %7.2f %7.2f %9s %9s %7.2f %7.2f\n", name.c_str(),
+                    img.width, img.height, oursDb, squishDb, nvttDb,
                     alpha ? FormatDecibels(RgbPsnr(img.rgba, ours, true)).c_str() : "-",
-                    alpha ? FormatDecibels(nvttPm).c_str() : "-");
+                    alpha ? FormatDecibels(nvttPm).c_str() : "-", fastDb, rangeDb);
     }
 }
 

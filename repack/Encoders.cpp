@@ -8,6 +8,7 @@
 
 #include "decode/Decode.h"
 #include "platform/EveryCore.h"
+#include "repack/FastFit.h"
 
 namespace marrowix {
 namespace {
@@ -155,9 +156,8 @@ std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::ui
     const std::uint32_t across = (width + 3) / 4;
     const std::uint32_t down = (height + 3) / 4;
     std::vector<std::uint8_t> blocks(std::size_t{across} * down * 16);
-    const int fit = quality == DxtQuality::kFast   ? squish::kColourRangeFit
-                    : quality == DxtQuality::kBest ? squish::kColourIterativeClusterFit
-                                                   : squish::kColourClusterFit;
+    const int fit = quality == DxtQuality::kBest ? squish::kColourIterativeClusterFit
+                                                 : squish::kColourClusterFit;
     const int flags = squish::kDxt5 | fit | squish::kWeightColourByAlpha;
     // Rows of blocks taken by whichever thread is free.
     std::atomic<std::uint32_t> next{0};
@@ -180,10 +180,12 @@ std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::ui
                     }
                 }
                 std::uint8_t* block = blocks.data() + (std::size_t{by} * across + bx) * 16;
-                squish::CompressMasked(pixels, mask, block, flags);
-                if (quality != DxtQuality::kFast) {
-                    RefineEndPoints(block, pixels, mask);
+                if (quality == DxtQuality::kFast) {
+                    FitBlockFast(pixels, mask, block);
+                    continue;
                 }
+                squish::CompressMasked(pixels, mask, block, flags);
+                RefineEndPoints(block, pixels, mask);
                 RefitIndices(block, pixels, mask);
             }
         }

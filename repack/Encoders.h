@@ -1,5 +1,5 @@
-// Encoding 8-bit RGBA images into a set's two encodings: DXT5 blocks by
-// libsquish, and RGBA4444 texels.
+// Encoding 8-bit RGBA images into a set's two encodings: DXT5 blocks (by
+// FastFit.h at the fast quality, libsquish otherwise), and RGBA4444 texels.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,8 @@
 
 namespace marrowix {
 
-// libsquish's colour fits: range fit, cluster fit, iterative cluster fit.
+// The colour fits: our own (FastFit.h), libsquish's cluster fit, its
+// iterative cluster fit.
 enum class DxtQuality { kFast, kNormal, kBest };
 
 // "fast", "normal", "best".
@@ -18,12 +19,13 @@ const char* DxtQualityName(DxtQuality quality);
 // The DXT5 blocks of a width x height image given as rows of red, green,
 // blue, alpha (top row first), row of blocks after row of blocks; colour
 // weighted by alpha, encoded on every core. Blocks at the right and bottom
-// edges hold only the pixels the image has. libsquish fits each block for
-// its own decoder's arithmetic; the blocks are then fitted to this format's
-// (whose widening of end points and thirds differ from libsquish's by a step
-// here and there): at normal and best each end point channel is moved a step
-// at a time while that lowers the block's error, and at every quality each
-// pixel takes the colour and alpha index nearest to it.
+// edges hold only the pixels the image has. At fast each block is fitted
+// for this format's arithmetic from the start (FastFit.h). At normal and
+// best libsquish fits it for its own decoder's, whose widening of end points
+// and thirds differ from this format's by a step here and there; each end
+// point channel is then moved a step at a time while that lowers the block's
+// error. At every quality each pixel takes the colour and alpha index
+// nearest to it.
 std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::uint32_t width,
                                      std::uint32_t height, DxtQuality quality);
 
