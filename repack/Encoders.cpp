@@ -8,136 +8,9 @@
 
 #include "decode/Decode.h"
 #include "platform/EveryCore.h"
-#include "repack/FastFit.h"
+#include "repack/BlockFit.h"
 
 namespace marrowix {
-namespace {
-
-// Chooses again each pixel's colour and alpha index of a block libsquish
-// made, for the palette this format's decoder computes from the block's end
-// points (its widening and its truncated thirds and sevenths, which differ by
-// a step here and there from libsquish's own): no pixel is ever further from
-// its colour than with libsquish's choice.
-// The four colours this format's decoder gives a block's end points.
-struct Palette {
-    int rgb[4][3];
-    Palette(std::uint32_t c0, std::uint32_t c1) {
-        for (unsigned k = 0; k < 4; ++k) {
-            rgb[k][0] = static_cast<int>(PaletteChannel(Expand5(c0 >> 11), Expand5(c1 >> 11), k));
-            rgb[k][1] = static_cast<int>(
-                PaletteChannel(Expand6((c0 >> 5) & 63), Expand6((c1 >> 5) & 63), k));
-            rgb[k][2] = static_cast<int>(PaletteChannel(Expand5(c0 & 31), Expand5(c1 & 31), k));
-        }
-    }
-    // The palette colour nearest to a pixel, and its squared distance.
-    unsigned Nearest(const std::uint8_t* p, int* error) const {
-        unsigned best = 0;
-        *error = 1 << 30;
-        for (unsigned k = 0; k < 4; ++k) {
-            const int dr = p[0] - rgb[k][0];
-            const int dg = p[1] - rgb[k][1];
-            const int db = p[2] - rgb[k][2];
-            const int e = dr * dr + dg * dg + db * db;
-            if (e < *error) {
-                *error = e;
-                best = k;
-            }
-        }
-        return best;
-    }
-};
-
-// The squared colour error of a block's pixels with the best index each.
-int BlockError(std::uint32_t c0, std::uint32_t c1, const std::uint8_t* pixels, int mask) {
-    const Palette palette(c0, c1);
-    int sum = 0;
-    for (int i = 0; i < 16; ++i) {
-        if ((mask >> i) & 1) {
-            int e = 0;
-            palette.Nearest(pixels + i * 4, &e);
-            sum += e;
-        }
-    }
-    return sum;
-}
-
-// Moves each 5:6:5 channel of both end points a step up or down while that
-// lowers the block's error under this format's arithmetic.
-void RefineEndPoints(std::uint8_t* block, const std::uint8_t* pixels, int mask) {
-    std::uint32_t ends[2] = {block[8] | std::uint32_t{block[9]} << 8,
-                             block[10] | std::uint32_t{block[11]} << 8};
-    int best = BlockError(ends[0], ends[1], pixels, mask);
-    constexpr struct {
-        int shift;
-        std::uint32_t max;
-    } kChannels[3] = {{11, 31}, {5, 63}, {0, 31}};
-    for (int end = 0; end < 2; ++end) {
-        for (const auto& channel : kChannels) {
-            for (const int step : {-1, 1}) {
-                for (;;) {
-                    const std::uint32_t v = (ends[end] >> channel.shift) & channel.max;
-                    if ((step < 0 && v == 0) || (step > 0 && v == channel.max)) {
-                        break;
-                    }
-                    std::uint32_t tried[2] = {ends[0], ends[1]};
-                    tried[end] =
-                        (ends[end] & ~(channel.max << channel.shift)) |
-                        (static_cast<std::uint32_t>(static_cast<int>(v) + step) << channel.shift);
-                    const int e = BlockError(tried[0], tried[1], pixels, mask);
-                    if (e >= best) {
-                        break;
-                    }
-                    best = e;
-                    ends[end] = tried[end];
-                }
-            }
-        }
-    }
-    for (int end = 0; end < 2; ++end) {
-        block[8 + 2 * end] = static_cast<std::uint8_t>(ends[end]);
-        block[9 + 2 * end] = static_cast<std::uint8_t>(ends[end] >> 8);
-    }
-}
-
-void RefitIndices(std::uint8_t* block, const std::uint8_t* pixels, int mask) {
-    const std::uint32_t a0 = block[0];
-    const std::uint32_t a1 = block[1];
-    const Palette palette(block[8] | std::uint32_t{block[9]} << 8,
-                          block[10] | std::uint32_t{block[11]} << 8);
-    int alphas[8];
-    for (std::uint32_t i = 0; i < 8; ++i) {
-        alphas[i] = static_cast<int>(BlockAlpha(a0, a1, i));
-    }
-    std::uint64_t alphaBits = 0;
-    std::uint32_t colourBits = 0;
-    for (int i = 0; i < 16; ++i) {
-        const std::uint8_t* p = pixels + i * 4;
-        unsigned bestColour = 0;
-        unsigned bestAlpha = 0;
-        if ((mask >> i) & 1) {
-            int best = 0;
-            bestColour = palette.Nearest(p, &best);
-            best = 1 << 30;
-            for (unsigned k = 0; k < 8; ++k) {
-                const int e = std::abs(p[3] - alphas[k]);
-                if (e < best) {
-                    best = e;
-                    bestAlpha = k;
-                }
-            }
-        }
-        colourBits |= bestColour << (2 * i);
-        alphaBits |= std::uint64_t{bestAlpha} << (3 * i);
-    }
-    for (int b = 0; b < 6; ++b) {
-        block[2 + b] = static_cast<std::uint8_t>(alphaBits >> (8 * b));
-    }
-    for (int b = 0; b < 4; ++b) {
-        block[12 + b] = static_cast<std::uint8_t>(colourBits >> (8 * b));
-    }
-}
-
-}  // namespace
 
 const char* DxtQualityName(DxtQuality quality) {
     switch (quality) {
@@ -185,8 +58,8 @@ std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::ui
                     continue;
                 }
                 squish::CompressMasked(pixels, mask, block, flags);
-                RefineEndPoints(block, pixels, mask);
-                RefitIndices(block, pixels, mask);
+                RefineEndPoints(pixels, mask, block);
+                ChooseIndices(pixels, mask, block);
             }
         }
     };

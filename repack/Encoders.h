@@ -1,5 +1,5 @@
 // Encoding 8-bit RGBA images into a set's two encodings: DXT5 blocks (by
-// FastFit.h at the fast quality, libsquish otherwise), and RGBA4444 texels.
+// BlockFit.h at the fast quality, libsquish otherwise), and RGBA4444 texels.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 namespace marrowix {
 
-// The colour fits: our own (FastFit.h), libsquish's cluster fit, its
+// The colour fits: our own (BlockFit.h), libsquish's cluster fit, its
 // iterative cluster fit.
 enum class DxtQuality { kFast, kNormal, kBest };
 
@@ -20,7 +20,7 @@ const char* DxtQualityName(DxtQuality quality);
 // blue, alpha (top row first), row of blocks after row of blocks; colour
 // weighted by alpha, encoded on every core. Blocks at the right and bottom
 // edges hold only the pixels the image has. At fast each block is fitted
-// for this format's arithmetic from the start (FastFit.h). At normal and
+// for this format's arithmetic from the start (BlockFit.h). At normal and
 // best libsquish fits it for its own decoder's, whose widening of end points
 // and thirds differ from this format's by a step here and there; each end
 // point channel is then moved a step at a time while that lowers the block's

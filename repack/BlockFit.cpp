@@ -1,4 +1,4 @@
-#include "repack/FastFit.h"
+#include "repack/BlockFit.h"
 
 #include <algorithm>
 #include <array>
@@ -110,6 +110,42 @@ struct Pixels {
     int a[16];
     int present[16];
 };
+
+Pixels Load(const std::uint8_t* pixels, int mask) {
+    Pixels p;
+    for (int i = 0; i < 16; ++i) {
+        p.r[i] = pixels[4 * i];
+        p.g[i] = pixels[4 * i + 1];
+        p.b[i] = pixels[4 * i + 2];
+        p.a[i] = pixels[4 * i + 3];
+        p.present[i] = (mask >> i) & 1;
+    }
+    return p;
+}
+
+std::uint32_t ColourEnd(const std::uint8_t* block, int end) {
+    return block[8 + 2 * end] | std::uint32_t{block[9 + 2 * end]} << 8;
+}
+
+void WriteColourIndices(const unsigned* index, std::uint8_t* block) {
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 16; ++i) {
+        bits |= index[i] << (2 * i);
+    }
+    for (int k = 0; k < 4; ++k) {
+        block[12 + k] = static_cast<std::uint8_t>(bits >> (8 * k));
+    }
+}
+
+void WriteAlphaIndices(const unsigned* index, std::uint8_t* block) {
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 16; ++i) {
+        bits |= std::uint64_t{index[i]} << (3 * i);
+    }
+    for (int k = 0; k < 6; ++k) {
+        block[2 + k] = static_cast<std::uint8_t>(bits >> (8 * k));
+    }
+}
 
 // Each pixel's nearest palette entry (the first of equals); returns the
 // squared error of the present ones.
@@ -233,32 +269,21 @@ void FitAlpha(const Pixels& p, std::uint8_t* block) {
             std::copy_n(eightIndex, 16, index);
         }
     }
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 16; ++i) {
-        bits |= std::uint64_t{index[i]} << (3 * i);
-    }
     block[0] = static_cast<std::uint8_t>(a0);
     block[1] = static_cast<std::uint8_t>(a1);
-    for (int k = 0; k < 6; ++k) {
-        block[2 + k] = static_cast<std::uint8_t>(bits >> (8 * k));
-    }
+    WriteAlphaIndices(index, block);
 }
 
 }  // namespace
 
 void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
-    Pixels p;
+    const Pixels p = Load(pixels, mask);
     // The colours' weighted mean and covariance; a pixel counts by its
     // alpha, so that colours hardly seen bend the fit less.
     float weight[16];
     float total = 0;
     Colour mean;
     for (int i = 0; i < 16; ++i) {
-        p.r[i] = pixels[4 * i];
-        p.g[i] = pixels[4 * i + 1];
-        p.b[i] = pixels[4 * i + 2];
-        p.a[i] = pixels[4 * i + 3];
-        p.present[i] = (mask >> i) & 1;
         weight[i] = static_cast<float>(p.present[i] * (p.a[i] + 1)) / 256.0f;
         total += weight[i];
         mean.r += weight[i] * static_cast<float>(p.r[i]);
@@ -358,17 +383,57 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
             std::copy_n(tried, 16, index);
         }
     }
-    std::uint32_t bits = 0;
-    for (int i = 0; i < 16; ++i) {
-        bits |= index[i] << (2 * i);
-    }
     block[8] = static_cast<std::uint8_t>(c0);
     block[9] = static_cast<std::uint8_t>(c0 >> 8);
     block[10] = static_cast<std::uint8_t>(c1);
     block[11] = static_cast<std::uint8_t>(c1 >> 8);
-    for (int k = 0; k < 4; ++k) {
-        block[12 + k] = static_cast<std::uint8_t>(bits >> (8 * k));
+    WriteColourIndices(index, block);
+}
+
+void RefineEndPoints(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
+    const Pixels p = Load(pixels, mask);
+    unsigned index[16];
+    std::uint32_t ends[2] = {ColourEnd(block, 0), ColourEnd(block, 1)};
+    int best = Indices(Palette(ends[0], ends[1]), p, index);
+    constexpr struct {
+        int shift;
+        std::uint32_t max;
+    } kChannels[3] = {{11, 31}, {5, 63}, {0, 31}};
+    for (int end = 0; end < 2; ++end) {
+        for (const auto& channel : kChannels) {
+            for (const int step : {-1, 1}) {
+                for (;;) {
+                    const std::uint32_t v = (ends[end] >> channel.shift) & channel.max;
+                    if ((step < 0 && v == 0) || (step > 0 && v == channel.max)) {
+                        break;
+                    }
+                    std::uint32_t tried[2] = {ends[0], ends[1]};
+                    tried[end] =
+                        (ends[end] & ~(channel.max << channel.shift)) |
+                        (static_cast<std::uint32_t>(static_cast<int>(v) + step) << channel.shift);
+                    const int e = Indices(Palette(tried[0], tried[1]), p, index);
+                    if (e >= best) {
+                        break;
+                    }
+                    best = e;
+                    ends[end] = tried[end];
+                }
+            }
+        }
     }
+    for (int end = 0; end < 2; ++end) {
+        block[8 + 2 * end] = static_cast<std::uint8_t>(ends[end]);
+        block[9 + 2 * end] = static_cast<std::uint8_t>(ends[end] >> 8);
+    }
+}
+
+void ChooseIndices(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
+    const Pixels p = Load(pixels, mask);
+    unsigned index[16];
+    Indices(Palette(ColourEnd(block, 0), ColourEnd(block, 1)), p, index);
+    WriteColourIndices(index, block);
+    AlphaIndices(block[0], block[1], p, index);
+    WriteAlphaIndices(index, block);
 }
 
 }  // namespace marrowix

@@ -95,7 +95,7 @@ int Square(int v) {
 
 }  // namespace
 
-TEST(FastFit, EveryPixelOnItsNearestEntryAndEachContentAboveItsFloor) {
+TEST(BlockFit, EveryPixelOnItsNearestEntryAndEachContentAboveItsFloor) {
     for (const Content& content : kContents) {
         SCOPED_TRACE(content.name);
         Bytes rgba;
