@@ -42,13 +42,15 @@ constexpr std::array<std::uint8_t, 256> NearestEnds() {
 constexpr std::array<std::uint8_t, 256> kNearest5 = NearestEnds<31>();
 constexpr std::array<std::uint8_t, 256> kNearest6 = NearestEnds<63>();
 
+// A channel's value as the nearest 8-bit one, clamped.
+std::size_t Byte(float v) {
+    return static_cast<std::size_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+}
+
 // The 5:6:5 end point whose widened channels are nearest to `c`, rounded.
 std::uint32_t Quantize(const Colour& c) {
-    auto byte = [](float v) {
-        return static_cast<std::size_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
-    };
-    return std::uint32_t{kNearest5[byte(c.r)]} << 11 | std::uint32_t{kNearest6[byte(c.g)]} << 5 |
-           kNearest5[byte(c.b)];
+    return std::uint32_t{kNearest5[Byte(c.r)]} << 11 | std::uint32_t{kNearest6[Byte(c.g)]} << 5 |
+           kNearest5[Byte(c.b)];
 }
 
 // For each 8-bit value the end points (e0 << 8 | e1, 5-bit or 6-bit) whose
@@ -354,12 +356,9 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
     if (error > 0 && highest - lowest < kNearlyOneColour) {
         // Nearly one colour: the end points that show the mean best.
         const OneColourEnds& ends = OneColour();
-        auto byte = [](float v) {
-            return static_cast<std::size_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
-        };
-        const std::uint32_t r = ends.five[byte(mean.r)];
-        const std::uint32_t g = ends.six[byte(mean.g)];
-        const std::uint32_t b = ends.five[byte(mean.b)];
+        const std::uint32_t r = ends.five[Byte(mean.r)];
+        const std::uint32_t g = ends.six[Byte(mean.g)];
+        const std::uint32_t b = ends.five[Byte(mean.b)];
         const std::uint32_t t0 = (r >> 8) << 11 | (g >> 8) << 5 | (b >> 8);
         const std::uint32_t t1 = (r & 255) << 11 | (g & 255) << 5 | (b & 255);
         unsigned tried[16];
