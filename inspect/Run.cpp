@@ -3,6 +3,7 @@
 #include "compare/MeasureKernels.h"
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
+#include "stats/KeyedCounts.h"
 
 namespace marrowix::inspect {
 
@@ -17,7 +18,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << kProgram << " " << MARROWIX_VERSION << '\n';
         if (parsed.verbose) {
             out << "decode path: " << DescribeDecodePath() << '\n'
-                << "measure path: " << DescribeMeasurePath() << '\n';
+                << "measure path: " << DescribeMeasurePath() << '\n'
+                << "stats path: " << DescribeStatsPath() << '\n';
         }
         return 0;
     }

@@ -2,26 +2,30 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
 
 #include "platform/EveryCore.h"
-#include "stats/BlockStats.h"
+#include "stats/BlockCounting.h"
+#include "stats/KeyedCounts.h"
 
 namespace marrowix {
 namespace {
 
-using namespace blockstats;
-
 // Texels of a row read and decoded at a time (a multiple of 4, so that
 // pieces start on blocks), and rows (or rows of blocks) a job takes.
 constexpr std::uint32_t kChunkTexels = 16384;
+// Blocks of whole rows read at a time: 128 KiB, few enough reads that their
+// calls cost little beside the counting.
+constexpr std::uint32_t kChunkBlocks = 8192;
 constexpr std::uint32_t kRowsPerJob = 64;
-// Below this many texels one thread does it all.
+// Below this many texels one thread does it all, and "dxt" blocks are
+// added to the histograms directly (counting them by their end points pays
+// for its tables only over many blocks).
 constexpr std::uint64_t kTexelsPerThread = std::uint64_t{1} << 20;
 
 // "etc" rectangles of at most this many texels keep their texels' values
@@ -35,6 +39,9 @@ struct Partial {
     // histograms and the distinct texels are made of it at the end.
     std::vector<std::uint32_t> values;
     std::vector<std::uint16_t> listed;
+    // "dxt" on the vector path: whole blocks counted by their end points,
+    // folded into the histograms before merging.
+    std::unique_ptr<KeyedCounts> keyed;
 };
 
 void Merge(Partial& into, const Partial& from) {
@@ -98,11 +105,11 @@ public:
             return;
         }
         const std::uint64_t across = (std::uint64_t{m_width} + 3) / 4;
-        if (m_dxt && x0 == 0 && (x1 + 3) / 4 == across && across <= kChunkTexels / 16) {
-            // Whole narrow rows of blocks lie one after another too: a read
-            // takes as many as a chunk's texels hold, so that a tall, narrow
-            // texture costs what its blocks do, not a read a row.
-            const auto rows = static_cast<std::uint32_t>(kChunkTexels / 16 / across);
+        if (m_dxt && x0 == 0 && (x1 + 3) / 4 == across && across <= kChunkBlocks) {
+            // Whole rows of blocks lie one after another too: a read takes
+            // as many as kChunkBlocks holds, so that a tall, narrow texture
+            // costs what its blocks do, not a read a row.
+            const auto rows = static_cast<std::uint32_t>(kChunkBlocks / across);
             for (std::uint32_t row = first; row < end; row += rows) {
                 const std::uint32_t n = std::min(rows, end - row);
                 Read(row * across * kBlockBytes, static_cast<std::size_t>(n * across) * kBlockBytes,
@@ -171,97 +178,9 @@ private:
         CountBlocks(m_bytes.data(), blockRow, cx, blocks, out);
     }
 
-    // `blocks` blocks at `bytes`, of block row `blockRow` from texel column
-    // `cx` on.
     void CountBlocks(const std::uint8_t* bytes, std::uint32_t blockRow, std::uint32_t cx,
                      std::uint32_t blocks, Partial& out) {
-        TextureStats& s = out.stats;
-        auto& hr = s.channels[0].histogram;
-        auto& hg = s.channels[1].histogram;
-        auto& hb = s.channels[2].histogram;
-        auto& ha = s.channels[3].histogram;
-        const std::uint32_t y0 = std::max(4 * blockRow, m_r.y);
-        const std::uint32_t y1 = std::min(4 * blockRow + 4, m_r.y + m_r.height);
-        const bool allRows = y0 == 4 * blockRow && y1 == 4 * blockRow + 4;
-        const PaletteTables& t = Palettes();
-        const std::uint64_t* alphaCountsOf = kAlphaCounts.data();  // not reloaded each block
-        // Counted here rather than in `s`, which the histograms' stores
-        // would make the compiler read and write again every block.
-        std::uint64_t alphaEight = 0;
-        std::uint64_t threeColourOrder = 0;
-        std::uint64_t oneColour = 0;
-        for (std::uint32_t b = 0; b < blocks; ++b) {
-            const Dxt5Block block = Dxt5Block::Read(bytes + std::size_t{b} * kBlockBytes);
-            const std::uint32_t a0 = block.alpha0;
-            const std::uint32_t a1 = block.alpha1;
-            const std::uint32_t c0 = block.colour0;
-            const std::uint32_t c1 = block.colour1;
-            const std::uint64_t alphaIndices = block.alphaIndices;
-            const std::uint32_t colourIndices = block.colourIndices;
-            alphaEight += a0 > a1 ? 1 : 0;
-            threeColourOrder += c0 <= c1 ? 1 : 0;
-
-            // Each palette's four (or eight) 8-bit values, a byte each, from
-            // tables of the decoder's arithmetic; at 4-bit precision the
-            // histograms are folded at the end.
-            const std::uint32_t red = t.five[(c0 >> 11) << 5 | (c1 >> 11)];
-            const std::uint32_t green = t.six[((c0 >> 5) & 63) << 6 | ((c1 >> 5) & 63)];
-            const std::uint32_t blue = t.five[(c0 & 31) << 5 | (c1 & 31)];
-            const std::uint64_t alpha = AlphaPalette(a0, a1);
-            // How many of the 16 texels index each colour and each alpha.
-            const std::uint32_t colourCounts =
-                kColourCounts[colourIndices & 255] + kColourCounts[(colourIndices >> 8) & 255] +
-                kColourCounts[(colourIndices >> 16) & 255] + kColourCounts[colourIndices >> 24];
-            // One colour: no colour used differs from the first one used,
-            // as the precision shows them (8 bits, or the high nibbles).
-            // A byte a palette entry; a count is at most 16, so adding 0x7F
-            // to each byte sets its top bit exactly when it is not 0.
-            const std::uint32_t usedBytes = (colourCounts + 0x7F7F7F7Fu) & 0x80808080u;
-            const unsigned first = static_cast<unsigned>(std::countr_zero(usedBytes)) - 7;
-            auto apart = [first](std::uint32_t palette) {
-                return palette ^ (((palette >> first) & 255) * 0x01010101u);
-            };
-            const std::uint32_t differ =
-                (apart(red) | apart(green) | apart(blue)) & (m_full ? 0xFFFFFFFFu : 0xF0F0F0F0u);
-            const std::uint32_t differBytes =
-                (((differ & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | differ) & 0x80808080u;
-            oneColour += (differBytes & usedBytes) == 0 ? 1 : 0;
-
-            const std::uint32_t x = cx + 4 * b;
-            const std::uint32_t x0 = std::max(x, m_r.x);
-            const std::uint32_t x1 = std::min(x + 4, m_r.x + m_r.width);
-            if (allRows && x0 == x && x1 == x + 4) {
-                for (unsigned k = 0; k < 4; ++k) {
-                    const std::uint64_t n = (colourCounts >> (8 * k)) & 255;
-                    hr[(red >> (8 * k)) & 255] += n;
-                    hg[(green >> (8 * k)) & 255] += n;
-                    hb[(blue >> (8 * k)) & 255] += n;
-                }
-                const std::uint64_t alphaCounts = alphaCountsOf[alphaIndices & 4095] +
-                                                  alphaCountsOf[(alphaIndices >> 12) & 4095] +
-                                                  alphaCountsOf[(alphaIndices >> 24) & 4095] +
-                                                  alphaCountsOf[alphaIndices >> 36];
-                for (unsigned i = 0; i < 8; ++i) {
-                    ha[(alpha >> (8 * i)) & 255] += (alphaCounts >> (8 * i)) & 255;
-                }
-                continue;
-            }
-            for (std::uint32_t y = y0; y < y1; ++y) {
-                for (std::uint32_t tx = x0; tx < x1; ++tx) {
-                    const unsigned k = (y % 4) * 4 + (tx - x);
-                    const unsigned shift = 8 * ((colourIndices >> (2 * k)) & 3);
-                    ++hr[(red >> shift) & 255];
-                    ++hg[(green >> shift) & 255];
-                    ++hb[(blue >> shift) & 255];
-                    ++ha[(alpha >> (8 * ((alphaIndices >> (3 * k)) & 7))) & 255];
-                }
-            }
-        }
-        s.blocks += blocks;
-        s.alphaEight += alphaEight;
-        s.alphaSix += blocks - alphaEight;
-        s.threeColourOrder += threeColourOrder;
-        s.oneColour += oneColour;
+        CountDxtBlocks(bytes, blockRow, cx, blocks, m_r, m_full, out.stats, out.keyed.get());
     }
 
     InputFile* m_file;
@@ -341,6 +260,8 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
         const std::uint32_t end = probe.EndRow();
         const std::uint64_t jobs = (end - first + kRowsPerJob - 1) / kRowsPerJob;
         const std::uint64_t texels = std::uint64_t{r.width} * r.height;
+        const bool keyed =
+            !etc && texels >= kTexelsPerThread && ActiveStatsPath() != StatsPath::kScalar;
         std::atomic<std::uint64_t> next{0};
         std::mutex merging;
         bool outOfMemory = false;
@@ -349,9 +270,15 @@ Result<TextureStats> ComputeStats(const CTextureSet& set, std::size_t index, Pre
                 StatsReader reader(set, entry, precision, r);
                 Partial mine;
                 mine.values.assign(total.values.size(), 0);
+                if (keyed) {
+                    mine.keyed = std::make_unique<KeyedCounts>();
+                }
                 for (std::uint64_t job; (job = next++) < jobs;) {
                     const auto from = static_cast<std::uint32_t>(first + job * kRowsPerJob);
                     reader.AddRows(from, std::min(end, from + kRowsPerJob), mine);
+                }
+                if (mine.keyed != nullptr) {
+                    FoldKeyedCounts(*mine.keyed, mine.stats);
                 }
                 const std::lock_guard lock(merging);
                 Merge(total, mine);

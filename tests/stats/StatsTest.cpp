@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
+#include <tuple>
 
+#include "stats/KeyedCounts.h"
 #include "stats/TextureStats.h"
 #include "tests/TestFiles.h"
 #include "tests/inspect/RunInspect.h"
@@ -144,6 +147,87 @@ TEST(Stats, AgreeWithTheTexelsComputedDirectly) {
             EXPECT_EQ(got.value.distinct, distinct.size());
         }
     }
+}
+
+// Every block path against the scalar one, every figure exactly, on
+// textures large enough for the vector path: random blocks, and blocks made
+// to sit on the edges of the modes (one colour at 8 bits or only in the
+// high nibbles, one index used, equal end points, either alpha mode).
+TEST(Stats, EveryPathAgreesWithTheScalarOne) {
+    struct Row {
+        bool edges;
+        Precision precision;
+        TexelRect region;  // width 0: the whole texture
+    };
+    const Row rows[] = {
+        {false, Precision::kFull, {}},
+        {true, Precision::kFull, {}},
+        {true, Precision::kNibbles, {}},
+        {true, Precision::kFull, {5, 2, 1090, 1093}},  // cuts blocks on every side
+        {true, Precision::kNibbles, {36, 0, 1064, 1100}},
+    };
+    std::mt19937 random(9);
+    auto edgeBlock = [&random](std::uint8_t* b) {
+        const std::uint32_t kind = random() % 6;
+        for (int i = 0; i < 16; ++i) {
+            b[i] = static_cast<std::uint8_t>(random());
+        }
+        const std::uint16_t c0 = static_cast<std::uint16_t>(b[8] | b[9] << 8);
+        std::uint16_t c1 = c0;
+        if (kind == 1) {
+            c1 = static_cast<std::uint16_t>(c0 ^ (1u << (random() % 16)));  // one bit apart
+        } else if (kind == 2) {
+            c1 = static_cast<std::uint16_t>(c0 ^ 0x0821);  // apart in the low bits only
+        }
+        b[10] = static_cast<std::uint8_t>(c1);
+        b[11] = static_cast<std::uint8_t>(c1 >> 8);
+        if (kind == 3) {
+            std::memset(b + 12, (random() % 4) * 0x55, 4);  // one index
+        }
+        if (kind == 4) {
+            b[1] = b[0];
+            std::memset(b + 2, random() % 2 == 0 ? 0xFF : 0x00, 6);
+        }
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.edges) +
+                     (row.precision == Precision::kFull ? " 8-bit" : " 4-bit") + " region " +
+                     std::to_string(row.region.x));
+        TempDir dir;
+        std::vector<std::uint8_t> data(BlockDataSize(1100, 1100));
+        for (std::size_t at = 0; at < data.size(); at += kBlockBytes) {
+            if (row.edges) {
+                edgeBlock(data.data() + at);
+            } else {
+                for (std::size_t i = 0; i < kBlockBytes; ++i) {
+                    data[at + i] = static_cast<std::uint8_t>(random());
+                }
+            }
+        }
+        const auto set = OneEntry(dir, "dxt", 1100, 1100, data);
+        const TexelRect* region = row.region.width == 0 ? nullptr : &row.region;
+        ASSERT_TRUE(ForceStatsPath(StatsPath::kScalar));
+        const TextureStats want = ComputeStats(*set, 0, row.precision, region).value;
+        EXPECT_GE(want.oneColour, row.edges ? want.blocks / 4 : 0);
+        for (const StatsPath path : AvailableStatsPaths()) {
+            ASSERT_TRUE(ForceStatsPath(path));
+            const TextureStats got = ComputeStats(*set, 0, row.precision, region).value;
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(got.channels[c].histogram, want.channels[c].histogram)
+                    << StatsPathName(path) << " channel " << c;
+            }
+            EXPECT_EQ(std::tie(got.texels, got.blocks, got.alphaEight, got.alphaSix,
+                               got.threeColourOrder, got.oneColour),
+                      std::tie(want.texels, want.blocks, want.alphaEight, want.alphaSix,
+                               want.threeColourOrder, want.oneColour))
+                << StatsPathName(path);
+        }
+    }
+    const std::vector<StatsPath> paths = AvailableStatsPaths();
+    if (std::find(paths.begin(), paths.end(), StatsPath::kAvx2) == paths.end()) {
+        std::printf("stats path not run on this processor: avx2\n");
+    }
+    ForceStatsPath(paths.back());
 }
 
 // Four hand-made blocks of an 8 x 8 texture: their alpha modes, end-point
