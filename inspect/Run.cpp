@@ -3,6 +3,7 @@
 #include "compare/MeasureKernels.h"
 #include "decode/Decode.h"
 #include "inspect/Inspect.h"
+#include "repack/ClusterFit.h"
 #include "stats/KeyedCounts.h"
 
 namespace marrowix::inspect {
@@ -19,7 +20,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (parsed.verbose) {
             out << "decode path: " << DescribeDecodePath() << '\n'
                 << "measure path: " << DescribeMeasurePath() << '\n'
-                << "stats path: " << DescribeStatsPath() << '\n';
+                << "stats path: " << DescribeStatsPath() << '\n'
+                << "fit path: " << DescribeFitPath() << '\n';
         }
         return 0;
     }

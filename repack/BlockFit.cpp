@@ -276,15 +276,12 @@ void FitAlpha(const Pixels& p, std::uint8_t* block) {
     WriteAlphaIndices(index, block);
 }
 
-}  // namespace
-
-void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
-    const Pixels p = Load(pixels, mask);
+// Each pixel's weight, the colours' weighted mean and their principal axis
+// (its largest component 1, or 0 for one colour).
+void Spread(const Pixels& p, float* weight, Colour& mean, Colour& axis) {
     // The colours' weighted mean and covariance; a pixel counts by its
     // alpha, so that colours hardly seen bend the fit less.
-    float weight[16];
     float total = 0;
-    Colour mean;
     for (int i = 0; i < 16; ++i) {
         weight[i] = static_cast<float>(p.present[i] * (p.a[i] + 1)) / 256.0f;
         total += weight[i];
@@ -292,7 +289,6 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
         mean.g += weight[i] * static_cast<float>(p.g[i]);
         mean.b += weight[i] * static_cast<float>(p.b[i]);
     }
-    FitAlpha(p, block);
     const float share = 1 / total;
     mean = {mean.r * share, mean.g * share, mean.b * share};
     float cov[6] = {};  // rr, rg, rb, gg, gb, bb
@@ -311,7 +307,7 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
     // The principal axis by power iteration from the grey diagonal, or
     // where the covariance takes that to nothing (red against blue) from
     // its column of the largest variance.
-    Colour axis{cov[0] + cov[1] + cov[2], cov[1] + cov[3] + cov[4], cov[2] + cov[4] + cov[5]};
+    axis = {cov[0] + cov[1] + cov[2], cov[1] + cov[3] + cov[4], cov[2] + cov[4] + cov[5]};
     const float variance = std::max({cov[0], cov[3], cov[5]});
     if (std::max({std::abs(axis.r), std::abs(axis.g), std::abs(axis.b)}) < variance / 16) {
         axis = cov[0] == variance   ? Colour{cov[0], cov[1], cov[2]}
@@ -329,6 +325,23 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
         const float scale = 1 / largest;
         axis = {next.r * scale, next.g * scale, next.b * scale};
     }
+}
+
+}  // namespace
+
+void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block, ColourSpread* spread) {
+    const Pixels p = Load(pixels, mask);
+    float weight[16];
+    Colour mean;
+    Colour axis;
+    Spread(p, weight, mean, axis);
+    if (spread != nullptr) {
+        std::copy_n(weight, 16, spread->weight);
+        spread->axis[0] = axis.r;
+        spread->axis[1] = axis.g;
+        spread->axis[2] = axis.b;
+    }
+    FitAlpha(p, block);
     // The extremes along it.
     float lowest = 1e30f;
     float highest = -1e30f;
@@ -433,6 +446,11 @@ void ChooseIndices(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
     WriteColourIndices(index, block);
     AlphaIndices(block[0], block[1], p, index);
     WriteAlphaIndices(index, block);
+}
+
+int ColourError(const std::uint8_t* pixels, int mask, const std::uint8_t* block) {
+    unsigned index[16];
+    return Indices(Palette(ColourEnd(block, 0), ColourEnd(block, 1)), Load(pixels, mask), index);
 }
 
 }  // namespace marrowix

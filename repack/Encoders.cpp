@@ -9,6 +9,7 @@
 #include "decode/Decode.h"
 #include "platform/EveryCore.h"
 #include "repack/BlockFit.h"
+#include "repack/ClusterFit.h"
 
 namespace marrowix {
 
@@ -55,6 +56,10 @@ std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::ui
                 std::uint8_t* block = blocks.data() + (std::size_t{by} * across + bx) * 16;
                 if (quality == DxtQuality::kFast) {
                     FitBlockFast(pixels, mask, block);
+                    continue;
+                }
+                if (quality == DxtQuality::kNormal) {
+                    FitBlockNormal(pixels, mask, block);
                     continue;
                 }
                 squish::CompressMasked(pixels, mask, block, flags);

@@ -1,5 +1,6 @@
 // Encoding 8-bit RGBA images into a set's two encodings: DXT5 blocks (by
-// BlockFit.h at the fast quality, libsquish otherwise), and RGBA4444 texels.
+// BlockFit.h at the fast quality, ClusterFit.h at normal, libsquish at
+// best), and RGBA4444 texels.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,8 @@
 
 namespace marrowix {
 
-// The colour fits: our own (BlockFit.h), libsquish's cluster fit, its
-// iterative cluster fit.
+// The colour fits: our own fast one (BlockFit.h), our own cluster fit
+// (ClusterFit.h), libsquish's iterative cluster fit.
 enum class DxtQuality { kFast, kNormal, kBest };
 
 // "fast", "normal", "best".
@@ -20,12 +21,13 @@ const char* DxtQualityName(DxtQuality quality);
 // blue, alpha (top row first), row of blocks after row of blocks; colour
 // weighted by alpha, encoded on every core. Blocks at the right and bottom
 // edges hold only the pixels the image has. At fast each block is fitted
-// for this format's arithmetic from the start (BlockFit.h). At normal and
-// best libsquish fits it for its own decoder's, whose widening of end points
-// and thirds differ from this format's by a step here and there; each end
-// point channel is then moved a step at a time while that lowers the block's
-// error. At every quality each pixel takes the colour and alpha index
-// nearest to it.
+// for this format's arithmetic from the start (BlockFit.h); at normal a
+// cluster fit measures its splits as this format widens end points, then
+// steps them (ClusterFit.h). At best libsquish fits it for its own
+// decoder's, whose widening of end points and thirds differ from this
+// format's by a step here and there; each end point channel is then moved a
+// step at a time while that lowers the block's error. At every quality each
+// pixel takes the colour and alpha index nearest to it.
 std::vector<std::uint8_t> EncodeDxt5(std::span<const std::uint8_t> rgba, std::uint32_t width,
                                      std::uint32_t height, DxtQuality quality);
 

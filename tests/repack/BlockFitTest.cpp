@@ -1,15 +1,19 @@
-// The fast quality's blocks, content by content: every pixel on its nearest
-// colour and alpha under this format's decoder, pixels beyond the image's
-// edge on index 0, and each content shown at least as closely as a floor
-// that a wrong fit (the axis lost for red against blue, the one-colour ends
-// missed, a channel quantized a step off) falls below.
+// The fast and normal qualities' blocks, content by content: every pixel on
+// its nearest colour and alpha under this format's decoder, pixels beyond
+// the image's edge on index 0, and each content shown at least as closely
+// as a floor that a wrong fit (the axis lost for red against blue, the
+// one-colour ends missed, a channel quantized a step off) falls below. The
+// cluster fit's search finds the same end points on every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <vector>
 
 #include "decode/Decode.h"
+#include "repack/ClusterFit.h"
 #include "repack/Encoders.h"
 
 using namespace marrowix;
@@ -96,8 +100,16 @@ int Square(int v) {
 }  // namespace
 
 TEST(BlockFit, EveryPixelOnItsNearestEntryAndEachContentAboveItsFloor) {
-    for (const Content& content : kContents) {
-        SCOPED_TRACE(content.name);
+    for (const auto& [content, quality] : [] {
+             std::vector<std::pair<Content, DxtQuality>> rows;
+             for (const Content& c : kContents) {
+                 for (const DxtQuality q : {DxtQuality::kFast, DxtQuality::kNormal}) {
+                     rows.emplace_back(c, q);
+                 }
+             }
+             return rows;
+         }()) {
+        SCOPED_TRACE(std::string(content.name) + " " + DxtQualityName(quality));
         Bytes rgba;
         for (std::uint32_t y = 0; y < content.height; ++y) {
             for (std::uint32_t x = 0; x < content.width; ++x) {
@@ -105,7 +117,7 @@ TEST(BlockFit, EveryPixelOnItsNearestEntryAndEachContentAboveItsFloor) {
                 rgba.insert(rgba.end(), p.begin(), p.end());
             }
         }
-        const Bytes blocks = EncodeDxt5(rgba, content.width, content.height, DxtQuality::kFast);
+        const Bytes blocks = EncodeDxt5(rgba, content.width, content.height, quality);
         const std::uint32_t across = (content.width + 3) / 4;
         double squares = 0;
         for (std::size_t b = 0; b * 16 < blocks.size(); ++b) {
@@ -144,4 +156,49 @@ TEST(BlockFit, EveryPixelOnItsNearestEntryAndEachContentAboveItsFloor) {
         const double psnr = mse == 0 ? 99 : 10 * std::log10(255.0 * 255 / mse);
         EXPECT_GE(psnr, content.floorDb);
     }
+}
+
+// Blocks of noise, of a few colours and of smooth ramps, some cut by the
+// image's edge or translucent: every path's normal fit byte for byte the
+// scalar one's.
+TEST(BlockFit, EveryFitPathAgreesWithTheScalarOne) {
+    std::mt19937 random(17);
+    std::vector<std::array<std::uint8_t, 64>> pixels(3000);
+    std::vector<int> masks;
+    for (std::size_t b = 0; b < pixels.size(); ++b) {
+        const int kind = static_cast<int>(b % 3);
+        std::uint8_t few[4][3];
+        for (auto& c : few) {
+            for (auto& v : c) {
+                v = static_cast<std::uint8_t>(random());
+            }
+        }
+        for (int i = 0; i < 16; ++i) {
+            for (int c = 0; c < 4; ++c) {
+                pixels[b][4 * i + c] =
+                    kind == 0   ? static_cast<std::uint8_t>(random())
+                    : kind == 1 ? (c == 3 ? 255 : few[random() % 4][c])
+                                : static_cast<std::uint8_t>(few[0][c % 3] / 2 + i * (c + 1));
+            }
+        }
+        masks.push_back(b % 7 == 0 ? static_cast<int>(random() % 0xFFFF) + 1 : 0xFFFF);
+    }
+    ASSERT_TRUE(ForceFitPath(FitPath::kScalar));
+    std::vector<std::array<std::uint8_t, 16>> want(pixels.size());
+    for (std::size_t b = 0; b < pixels.size(); ++b) {
+        FitBlockNormal(pixels[b].data(), masks[b], want[b].data());
+    }
+    for (const FitPath path : AvailableFitPaths()) {
+        ASSERT_TRUE(ForceFitPath(path));
+        for (std::size_t b = 0; b < pixels.size(); ++b) {
+            std::array<std::uint8_t, 16> got{};
+            FitBlockNormal(pixels[b].data(), masks[b], got.data());
+            ASSERT_EQ(got, want[b]) << FitPathName(path) << " block " << b;
+        }
+    }
+    const std::vector<FitPath> paths = AvailableFitPaths();
+    if (std::find(paths.begin(), paths.end(), FitPath::kAvx2) == paths.end()) {
+        std::printf("fit path not run on this processor: avx2\n");
+    }
+    ForceFitPath(paths.back());
 }
