@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "decode/Decode.h"
+#include "repack/AlphaFit.h"
 
 namespace marrowix {
 namespace {
@@ -139,16 +140,6 @@ void WriteColourIndices(const unsigned* index, std::uint8_t* block) {
     }
 }
 
-void WriteAlphaIndices(const unsigned* index, std::uint8_t* block) {
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 16; ++i) {
-        bits |= std::uint64_t{index[i]} << (3 * i);
-    }
-    for (int k = 0; k < 6; ++k) {
-        block[2 + k] = static_cast<std::uint8_t>(bits >> (8 * k));
-    }
-}
-
 // Each pixel's nearest palette entry (the first of equals); returns the
 // squared error of the present ones.
 int Indices(const Palette& palette, const Pixels& p, unsigned* index) {
@@ -206,74 +197,6 @@ bool LeastSquares(const Pixels& p, const float* weight, const unsigned* index, C
     *second = {(bx.r * aa - ax.r * ab) * f, (bx.g * aa - ax.g * ab) * f,
                (bx.b * aa - ax.b * ab) * f};
     return true;
-}
-
-// Each pixel's nearest alpha of end points a0, a1 (the first of equals);
-// returns the squared error of the present ones.
-int AlphaIndices(std::uint32_t a0, std::uint32_t a1, const Pixels& p, unsigned* index) {
-    int values[8];
-    for (std::uint32_t i = 0; i < 8; ++i) {
-        values[i] = static_cast<int>(BlockAlpha(a0, a1, i));
-    }
-    int sum = 0;
-    for (int i = 0; i < 16; ++i) {
-        int best = 1 << 30;
-        unsigned chosen = 0;
-        for (unsigned k = 0; k < 8; ++k) {
-            const int d = p.a[i] - values[k];
-            const int e = d * d;
-            chosen = e < best ? k : chosen;
-            best = e < best ? e : best;
-        }
-        index[i] = chosen * static_cast<unsigned>(p.present[i]);
-        sum += best * p.present[i];
-    }
-    return sum;
-}
-
-// The alpha end points, and each pixel's alpha index: eight levels between
-// the extremes, or six between the extremes of those that are neither 0 nor
-// 255 (which the six-level mode holds), whichever fits better.
-void FitAlpha(const Pixels& p, std::uint8_t* block) {
-    int low = 255;
-    int high = 0;
-    int innerLow = 255;
-    int innerHigh = 0;
-    for (int i = 0; i < 16; ++i) {
-        if (p.present[i] != 0) {
-            low = std::min(low, p.a[i]);
-            high = std::max(high, p.a[i]);
-            if (p.a[i] != 0 && p.a[i] != 255) {
-                innerLow = std::min(innerLow, p.a[i]);
-                innerHigh = std::max(innerHigh, p.a[i]);
-            }
-        }
-    }
-    if (low == high) {
-        // One alpha (an opaque block, most often): both end points, index 0.
-        block[0] = block[1] = static_cast<std::uint8_t>(low);
-        std::fill_n(block + 2, 6, std::uint8_t{0});
-        return;
-    }
-    if (innerLow > innerHigh) {
-        innerLow = innerHigh = 0;  // only 0 and 255: the six-level mode holds both
-    }
-    unsigned index[16];
-    auto a0 = static_cast<std::uint32_t>(innerLow);
-    auto a1 = static_cast<std::uint32_t>(innerHigh);
-    const int six = AlphaIndices(a0, a1, p, index);
-    if (high > low && six > 0) {
-        unsigned eightIndex[16];
-        if (AlphaIndices(static_cast<std::uint32_t>(high), static_cast<std::uint32_t>(low), p,
-                         eightIndex) < six) {
-            a0 = static_cast<std::uint32_t>(high);
-            a1 = static_cast<std::uint32_t>(low);
-            std::copy_n(eightIndex, 16, index);
-        }
-    }
-    block[0] = static_cast<std::uint8_t>(a0);
-    block[1] = static_cast<std::uint8_t>(a1);
-    WriteAlphaIndices(index, block);
 }
 
 // Each pixel's weight, the colours' weighted mean and their principal axis
@@ -341,7 +264,7 @@ void FitBlockFast(const std::uint8_t* pixels, int mask, std::uint8_t* block, Col
         spread->axis[1] = axis.g;
         spread->axis[2] = axis.b;
     }
-    FitAlpha(p, block);
+    FitAlpha(p.a, p.present, block);
     // The extremes along it.
     float lowest = 1e30f;
     float highest = -1e30f;
@@ -444,7 +367,7 @@ void ChooseIndices(const std::uint8_t* pixels, int mask, std::uint8_t* block) {
     unsigned index[16];
     Indices(Palette(ColourEnd(block, 0), ColourEnd(block, 1)), p, index);
     WriteColourIndices(index, block);
-    AlphaIndices(block[0], block[1], p, index);
+    AlphaIndices(block[0], block[1], p.a, p.present, index);
     WriteAlphaIndices(index, block);
 }
 
